@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package Framewright needs to build, test and benchmark.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config ccache git
+  clang libclang-rt-14-dev
+  # libraries the program links
+  zlib1g-dev libpng-dev libjpeg62-turbo-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libgif-dev giflib-tools gifsicle imagemagick ffmpeg
+  python3 python3-pil python3-numpy
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

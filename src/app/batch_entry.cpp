@@ -1,0 +1,24 @@
+#include "app/batch_entry.h"
+
+#include "app/settings_store.h"
+#include "core/batch.h"
+#include "core/preferences.h"
+#include "formats/file_dispatch.h"
+#include "formats/save_document.h"
+
+namespace fw {
+
+int RunBatchFromCommandLine(const std::vector<std::string>& args) {
+  SettingsStore store;
+  Prefs().load(&store);
+
+  BatchServices services;
+  services.load = [](const std::string& path) { return LoadAnimationFile(path); };
+  services.save = [](const std::string& path, AnimHeader& document) { return SaveDocumentAs(path, document); };
+  DocumentState state;
+  const int status = RunBatch(args, services, state);
+  Prefs().load(nullptr);
+  return status;
+}
+
+}  // namespace fw

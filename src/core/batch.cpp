@@ -1,0 +1,217 @@
+#include "core/batch.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <fstream>
+#include <sstream>
+
+#include "core/message_sink.h"
+#include "core/preferences.h"
+#include "core/string_table.h"
+
+namespace fw {
+namespace {
+
+// Longest name a list line may hold; longer lines cannot be paths on any system we run on.
+constexpr size_t kMaxListLine = 4096;
+// List files beyond this are not lists of names.
+constexpr std::streamoff kMaxListFile = 64 << 20;
+
+struct Flag {
+  char letter = 0;
+  std::vector<std::string> values;
+};
+
+int ParseDelay(const std::string& text) {
+  // Like atoi: leading blanks, an optional sign, digits; 0 when there are none.
+  size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+    value = std::min<long long>(value * 10 + (text[i] - '0'), INT_MAX);
+  return static_cast<int>(negative ? -value : value);
+}
+
+bool ReadListFile(const std::string& path, std::vector<std::string>& names, bool& problem) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    ShowText("Input file %s not found", path.c_str());
+    problem = true;
+    return false;
+  }
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  std::string text;
+  if (size < 0 || size > kMaxListFile) {
+    ShowText("Error reading file list.");
+    problem = true;
+    return false;
+  }
+  text.resize(static_cast<size_t>(size));
+  if (size > 0 && !in.read(text.data(), size)) {
+    ShowText("Error reading file list.");
+    problem = true;
+    return false;
+  }
+  names = SplitListLines(text);
+  return true;
+}
+
+class BatchRun {
+ public:
+  BatchRun(BatchServices& services, DocumentState& state) : services_(services), state_(state) {}
+
+  int run(const std::vector<std::string>& args) {
+    size_t i = 0;
+    while (i < args.size()) {
+      const std::string& arg = args[i];
+      if (arg.empty() || arg[0] != '-') return inputError(args, i);
+      Flag flag;
+      flag.letter = arg.size() > 1 ? arg[1] : '\0';
+      if (arg.size() > 2) flag.values.push_back(arg.substr(2));
+      ++i;
+      const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(flag.letter)));
+      // -i takes every following name (a wildcard the shell expanded arrives that way); the
+      // other flags take at most one value.
+      while (i < args.size() && !args[i].empty() && args[i][0] != '-') {
+        if (letter != 'i' && !flag.values.empty() && letter != 'z') break;
+        flag.values.push_back(args[i++]);
+      }
+      if (!perform(letter, flag)) return stopped_;
+    }
+    return problem_ ? kBatchProblem : kBatchOk;
+  }
+
+ private:
+  int inputError(const std::vector<std::string>& args, size_t from) {
+    std::string rest;
+    for (size_t k = from; k < args.size(); ++k) rest += (k > from ? " " : "") + args[k];
+    ShowText("input error: %s", rest.c_str());
+    return kBatchInputError;
+  }
+
+  // False when the run ends here (stopped_ then holds the exit status).
+  bool perform(char letter, const Flag& flag) {
+    switch (letter) {
+      case 'i': return input(flag, false);
+      case 'l': return input(flag, true);
+      case 'o': output(flag); return true;
+      case 't': retime(flag); return true;
+      case 'z': optimize(); return true;
+      default: {
+        const char shown[2] = {flag.letter, 0};
+        ShowText("Unrecognized flag: %s", shown);
+        stopped_ = kBatchInputError;
+        return false;
+      }
+    }
+  }
+
+  bool input(const Flag& flag, bool fromList) {
+    std::vector<std::string> names;
+    if (fromList) {
+      const std::string listPath = flag.values.empty() ? std::string() : flag.values.front();
+      if (!ReadListFile(listPath, names, problem_)) return endRun();
+    } else {
+      const std::vector<std::string> values = flag.values.empty() ? std::vector<std::string>{""} : flag.values;
+      for (const std::string& value : values) {
+        std::vector<std::string> matched = ExpandPattern(value);
+        if (matched.empty()) {
+          ShowText("Input file %s not found", value.c_str());
+          problem_ = true;
+        }
+        names.insert(names.end(), matched.begin(), matched.end());
+      }
+      std::stable_sort(names.begin(), names.end(), LessIgnoringCase);
+    }
+
+    AnimPtr head;
+    AnimHeader* tail = nullptr;
+    int loaded = 0;
+    for (const std::string& name : names) {
+      LoadResult r;
+      if (name.size() > kMaxListLine || name.find('\0') != std::string::npos) {
+        // A name no file system accepts: report it as unopenable rather than open a prefix of it.
+        const std::string shown = name.substr(0, std::min(name.find('\0'), size_t{260}));
+        ShowMessage(msg::kCannotOpenFile, shown.c_str());
+      } else {
+        r = services_.load(name);
+      }
+      if (r.status != kReadComplete || !r.document) {
+        problem_ = true;
+        break;
+      }
+      AnimHeader* raw = r.document.get();
+      if (!head) head = std::move(r.document);
+      else tail->nextInChain = std::move(r.document);
+      tail = raw;
+      ++loaded;
+    }
+    if (loaded == 0) {
+      ShowText("Input operation unsuccessful.");
+      problem_ = true;
+      return endRun();
+    }
+    if (!MergeLoadedAnimations(state_, std::move(head), static_cast<int>(names.size()),
+                               services_.reconcilePalettes ? services_.reconcilePalettes
+                                                           : PaletteReconciler(KeepPalettesAsLocal))) {
+      ShowText("Input merge unsuccessful.");
+      problem_ = true;
+    }
+    return true;
+  }
+
+  bool endRun() {
+    stopped_ = kBatchProblem;
+    return false;
+  }
+
+  void output(const Flag& flag) {
+    if (!state_.document) {
+      ShowText("Nothing to output.");
+      problem_ = true;
+      return;
+    }
+    state_.fileName = flag.values.empty() ? std::string() : flag.values.front();
+    if (!services_.save || !services_.save(state_.fileName, *state_.document)) problem_ = true;
+  }
+
+  void retime(const Flag& flag) {
+    if (!state_.document) return;
+    const int delay = ParseDelay(flag.values.empty() ? std::string() : flag.values.front());
+    for (ImageBlock* f = FirstImage(state_.document.get()); f; f = NextImage(f)) f->delay = std::max(0, delay);
+    state_.document->encodedSize = -1;
+  }
+
+  void optimize() {
+    if (!state_.document) {
+      ShowText("Nothing to optimize.");
+      problem_ = true;
+      return;
+    }
+    if (!services_.optimize) {
+      ShowText("Optimizing is not available in this build; the animation was not optimized.");
+      problem_ = true;
+      return;
+    }
+    if (!services_.optimize(*state_.document)) problem_ = true;
+    state_.document->encodedSize = -1;
+  }
+
+  BatchServices& services_;
+  DocumentState& state_;
+  bool problem_ = false;
+  int stopped_ = kBatchOk;
+};
+
+}  // namespace
+
+int RunBatch(const std::vector<std::string>& args, BatchServices& services, DocumentState& state) {
+  return BatchRun(services, state).run(args);
+}
+
+}  // namespace fw

@@ -1,0 +1,76 @@
+#include "core/indexed_image.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace fw {
+namespace {
+// Planes are addressed with 32-bit sizes in every file format we write.
+std::atomic<size_t> g_maxPlaneBytes{size_t{0x7FFFFFFF} - 2048};
+}
+
+size_t MaxPlaneBytes() { return g_maxPlaneBytes.load(); }
+void SetMaxPlaneBytes(size_t bytes) { g_maxPlaneBytes.store(bytes); }
+
+bool PlaneSizeAllowed(size_t rowBytes, size_t height) {
+  if (rowBytes == 0 || height == 0) return true;
+  return rowBytes <= MaxPlaneBytes() / height;
+}
+
+std::unique_ptr<IndexedImage> AllocIndexedImage(int width, int height, const Palette* palette) {
+  width = std::max(1, std::abs(width));
+  height = std::max(1, std::abs(height));
+  if (!PlaneSizeAllowed(Stride8(width), static_cast<size_t>(height))) return nullptr;
+  try {
+    auto image = std::make_unique<IndexedImage>();
+    image->width = width;
+    image->height = height;
+    image->pixels.assign(Stride8(width) * static_cast<size_t>(height), 0);
+    SetColourTable(*image, palette);
+    return image;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void FillIndexed(IndexedImage& image, uint8_t index) {
+  std::fill(image.pixels.begin(), image.pixels.end(), index);
+}
+
+void SetColourTable(IndexedImage& image, const Palette* palette) {
+  image.colourTable.fill(0);
+  if (!palette) return;
+  for (int i = 0; i < palette->count(); ++i) image.colourTable[i] = ColourEntry((*palette)[i]);
+}
+
+int WriteColourEntries(IndexedImage& image, int first, int count, const Rgb* entries) {
+  if (first < 0 || first >= 256) return 0;
+  count = std::min(count, 256 - first);
+  for (int i = 0; i < count; ++i) image.colourTable[first + i] = ColourEntry(entries[i]);
+  return count;
+}
+
+int ReadColourEntries(const IndexedImage& image, int first, int count, Rgb* entries) {
+  if (first < 0 || first >= 256) return 0;
+  count = std::min(count, 256 - first);
+  for (int i = 0; i < count; ++i) entries[i] = EntryColour(image.colourTable[first + i]);
+  return count;
+}
+
+void SetImageHeaderSize(IndexedImage& image, int width, int height) {
+  image.width = std::max(1, std::abs(width));
+  image.height = std::max(1, std::abs(height));
+}
+
+std::unique_ptr<IndexedImage> CopyIndexedImage(const IndexedImage& image) {
+  try {
+    return std::make_unique<IndexedImage>(image);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+}  // namespace fw

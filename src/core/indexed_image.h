@@ -1,0 +1,55 @@
+#pragma once
+// The 8-bit indexed picture of a frame: a 256-entry colour table and top-down rows whose
+// stride is rounded up to four bytes.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/palette.h"
+
+namespace fw {
+
+// Bytes per row of an 8-bit plane / a 24-bit plane.
+inline constexpr size_t Stride8(int width) { return (static_cast<size_t>(width) + 3) / 4 * 4; }
+inline constexpr size_t Stride24(int width) { return (3 * static_cast<size_t>(width) + 3) / 4 * 4; }
+
+// Largest single plane we agree to allocate. Sizes come from files, so they are checked
+// against this before any allocation; the fuzzers lower it.
+size_t MaxPlaneBytes();
+void SetMaxPlaneBytes(size_t bytes);
+// True when a plane of height rows of `rowBytes` each may be allocated.
+bool PlaneSizeAllowed(size_t rowBytes, size_t height);
+
+struct IndexedImage {
+  int32_t width = 1;   // a frame width of 0 is stored as 1
+  int32_t height = 1;  // likewise
+  uint16_t bitCount = 8;
+  // Entries as stored in a DIB: blue, green, red, 0 (little-endian 0x00RRGGBB).
+  std::array<uint32_t, 256> colourTable{};
+  std::vector<uint8_t> pixels;
+
+  size_t stride() const { return Stride8(width); }
+  uint8_t* row(int y) { return pixels.data() + static_cast<size_t>(y) * stride(); }
+  const uint8_t* row(int y) const { return pixels.data() + static_cast<size_t>(y) * stride(); }
+};
+
+inline uint32_t ColourEntry(Rgb c) { return uint32_t(c.b) | uint32_t(c.g) << 8 | uint32_t(c.r) << 16; }
+inline Rgb EntryColour(uint32_t e) {
+  return {uint8_t(e >> 16), uint8_t(e >> 8), uint8_t(e)};
+}
+
+// A zero-filled image of the given size (0 stored as 1) whose colour table is taken from the
+// palette (unused entries 0). nullptr when the size is refused or memory runs out.
+std::unique_ptr<IndexedImage> AllocIndexedImage(int width, int height, const Palette* palette);
+// Sets every byte of the rows, padding included.
+void FillIndexed(IndexedImage& image, uint8_t index);
+void SetColourTable(IndexedImage& image, const Palette* palette);
+int WriteColourEntries(IndexedImage& image, int first, int count, const Rgb* entries);
+int ReadColourEntries(const IndexedImage& image, int first, int count, Rgb* entries);
+// The stored size only; the pixel buffer is not touched.
+void SetImageHeaderSize(IndexedImage& image, int width, int height);
+std::unique_ptr<IndexedImage> CopyIndexedImage(const IndexedImage& image);
+
+}  // namespace fw

@@ -1,0 +1,60 @@
+#pragma once
+// Progress of long operations on the interface thread, and the user's way to stop them.
+// Without an owner there is no progress object, and every call answers "go on".
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace fw {
+
+// What the interface supplies: a window with a bar and a text, and a way to process
+// pending input (Escape or Cancel call RequestProgressStop()).
+class ProgressHook {
+ public:
+  virtual ~ProgressHook() = default;
+  virtual void showWindow() = 0;
+  virtual void setRange(int maximum) = 0;
+  virtual void setPosition(int position) = 0;
+  virtual void setText(const std::string& text) = 0;
+  virtual void pumpEvents() = 0;
+  virtual void closeWindow() = 0;
+};
+
+namespace progress_flag {
+inline constexpr int kSilent = 1;
+inline constexpr int kOwnWindow = 2;
+inline constexpr int kInOwnerDialog = 4;
+inline constexpr int kNoPumping = 8;
+}  // namespace progress_flag
+
+class Progress {
+ public:
+  ProgressHook* owner = nullptr;
+  int flags = 0;
+  uint32_t stopMask = 0;
+  int64_t divisor = 1;
+  int position = 0;
+  bool windowShown = false;
+
+  bool silent() const { return flags & progress_flag::kSilent; }
+};
+
+// The process-wide continue flag.
+bool ProgressContinues();
+void RequestProgressStop();
+
+// The cancel word of the background workers; a progress object stops when one of its
+// stopMask bits is set there.
+std::atomic<uint32_t>& WorkerCancelWord();
+
+std::unique_ptr<Progress> CreateProgress(ProgressHook* owner, int flags, uint32_t stopMask = 0);
+void StartProgress(Progress* progress, int64_t total);
+void SetProgressText(Progress* progress, const std::string& text);
+bool StepProgress(Progress* progress);
+bool SetProgressPosition(Progress* progress, int64_t position);
+void CloseProgress(Progress* progress);
+// Keeps the bar's range at most 1,000.
+int64_t ProgressDivisor(int64_t total);
+
+}  // namespace fw

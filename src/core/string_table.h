@@ -1,0 +1,44 @@
+#pragma once
+// The program's numbered user-visible texts. Every text is stored exactly as the
+// program shows it (UTF-8); printf-style placeholders are filled by FormatMessage.
+#include <string>
+
+namespace fw {
+
+// Returns the stored text for a message id, or nullptr when the id is unknown.
+const char* MessageText(int id);
+
+// Number of entries in the table (for tests that walk it).
+int MessageCount();
+// The id of the i-th entry, in ascending id order.
+int MessageIdAt(int i);
+
+// Ids the core and codecs refer to by name. The table itself holds every numbered text.
+namespace msg {
+inline constexpr int kNoName = 40193;               // "[无名称]"
+inline constexpr int kFrameNameFormat = 40186;      // "%s - 帧 %d"
+inline constexpr int kNoMemoryComment = 40195;
+inline constexpr int kCommentTooLong = 40208;
+inline constexpr int kCommentTooLongCaption = 40209;
+inline constexpr int kCannotCreateLocalPalette = 40181;
+inline constexpr int kNoMemoryFrameImage = 40182;
+inline constexpr int kGifDamaged = 40183;
+inline constexpr int kPartlyRead = 40184;
+inline constexpr int kCouldNotRead = 40185;
+inline constexpr int kReadingGif = 40187;
+inline constexpr int kCannotOpenFile = 40236;
+inline constexpr int kNotValidGif = 40237;
+inline constexpr int kCannotReadType = 40238;
+inline constexpr int kCannotSaveTemp = 40239;
+inline constexpr int kMakingGif = 40240;
+inline constexpr int kCannotWrite = 40241;
+inline constexpr int kErrorCaption = 40325;
+inline constexpr int kClipFramesQuestion = 40188;  // asked before saving off-screen frames
+inline constexpr int kClipFramesCaption = 40189;
+inline constexpr int kNoMemoryClipboard = 40194;
+inline constexpr int kUndoMemoryWarning = 40281;
+inline constexpr int kUndoMemoryWarningCaption = 40282;
+inline constexpr int kUntitled = 40235;             // "无标题"
+}  // namespace msg
+
+}  // namespace fw

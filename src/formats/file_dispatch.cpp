@@ -1,0 +1,72 @@
+#include "formats/file_dispatch.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/message_sink.h"
+#include "core/preferences.h"
+#include "core/string_table.h"
+#include "gif/gif_reader.h"
+
+namespace fw {
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+  std::string ext(Extension(path));
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext;
+}
+
+LoadResult ReadGif(ByteSource& source, const std::string& path, Progress* progress) {
+  uint8_t signature[6];
+  if (!source.readExact(signature, 6) || !IsGifSignature(signature)) {
+    ShowMessage(msg::kNotValidGif, path.c_str());
+    return {};
+  }
+  return ReadGifFile(source, progress);
+}
+
+}  // namespace
+
+void ApplyAutomaticTransparency(AnimHeader& document) {
+  if (!Prefs().bit(pref::kMoreFlags, pref::kLoadTransparentColour)) return;
+  const uint32_t colour = Prefs().read(pref::kTransparentColour);
+  const Rgb wanted{static_cast<uint8_t>(colour), static_cast<uint8_t>(colour >> 8), static_cast<uint8_t>(colour >> 16)};
+  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+    if (f->transparent() || f->hasTrueColour() || !f->activePalette) continue;
+    const Palette& palette = *f->activePalette;
+    for (int i = 0; i < palette.count(); ++i) {
+      if (palette[i] == wanted) {
+        SetTransparentIndex(*f, i);
+        SetTransparency(*f, true);
+        break;
+      }
+    }
+  }
+}
+
+LoadResult LoadAnimationFile(const std::string& path, Progress* progress) {
+  auto source = FileByteSource::Open(path);
+  if (!source) {
+    ShowMessage(msg::kCannotOpenFile, path.c_str());
+    return {};
+  }
+  const std::string ext = LowerExtension(path);
+  LoadResult result;
+  if (ext == "gif") {
+    result = ReadGif(*source, path, progress);
+  } else {
+    ShowMessage(msg::kCannotReadType);
+    return {};
+  }
+  if (result.status == kReadFailed || !result.document) return {};
+
+  AnimHeader& doc = *result.document;
+  NameFramesFromFile(doc, path);
+  ApplyAutomaticTransparency(doc);
+  ComputeColourUsage(doc, doc.colourUsage.data(), true);
+  SingleFrameDisposal(doc);
+  return result;
+}
+
+}  // namespace fw

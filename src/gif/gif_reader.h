@@ -1,0 +1,37 @@
+#pragma once
+// Reading GIF87a/GIF89a streams into animation documents. Damaged files keep every frame
+// decoded before the damage and are reported as partly read.
+#include <string>
+
+#include "core/anim_document.h"
+#include "core/load_result.h"
+#include "gif/byte_source.h"
+
+namespace fw {
+
+class Progress;
+
+using ReadResult = LoadResult;
+
+// True when the six bytes are "GIF87a" or "GIF89a".
+bool IsGifSignature(const uint8_t* sixBytes);
+
+// `source` is positioned just after the six-byte signature.
+ReadResult ReadGifFile(ByteSource& source, Progress* progress);
+// Reads the blocks after the screen descriptor and global table into `document`.
+int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress);
+// Reads one image (descriptor, local table, data) into `image`. 1 on success, 0 on failure.
+int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document);
+
+struct ExtensionResult {
+  bool ok = false;
+  BlockPtr block;  // none for empty extensions and for the loop block
+};
+ExtensionResult ReadExtension(ByteSource& source, uint8_t label, AnimHeader& document);
+
+// Opens a file, checks the signature and reads it; for tools, tests and benchmarks.
+// Shows no message for a missing file or a wrong signature (status 0).
+ReadResult ReadGifPath(const std::string& path, Progress* progress = nullptr);
+ReadResult ReadGifMemory(const uint8_t* data, size_t size);
+
+}  // namespace fw

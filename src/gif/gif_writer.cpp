@@ -1,0 +1,184 @@
+#include "gif/gif_writer.h"
+
+#include <algorithm>
+
+#include "core/message_sink.h"
+#include "core/preferences.h"
+#include "core/progress.h"
+#include "core/string_table.h"
+#include "gif/lzw_encoder.h"
+
+namespace fw {
+namespace {
+
+// Entries as RGB triplets padded with black up to the table size the size code announces.
+bool WriteColourTable(ByteSink& sink, const Palette& palette) {
+  uint8_t table[3 * 256] = {};
+  const int entries = 1 << PaletteBits(palette.count());
+  for (int i = 0; i < palette.count(); ++i) {
+    table[3 * i] = palette[i].r;
+    table[3 * i + 1] = palette[i].g;
+    table[3 * i + 2] = palette[i].b;
+  }
+  return sink.write(table, 3 * static_cast<size_t>(entries));
+}
+
+int MaxIndex(const IndexedImage& image, int width, int height) {
+  uint8_t m = 0;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = image.row(y);
+    for (int x = 0; x < width; ++x) m = std::max(m, row[x]);
+  }
+  return m;
+}
+
+bool PixelsCoverFrame(const ImageBlock& frame) {
+  return frame.indexedImage && frame.width <= frame.indexedImage->width &&
+         frame.height <= frame.indexedImage->height;
+}
+
+}  // namespace
+
+int FrameMinCodeSize(const ImageBlock& frame) {
+  int bits = frame.activePalette ? PaletteBits(frame.activePalette->count()) : 8;
+  if (PixelsCoverFrame(frame)) {
+    // Indexes beyond the palette would otherwise turn into control codes and wreck the
+    // stream; a wider code size keeps every pixel as it is.
+    const int maxIndex = MaxIndex(*frame.indexedImage, frame.width, frame.height);
+    while (bits < 8 && maxIndex >= (1 << bits)) ++bits;
+  }
+  return std::max(2, bits);
+}
+
+bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize) {
+  if (!PixelsCoverFrame(frame)) return false;
+  return ThreadLzwEncoder().encode(sink, *frame.indexedImage, frame.width, frame.height, frame.interlaced(),
+                                   minCodeSize);
+}
+
+bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame) {
+  const int gifDelay = std::clamp(GifDelayFromDocument(frame.delay, Prefs().timeBase()), 0, 0xFFFF);
+  const uint8_t control[8] = {0x21, 0xF9, 0x04, frame.controlFlags, static_cast<uint8_t>(gifDelay),
+                              static_cast<uint8_t>(gifDelay >> 8), frame.transparentIndex, 0x00};
+  const uint8_t descriptor[10] = {
+      0x2C,
+      static_cast<uint8_t>(frame.left),   static_cast<uint8_t>(frame.left >> 8),
+      static_cast<uint8_t>(frame.top),    static_cast<uint8_t>(frame.top >> 8),
+      static_cast<uint8_t>(frame.width),  static_cast<uint8_t>(frame.width >> 8),
+      static_cast<uint8_t>(frame.height), static_cast<uint8_t>(frame.height >> 8),
+      frame.descriptorFlags};
+  if (!sink.write(control, 8) || !sink.write(descriptor, 10)) return false;
+  if (frame.localPalette && !WriteColourTable(sink, *frame.localPalette)) return false;
+  const int minCodeSize = FrameMinCodeSize(frame);
+  if (!sink.writeByte(static_cast<uint8_t>(minCodeSize))) return false;
+  if (!LzwEncode(sink, frame, minCodeSize)) return false;
+  return sink.writeByte(0);
+}
+
+int64_t FrameEncodedSize(const ImageBlock& frame) {
+  CountingSink sink;
+  return WriteGifFrame(sink, frame) ? sink.total() : 0;
+}
+
+int RaisedColourResolution(const AnimHeader& document) {
+  int resolution = (document.screenFlags >> 4) & 7;
+  resolution = std::max(resolution, PaletteBits(2 << (document.screenFlags & 7)) - 1);
+  for (ImageBlock* f = FirstImage(&document); f && resolution < 7; f = NextImage(f))
+    if (f->localPalette) resolution = std::max(resolution, PaletteBits(f->localPalette->count()) - 1);
+  return resolution;
+}
+
+int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress) {
+  bool ok = sink.write("GIF89a", 6);
+
+  const uint8_t flags = static_cast<uint8_t>((document.screenFlags & 0x8F) | RaisedColourResolution(document) << 4);
+  // Only store when it changes: the size worker measures documents the interface thread reads.
+  if (flags != document.screenFlags) document.screenFlags = flags;
+  const uint8_t screen[7] = {static_cast<uint8_t>(document.screenWidth), static_cast<uint8_t>(document.screenWidth >> 8),
+                             static_cast<uint8_t>(document.screenHeight), static_cast<uint8_t>(document.screenHeight >> 8),
+                             static_cast<uint8_t>(document.globalPalette ? flags : (flags & 0x7F)),
+                             document.backgroundIndex, document.aspectByte};
+  ok = ok && sink.write(screen, 7);
+  if (ok && document.globalPalette) ok = WriteColourTable(sink, *document.globalPalette);
+
+  if (ok && document.playCount != 1 && document.frameCount > 1) {
+    const int loops = document.playCount == 0 ? 0 : std::min(document.playCount - 1, 0xFFFF);
+    const uint8_t loop[19] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0',
+                              0x03, 0x01, static_cast<uint8_t>(loops), static_cast<uint8_t>(loops >> 8), 0x00};
+    ok = sink.write(loop, 19);
+  }
+
+  StartProgress(progress, document.frameCount);
+  bool going = true;
+  for (GifBlock* b = document.blockList->next; b && ok; b = b->next) {
+    if (!going) break;
+    if (b->isExtension()) {
+      const auto& data = static_cast<const ExtensionBlock*>(b)->data;
+      const uint8_t head[2] = {0x21, b->kind};
+      ok = sink.write(head, 2) && sink.write(data.data(), data.size());
+      // Stored data always ends in its terminator; make sure a damaged one still closes.
+      if (ok && (data.empty() || data.back() != 0)) ok = sink.writeByte(0);
+    } else if (b->isImage()) {
+      ok = WriteGifFrame(sink, *static_cast<const ImageBlock*>(b));
+      going = StepProgress(progress);
+    }
+  }
+  if (!going) return 2;
+  if (!ok) return 0;
+  return sink.writeByte(0x3B) ? 1 : 0;
+}
+
+int WriteGifFile(const std::string& path, AnimHeader& document, Progress* progress) {
+  auto sink = FileSink::Create(path);
+  if (!sink) {
+    ShowMessage(msg::kCannotSaveTemp, path.c_str());
+    return 0;
+  }
+  if (progress) SetProgressText(progress, MessageText(msg::kMakingGif));
+  const int result = WriteGifStream(*sink, document, progress);
+  CloseProgress(progress);
+  const bool closed = sink->close();
+  return result == 1 && closed ? 1 : 0;
+}
+
+int32_t EncodedSize(AnimHeader* document, bool force, Progress* progress) {
+  if (!document) return -1;
+  if (force || document->encodedSize == -1) {
+    CountingSink sink;
+    if (WriteGifStream(sink, *document, progress) == 1)
+      document->encodedSize = static_cast<int32_t>(std::min<int64_t>(sink.total(), INT32_MAX));
+  }
+  return document->encodedSize;
+}
+
+int WriteFrameAsGif(const std::string& path, ImageBlock& frame) {
+  auto sink = FileSink::Create(path);
+  if (!sink) {
+    ShowMessage(msg::kCannotSaveTemp, path.c_str());
+    return 0;
+  }
+  AnimPtr temp = CreateAnimation();
+  if (!temp) return 0;
+  temp->screenWidth = frame.width;
+  temp->screenHeight = frame.height;
+  temp->playCount = 1;
+  // The frame's palette serves as the global one for the duration; it is not taken over.
+  if (frame.activePalette) SetGlobalPalette(*temp, std::unique_ptr<Palette>(frame.activePalette));
+  GifBlock* before = frame.prev;
+  GifBlock* after = frame.next;
+  frame.prev = frame.next = nullptr;
+  Link(temp->blockList, &frame);
+  temp->frameCount = 1;
+  const int result = WriteGifStream(*sink, *temp, nullptr);
+  // Put the frame back and hand the palette back before the temporary document goes.
+  temp->blockList->next = nullptr;
+  frame.prev = before;
+  frame.next = after;
+  if (before) before->next = &frame;
+  if (after) after->prev = &frame;
+  (void)temp->globalPalette.release();
+  const bool closed = sink->close();
+  return result == 1 && closed ? 1 : 0;
+}
+
+}  // namespace fw

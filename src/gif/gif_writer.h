@@ -1,0 +1,33 @@
+#pragma once
+// Writing animation documents as GIF89a streams, to files or to a counter that measures.
+#include <string>
+
+#include "core/anim_document.h"
+#include "gif/byte_sink.h"
+
+namespace fw {
+
+class Progress;
+
+// 1 success, 0 failure (message 40239 when the file cannot be created). An aborted write
+// leaves a file without trailer and reports 0.
+int WriteGifFile(const std::string& path, AnimHeader& document, Progress* progress);
+// 1 success, 2 aborted by the user, 0 write failure.
+int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress);
+bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame);
+// Bytes WriteGifFrame would write for the frame; 0 on failure.
+int64_t FrameEncodedSize(const ImageBlock& frame);
+// The document's encoded size, measured when forced or unknown; -1 for no document or an
+// unfinished measurement.
+int32_t EncodedSize(AnimHeader* document, bool force, Progress* progress);
+// One frame as a complete one-frame GIF at its own offset.
+int WriteFrameAsGif(const std::string& path, ImageBlock& frame);
+// The LZW data of a frame (sub-blocks only) with the given minimum code size.
+bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize);
+
+// The minimum code size WriteGifFrame uses for a frame.
+int FrameMinCodeSize(const ImageBlock& frame);
+// The resolution field WriteGifStream stores in the screen descriptor.
+int RaisedColourResolution(const AnimHeader& document);
+
+}  // namespace fw
