@@ -115,7 +115,10 @@ class BatchRun {
     std::vector<std::string> names;
     if (fromList) {
       const std::string listPath = flag.values.empty() ? std::string() : flag.values.front();
-      if (!ReadListFile(listPath, names, problem_)) return endRun();
+      if (!ReadListFile(listPath, names, problem_)) {
+        ShowText("Input operation unsuccessful.");
+        return endRun();
+      }
     } else {
       const std::vector<std::string> values = flag.values.empty() ? std::vector<std::string>{""} : flag.values;
       for (const std::string& value : values) {
