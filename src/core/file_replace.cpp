@@ -59,6 +59,11 @@ bool ReplaceFile(const std::string& target, const std::string& temporary) {
   std::string backup;
   struct stat old;
   if (::stat(target.c_str(), &old) == 0) {
+    if (S_ISDIR(old.st_mode)) {
+      ShowMessage(msg::kCannotWrite, target.c_str());
+      ::unlink(temporary.c_str());
+      return false;
+    }
     backup = ReserveName(DirectoryOf(target), "fw", "");
     if (backup.empty() || ::rename(target.c_str(), backup.c_str()) != 0) {
       if (!backup.empty()) ::unlink(backup.c_str());

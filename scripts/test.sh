@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what Framewright needs and runs every test: the unit, codec and command-line tests,
+# the same core tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a short
+# fuzzing run of every reader.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+jobs=$(nproc)
+
+echo "== Build and test (RelWithDebInfo)"
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== Layering: the core layers never include Qt"
+if grep -rnE '#include <Q' src/core src/gif src/imaging src/formats 2>/dev/null; then
+  echo "Qt included below the application layer" >&2
+  exit 1
+fi
+
+echo "== Sanitizers (AddressSanitizer + UndefinedBehaviorSanitizer)"
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DFW_SANITIZE=ON -DFW_BUILD_APP=OFF -DFW_BUILD_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+if [ -x fuzz/run_fuzzers.sh ]; then
+  echo "== Fuzzing the readers"
+  fuzz/run_fuzzers.sh "${FW_FUZZ_SECONDS:-60}"
+fi
