@@ -1,6 +1,7 @@
 #include "core/message_sink.h"
 
 #include <cstdarg>
+#include <algorithm>
 #include <cstdio>
 
 #include "core/string_table.h"
@@ -14,7 +15,11 @@ std::string VFormat(const char* format, va_list args) {
   char buffer[kMaxMessageLength + 1];
   const int n = std::vsnprintf(buffer, sizeof buffer, format ? format : "", args);
   if (n < 0) return {};
-  return std::string(buffer, std::min<size_t>(static_cast<size_t>(n), kMaxMessageLength));
+  size_t length = std::min<size_t>(static_cast<size_t>(n), kMaxMessageLength);
+  // A cut text must not end inside a UTF-8 sequence.
+  if (static_cast<size_t>(n) > length)
+    while (length > 0 && (static_cast<unsigned char>(buffer[length]) & 0xC0) == 0x80) --length;
+  return std::string(buffer, length);
 }
 
 StderrMessageSink& DefaultSink() {

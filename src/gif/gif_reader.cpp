@@ -77,6 +77,7 @@ ExtensionResult ReadExtension(ByteSource& source, uint8_t label, AnimHeader& doc
   data.push_back(static_cast<uint8_t>(length));
   data.insert(data.end(), first, first + length);
 
+  bool terminated = false;
   if (label == block_kind::kApplication && length == 11 && std::memcmp(first, "NETSCAPE2.0", 11) == 0) {
     const int subLength = source.readByte();
     if (subLength < 0) return result;
@@ -91,17 +92,10 @@ ExtensionResult ReadExtension(ByteSource& source, uint8_t label, AnimHeader& doc
     }
     data.push_back(static_cast<uint8_t>(subLength));
     data.insert(data.end(), sub, sub + subLength);
-    if (subLength == 0) {
-      auto block = CreateExtensionBlock(label);
-      if (!block) return result;
-      block->data = std::move(data);
-      result.ok = true;
-      result.block = std::move(block);
-      return result;
-    }
+    terminated = subLength == 0;
   }
 
-  for (;;) {
+  while (!terminated) {
     length = source.readByte();
     if (length < 0) return result;
     data.push_back(static_cast<uint8_t>(length));
