@@ -22,6 +22,10 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DFW_SANITIZE=ON -DFW_BUILD
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+echo "== Background workers under ThreadSanitizer"
+scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFW_SANITIZE_THREAD=ON -DFW_BUILD_APP=OFF -DFW_BUILD_BENCH=OFF
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R 'Workers|Progress'
+
 if [ -x fuzz/run_fuzzers.sh ]; then
   echo "== Fuzzing the readers"
   fuzz/run_fuzzers.sh "${FW_FUZZ_SECONDS:-60}"

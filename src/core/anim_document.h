@@ -2,7 +2,7 @@
 // The animation document: a header with the logical screen and the global palette, and a
 // doubly linked list of GIF-shaped blocks behind a sentinel, in stream order.
 #include <array>
-#include <atomic>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -200,7 +200,7 @@ void CountIndexes(const ImageBlock& frame, int32_t* counters, bool clear);
 void CountVisibleIndexes(const ImageBlock& frame, int32_t* counters, bool clear);
 // Stops early when `stop` (the colour-usage worker's cancel request) becomes true.
 void ComputeColourUsage(AnimHeader& header, int32_t* table, bool clear,
-                        const std::atomic<bool>* stop = nullptr);
+                        const std::function<bool()>& shouldStop = {});
 void ComputeVisibleColourUsage(const AnimHeader& header, int32_t* table, bool clear);
 void SingleFrameDisposal(AnimHeader& header);
 

@@ -74,11 +74,11 @@ void CountVisibleIndexes(const ImageBlock& frame, int32_t* counters, bool clear)
   for (int i = 0; i < 256; ++i) counters[i] += all[i];
 }
 
-void ComputeColourUsage(AnimHeader& header, int32_t* table, bool clear, const std::atomic<bool>* stop) {
+void ComputeColourUsage(AnimHeader& header, int32_t* table, bool clear, const std::function<bool()>& shouldStop) {
   if (clear) std::fill(table, table + 256, 0);
   if (!header.globalPalette) return;
   for (ImageBlock* f = FirstImage(&header); f; f = NextImage(f)) {
-    if (stop && stop->load(std::memory_order_relaxed)) return;
+    if (shouldStop && shouldStop()) return;
     if (!f->localPalette) CountIndexes(*f, table, false);
   }
 }

@@ -1,9 +1,10 @@
 #include "core/progress.h"
 
+#include "core/workers.h"
+
 namespace fw {
 namespace {
 std::atomic<bool> g_continue{true};
-std::atomic<uint32_t> g_cancelWord{0};
 
 void EnsureWindow(Progress& p) {
   if ((p.flags & progress_flag::kOwnWindow) && !p.windowShown && !p.silent()) {
@@ -13,7 +14,7 @@ void EnsureWindow(Progress& p) {
 }
 
 void Pump(Progress& p) {
-  if (p.stopMask & g_cancelWord.load()) {
+  if (p.stopMask & WorkerCancelWord().load()) {
     g_continue = false;
     return;
   }
@@ -24,7 +25,6 @@ void Pump(Progress& p) {
 
 bool ProgressContinues() { return g_continue; }
 void RequestProgressStop() { g_continue = false; }
-std::atomic<uint32_t>& WorkerCancelWord() { return g_cancelWord; }
 
 std::unique_ptr<Progress> CreateProgress(ProgressHook* owner, int flags, uint32_t stopMask) {
   if (!owner) return nullptr;

@@ -44,10 +44,6 @@ class Progress {
 bool ProgressContinues();
 void RequestProgressStop();
 
-// The cancel word of the background workers; a progress object stops when one of its
-// stopMask bits is set there.
-std::atomic<uint32_t>& WorkerCancelWord();
-
 std::unique_ptr<Progress> CreateProgress(ProgressHook* owner, int flags, uint32_t stopMask = 0);
 void StartProgress(Progress* progress, int64_t total);
 void SetProgressText(Progress* progress, const std::string& text);
