@@ -65,3 +65,51 @@ std::string CorpusDir() {
 }
 
 }  // namespace fw::test
+
+namespace fw::test {
+namespace {
+
+std::string PaletteDifference(const Palette* a, const Palette* b) {
+  if (!a || !b) return (a == b) ? "" : "one palette missing";
+  return a->sameEntries(*b) ? "" : "palette entries differ";
+}
+
+std::string FrameDifference(const ImageBlock& a, const ImageBlock& b) {
+  if (a.left != b.left || a.top != b.top || a.width != b.width || a.height != b.height) return "geometry";
+  if (a.delay != b.delay || a.controlFlags != b.controlFlags || a.transparentIndex != b.transparentIndex ||
+      a.descriptorFlags != b.descriptorFlags || a.blend != b.blend)
+    return "properties";
+  if (a.name != b.name) return "name";
+  if (!!a.localPalette != !!b.localPalette) return "local palette presence";
+  if (auto d = PaletteDifference(a.activePalette, b.activePalette); !d.empty()) return d;
+  if (!!a.indexedImage != !!b.indexedImage) return "pixels presence";
+  if (a.indexedImage && FramePixels(a) != FramePixels(b)) return "pixels";
+  if (a.trueColour != b.trueColour || a.alpha != b.alpha) return "true colour or alpha";
+  return "";
+}
+
+}  // namespace
+
+std::string DocumentDifference(const AnimHeader& a, const AnimHeader& b) {
+  if (a.screenWidth != b.screenWidth || a.screenHeight != b.screenHeight) return "screen size";
+  if (a.playCount != b.playCount) return "play count";
+  if (a.frameCount != b.frameCount) return "frame count";
+  if (auto d = PaletteDifference(a.globalPalette.get(), b.globalPalette.get()); !d.empty()) return "global " + d;
+  const GifBlock* x = a.blockList->next;
+  const GifBlock* y = b.blockList->next;
+  for (int i = 0; x || y; x = x->next, y = y->next, ++i) {
+    if (!x || !y) return "block count";
+    if (x->kind != y->kind) return "kind of block " + std::to_string(i);
+    if (x->isImage()) {
+      if (auto d = FrameDifference(*static_cast<const ImageBlock*>(x), *static_cast<const ImageBlock*>(y)); !d.empty())
+        return d + " of block " + std::to_string(i);
+    } else if (x->isExtension() &&
+               static_cast<const ExtensionBlock*>(x)->data != static_cast<const ExtensionBlock*>(y)->data) {
+      return "data of block " + std::to_string(i);
+    }
+    if (x->next && x->next->prev != x) return "broken back link after block " + std::to_string(i);
+  }
+  return "";
+}
+
+}  // namespace fw::test

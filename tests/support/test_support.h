@@ -59,3 +59,11 @@ std::vector<uint8_t> FramePixels(const ImageBlock& frame);
 std::string CorpusDir();
 
 }  // namespace fw::test
+
+namespace fw::test {
+
+// Empty when the two documents hold the same blocks, pixels, planes, palettes, names and
+// header fields; otherwise a description of the first difference.
+std::string DocumentDifference(const AnimHeader& a, const AnimHeader& b);
+
+}  // namespace fw::test
