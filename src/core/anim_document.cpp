@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "core/display_mask.h"
 #include "core/preferences.h"
 #include "core/progress.h"
 
@@ -86,6 +87,7 @@ void FreeAnimation(AnimPtr header) { header.reset(); }
 
 void SetIndexedImage(ImageBlock& frame, std::unique_ptr<IndexedImage> image) {
   frame.indexedImage = std::move(image);
+  if (frame.transparent() || HasDisplayMask(frame)) BuildDisplayMask(frame);
 }
 
 AnimPtr CopyHeader(const AnimHeader& h) {
@@ -142,6 +144,8 @@ ImagePtr CopyImage(const ImageBlock& f, Palette* palette) {
     }
     c->trueColour = f.trueColour;
     if (!f.trueColour.empty()) c->alpha = f.alpha;
+    // The mask is derived, never copied: the copy builds its own.
+    BuildDisplayMask(*c);
     return c;
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -227,6 +231,8 @@ void SwapPixelContent(ImageBlock& a, ImageBlock& b) {
   std::swap(a.controlFlags, b.controlFlags);
   std::swap(a.trueColour, b.trueColour);
   std::swap(a.alpha, b.alpha);
+  // Each mask follows the pixels and transparent index it was built from.
+  std::swap(a.maskBitmap, b.maskBitmap);
   a.displayColour.clear();
   b.displayColour.clear();
   if (a.localPalette || b.localPalette) {

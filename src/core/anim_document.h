@@ -72,6 +72,10 @@ struct ImageBlock : GifBlock {
   uint8_t transparentIndex = 0;
   uint8_t descriptorFlags = 0;
   std::unique_ptr<IndexedImage> indexedImage;
+  // Transparency display mask, derived from the indexed rows: one bit per pixel, most
+  // significant bit first, 1 where the pixel is transparent, rows padded to 32 bits (the
+  // monochrome bitmap layout). Exists exactly while transparency is on; never copied.
+  std::vector<uint8_t> maskBitmap;
   // Optional planes; empty means absent. Alpha never exists without true colour.
   std::vector<uint8_t> trueColour;     // height * Stride24 bytes, blue green red
   std::vector<uint8_t> alpha;          // height * Stride8 bytes

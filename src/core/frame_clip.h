@@ -11,5 +11,9 @@ bool FrameInsideScreen(const ImageBlock& frame, int screenWidth, int screenHeigh
 // 1 when the frame was already inside; otherwise crops it to the screen and returns 0.
 int ClipFrameToScreen(ImageBlock& frame, int screenWidth, int screenHeight);
 void ClipAllToScreen(AnimHeader& document);
+bool AnyFrameOutsideScreen(const AnimHeader& document);
+// Before saving: frames reaching outside the logical screen are clipped to it. An interactive
+// save asks first (No cancels the save: result 0); a batch save clips without asking.
+int ClipBeforeSave(AnimHeader& document, bool interactive);
 
 }  // namespace fw

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/anim_document.h"
+#include "core/display_mask.h"
 #include "core/message_sink.h"
 #include "core/string_table.h"
 
@@ -38,10 +39,22 @@ Palette* SetActivePalette(ImageBlock& image, Palette* palette) {
 }
 
 void SetTransparency(ImageBlock& image, bool on) {
+  if (image.transparent() == on) return;
   image.controlFlags = static_cast<uint8_t>(on ? (image.controlFlags | 1) : (image.controlFlags & ~1));
+  if (on)
+    BuildDisplayMask(image);
+  else
+    DropDisplayMask(image);
 }
 
-void SetTransparentIndex(ImageBlock& image, int index) { image.transparentIndex = static_cast<uint8_t>(index); }
+void SetTransparentIndex(ImageBlock& image, int index) {
+  const auto value = static_cast<uint8_t>(index);
+  if (value == image.transparentIndex) return;
+  // The old index gets its palette colour back before the mask moves to the new one.
+  DropDisplayMask(image);
+  image.transparentIndex = value;
+  if (image.transparent()) BuildDisplayMask(image);
+}
 
 int Disposal(const ImageBlock& image) { return image.disposal(); }
 
