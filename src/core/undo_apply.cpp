@@ -182,7 +182,7 @@ uint32_t ApplyUndoRecord(AnimHeader& doc, UndoRecord& r, bool redo) {
     case kRotateFrame: {
       int command = r.low();
       // Quarter turns undo each other; the half turn and the mirrorings undo themselves.
-      if (!redo && (command == 40073 || command == 40074)) command = command == 40073 ? 40074 : 40073;
+      if (!redo && (command == 40073 || command == 40075)) command = command == 40073 ? 40075 : 40073;
       if (Rotation()) Rotation()(doc, command, r.high());
       const int32_t now = (doc.screenWidth & 0xFFFF) | doc.screenHeight << 16;
       if (now != r.screenSize) {
@@ -193,7 +193,7 @@ uint32_t ApplyUndoRecord(AnimHeader& doc, UndoRecord& r, bool redo) {
     }
     case kRotateAll: {
       int command = r.value >= 40104 ? r.value - 31 : r.value;
-      if (!redo && (command == 40073 || command == 40074)) command = command == 40073 ? 40074 : 40073;
+      if (!redo && (command == 40073 || command == 40075)) command = command == 40073 ? 40075 : 40073;
       if (Rotation()) Rotation()(doc, command, -1);
       return kDocument | kScreenSize | kPixels;
     }
