@@ -100,3 +100,82 @@ std::vector<uint8_t> GiflibEncode(int screenWidth, int screenHeight, int bitsPer
 }
 
 }  // namespace fw::test
+
+namespace fw::test {
+namespace {
+
+std::vector<uint8_t> MapTriplets(const ColorMapObject* map) {
+  std::vector<uint8_t> out;
+  if (!map) return out;
+  for (int i = 0; i < map->ColorCount; ++i) {
+    out.push_back(map->Colors[i].Red);
+    out.push_back(map->Colors[i].Green);
+    out.push_back(map->Colors[i].Blue);
+  }
+  return out;
+}
+
+void CollectExtensions(const ExtensionBlock* blocks, int count, PeerGifDetail& out) {
+  for (int i = 0; i < count; ++i) {
+    const ExtensionBlock& e = blocks[i];
+    if (e.Function == COMMENT_EXT_FUNC_CODE) {
+      out.comments.emplace_back(reinterpret_cast<const char*>(e.Bytes), static_cast<size_t>(e.ByteCount));
+    } else if (e.Function == APPLICATION_EXT_FUNC_CODE && e.ByteCount == 11 &&
+               std::memcmp(e.Bytes, "NETSCAPE2.0", 11) == 0 && i + 1 < count &&
+               blocks[i + 1].Function == CONTINUE_EXT_FUNC_CODE && blocks[i + 1].ByteCount == 3) {
+      out.loopCount = blocks[i + 1].Bytes[1] | blocks[i + 1].Bytes[2] << 8;
+    }
+  }
+}
+
+}  // namespace
+
+PeerGifDetail GiflibDecodeDetail(const std::vector<uint8_t>& bytes) {
+  PeerGifDetail result;
+  MemoryInput input{&bytes};
+  int error = 0;
+  GifFileType* gif = DGifOpen(&input, ReadFromMemory, &error);
+  if (!gif) {
+    result.error = GifErrorString(error) ? GifErrorString(error) : "open failed";
+    return result;
+  }
+  if (DGifSlurp(gif) != GIF_OK) {
+    result.error = GifErrorString(gif->Error) ? GifErrorString(gif->Error) : "slurp failed";
+    DGifCloseFile(gif, &error);
+    return result;
+  }
+  result.ok = true;
+  result.colorResolution = gif->SColorResolution;
+  result.backgroundIndex = gif->SBackGroundColor;
+  result.globalMap = MapTriplets(gif->SColorMap);
+  for (int i = 0; i < gif->ImageCount; ++i) {
+    const SavedImage& image = gif->SavedImages[i];
+    CollectExtensions(image.ExtensionBlocks, image.ExtensionBlockCount, result);
+    PeerFrameDetail frame;
+    frame.localMap = MapTriplets(image.ImageDesc.ColorMap);
+    GraphicsControlBlock gcb;
+    if (DGifSavedExtensionToGCB(gif, i, &gcb) == GIF_OK) {
+      bool hasGcb = false;
+      for (int k = 0; k < image.ExtensionBlockCount; ++k)
+        hasGcb = hasGcb || image.ExtensionBlocks[k].Function == GRAPHICS_EXT_FUNC_CODE;
+      if (hasGcb) {
+        frame.delay = gcb.DelayTime;
+        frame.disposal = gcb.DisposalMode;
+        frame.transparentIndex = gcb.TransparentColor;
+      }
+    }
+    result.frames.push_back(std::move(frame));
+  }
+  CollectExtensions(gif->ExtensionBlocks, gif->ExtensionBlockCount, result);
+  DGifCloseFile(gif, &error);
+  return result;
+}
+
+std::vector<uint8_t> GiflibRampTriplets(int bits) {
+  ColorMapObject* map = RampMap(bits);
+  std::vector<uint8_t> out = MapTriplets(map);
+  GifFreeMapObject(map);
+  return out;
+}
+
+}  // namespace fw::test

@@ -35,3 +35,31 @@ std::vector<uint8_t> GiflibEncode(int screenWidth, int screenHeight, int bitsPer
                                   const std::vector<PeerEncodeFrame>& frames);
 
 }  // namespace fw::test
+
+namespace fw::test {
+
+// What giflib reports beyond the pixels: colour maps, control data and the loop count.
+struct PeerFrameDetail {
+  std::vector<uint8_t> localMap;  // R,G,B triplets; empty when the frame has none
+  int delay = -1;                 // -1 when no graphic control extension
+  int disposal = 0;
+  int transparentIndex = -1;      // -1 when transparency is off
+};
+
+struct PeerGifDetail {
+  bool ok = false;
+  std::string error;
+  int colorResolution = 0;
+  int backgroundIndex = 0;
+  std::vector<uint8_t> globalMap;  // triplets; empty when none
+  int loopCount = -1;              // from a NETSCAPE2.0 block; -1 when there is none
+  std::vector<std::string> comments;
+  std::vector<PeerFrameDetail> frames;
+};
+
+PeerGifDetail GiflibDecodeDetail(const std::vector<uint8_t>& bytes);
+
+// The ramp palette GiflibEncode writes for `bits` bits per pixel, as R,G,B triplets.
+std::vector<uint8_t> GiflibRampTriplets(int bits);
+
+}  // namespace fw::test

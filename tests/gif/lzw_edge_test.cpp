@@ -1,0 +1,252 @@
+// LZW data the common encoders rarely produce, built code by code: each stream spells out
+// every code with the width a decoder must read it at.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "core/string_table.h"
+#include "gif/gif_reader.h"
+#include "gif_bytes.h"
+#include "support/giflib_bridge.h"
+#include "support/test_support.h"
+
+namespace fw {
+namespace {
+
+using test::Bytes;
+using test::Code;
+
+// A one-frame file around hand-made LZW data: 4-entry global table, minimum code size 2,
+// so clear = 4, end = 5, the first free entry is 6 and codes start 3 bits wide.
+Bytes OneFrameFile(int width, int height, const std::vector<Code>& codes, int minCodeSize = 2) {
+  Bytes gif = test::GifHeader(width, height, 2);
+  test::Put(gif, test::Image(0, 0, width, height, 0x00, minCodeSize, test::PackCodes(codes)));
+  test::Put(gif, {0x3B});  // trailer
+  return gif;
+}
+
+std::vector<uint8_t> Pixels(const ReadResult& r) { return test::FramePixels(*FirstImage(r.document.get())); }
+
+TEST(LzwDecoding, KwKwKCodesRepeatThePreviousString) {
+  test::ScopedMessages messages;
+  // Six pixels of index 1. The encoder emits 6 ("1 1") and then 7 ("1 1 1") each just
+  // as it defines them, so the decoder meets both codes before its table holds them.
+  const Bytes gif = OneFrameFile(6, 1,
+                                 {{4, 3},    // clear
+                                  {1, 3},    // literal 1
+                                  {6, 3},    // not yet defined: previous string + its first byte
+                                  {7, 3},    // again; entry 7 completes the 3-bit range
+                                  {5, 4}});  // end code, read 4 bits wide
+  ReadResult r = ReadGifMemory(gif.data(), gif.size());
+  ASSERT_EQ(r.status, kReadComplete);
+  EXPECT_EQ(Pixels(r), std::vector<uint8_t>(6, 1));
+  EXPECT_TRUE(messages.ids().empty());
+  const test::PeerGif peer = test::GiflibDecode(gif);  // the stream is valid for giflib too
+  ASSERT_TRUE(peer.ok) << peer.error;
+  EXPECT_EQ(peer.frames[0].pixels, std::vector<uint8_t>(6, 1));
+}
+
+TEST(LzwDecoding, ClearCodeMidStreamResetsWidthAndTable) {
+  test::ScopedMessages messages;
+  const Bytes gif = OneFrameFile(7, 1,
+                                 {{4, 3},  // clear
+                                  {1, 3},  // literal 1
+                                  {2, 3},  // 2; entry 6 = "1 2"
+                                  {3, 3},  // 3; entry 7 = "2 3", the width grows to 4
+                                  {1, 4},  // 1; entry 8 = "3 1"
+                                  {4, 4},  // clear, still 4 bits wide
+                                  {2, 3},  // back to 3 bits: literal 2
+                                  {6, 3},  // 6 is free again, so this is "2 2", not "1 2"
+                                  {5, 3}});  // end
+  ReadResult r = ReadGifMemory(gif.data(), gif.size());
+  ASSERT_EQ(r.status, kReadComplete);
+  EXPECT_EQ(Pixels(r), (std::vector<uint8_t>{1, 2, 3, 1, 2, 2, 2}));
+  EXPECT_TRUE(messages.ids().empty());
+  const test::PeerGif peer = test::GiflibDecode(gif);
+  ASSERT_TRUE(peer.ok) << peer.error;
+  EXPECT_EQ(peer.frames[0].pixels, Pixels(r));
+}
+
+// An encoder that keeps using a full table instead of clearing it (a "deferred clear"), and
+// clears only once, at pixel `clearAt`. Returns the codes and how many were written while
+// the table was full.
+std::pair<Bytes, int> EncodeWithDeferredClear(const std::vector<uint8_t>& pixels, size_t clearAt) {
+  const int clear = 256, end = 257;
+  std::map<std::pair<int, int>, int> table;
+  int next = clear + 2;         // the encoder's next entry
+  int decoderNext = clear + 2;  // the decoder's, one code behind
+  int width = 9;
+  bool firstAfterClear = true;
+  int codesWhileFull = 0;
+  std::vector<Code> codes = {{clear, width}};
+  auto emit = [&](int code) {
+    codes.push_back({code, width});
+    if (decoderNext >= 4096) ++codesWhileFull;
+    if (!firstAfterClear && decoderNext < 4096 && ++decoderNext == (1 << width) && width < 12) ++width;
+    firstAfterClear = false;
+  };
+  int prefix = pixels[0];
+  for (size_t i = 1; i < pixels.size(); ++i) {
+    const int c = pixels[i];
+    if (i == clearAt) {
+      emit(prefix);
+      codes.push_back({clear, width});
+      table.clear();
+      next = decoderNext = clear + 2;
+      width = 9;
+      firstAfterClear = true;
+      prefix = c;
+      continue;
+    }
+    auto hit = table.find({prefix, c});
+    if (hit != table.end()) {
+      prefix = hit->second;
+      continue;
+    }
+    emit(prefix);
+    if (next < 4096) table[{prefix, c}] = next++;
+    prefix = c;
+  }
+  emit(prefix);
+  codes.push_back({end, width});
+  return {test::PackCodes(codes), codesWhileFull};
+}
+
+TEST(LzwDecoding, FullTableWithoutClearKeepsDecoding) {
+  test::ScopedMessages messages;
+  std::vector<uint8_t> pixels(150 * 100);
+  uint32_t seed = 5;
+  for (uint8_t& p : pixels) p = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+  const auto [lzw, codesWhileFull] = EncodeWithDeferredClear(pixels, 12000);
+  ASSERT_GT(codesWhileFull, 1000);  // the frozen table really was used for a long stretch
+
+  Bytes gif = test::GifHeader(150, 100, 8);
+  test::Put(gif, test::Image(0, 0, 150, 100, 0x00, 8, lzw));
+  test::Put(gif, {0x3B});
+  ReadResult r = ReadGifMemory(gif.data(), gif.size());
+  ASSERT_EQ(r.status, kReadComplete);
+  EXPECT_EQ(Pixels(r), pixels);
+  EXPECT_TRUE(messages.ids().empty());
+  const test::PeerGif peer = test::GiflibDecode(gif);
+  ASSERT_TRUE(peer.ok) << peer.error;
+  EXPECT_EQ(peer.frames[0].pixels, pixels);
+}
+
+// An end code before the last pixel is a short but proper image: it is kept, the pixels it
+// did not reach are 0, and the file counts as completely read.
+TEST(LzwDecoding, EarlyEndCodeKeepsTheImage) {
+  test::ScopedMessages messages;
+  {
+    const Bytes gif = OneFrameFile(4, 2, {{4, 3}, {1, 3}, {2, 3}, {5, 3}});  // clear, 1, 2, end
+    ReadResult r = ReadGifMemory(gif.data(), gif.size());
+    ASSERT_EQ(r.status, kReadComplete);
+    EXPECT_EQ(Pixels(r), (std::vector<uint8_t>{1, 2, 0, 0, 0, 0, 0, 0}));
+  }
+  {
+    // The very first code after the clear is the end code: an empty but valid image.
+    const Bytes gif = OneFrameFile(3, 3, {{4, 3}, {5, 3}});
+    ReadResult r = ReadGifMemory(gif.data(), gif.size());
+    ASSERT_EQ(r.status, kReadComplete);
+    EXPECT_EQ(Pixels(r), std::vector<uint8_t>(9, 0));
+  }
+  EXPECT_TRUE(messages.ids().empty());
+}
+
+// Codes no encoder could have produced end the read like any other damage.
+TEST(LzwDecoding, ImpossibleCodesAreDamage) {
+  const std::vector<std::vector<Code>> streams = {
+      {{4, 3}, {7, 3}, {5, 3}},          // first code after a clear names an undefined entry
+      {{4, 3}, {1, 3}, {7, 3}, {5, 3}},  // 7 while 6 is the next free entry
+  };
+  for (const auto& codes : streams) {
+    test::ScopedMessages messages;
+    const Bytes gif = OneFrameFile(4, 1, codes);
+    ReadResult r = ReadGifMemory(gif.data(), gif.size());
+    EXPECT_EQ(r.status, kReadFailed);
+    EXPECT_FALSE(r.document);
+    EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kGifDamaged, msg::kCouldNotRead}));
+  }
+}
+
+// Data that ends (properly terminated sub-blocks, but no end code and too few pixels). The
+// frame is large enough that the zero bits padding the last byte cannot fill it either.
+TEST(LzwDecoding, DataRunningOutLosesOnlyThatFrame) {
+  const std::vector<int> pixels = {1, 2, 3, 1, 2, 3, 0, 0, 1, 1, 1, 1, 3, 2, 1, 0};
+  const Bytes good = test::LiteralCodes(pixels, 2);
+  const Bytes starved = test::PackCodes({{4, 3}, {1, 3}, {2, 3}});  // 2 of 16 pixels, no end code
+  {
+    test::ScopedMessages messages;
+    Bytes gif = test::GifHeader(4, 4, 2);
+    test::Put(gif, test::Image(0, 0, 4, 4, 0x00, 2, starved));
+    test::Put(gif, {0x3B});
+    ReadResult r = ReadGifMemory(gif.data(), gif.size());
+    EXPECT_EQ(r.status, kReadFailed);
+    EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kGifDamaged, msg::kCouldNotRead}));
+  }
+  {
+    test::ScopedMessages messages;
+    Bytes gif = test::GifHeader(4, 4, 2);
+    test::Put(gif, test::Image(0, 0, 4, 4, 0x00, 2, good));
+    test::Put(gif, test::Image(0, 0, 4, 4, 0x00, 2, starved));
+    test::Put(gif, test::Image(0, 0, 4, 4, 0x00, 2, good));  // never reached
+    test::Put(gif, {0x3B});
+    ReadResult r = ReadGifMemory(gif.data(), gif.size());
+    ASSERT_EQ(r.status, kReadPartial);
+    EXPECT_EQ(r.document->frameCount, 1);
+    EXPECT_EQ(Pixels(r), std::vector<uint8_t>(pixels.begin(), pixels.end()));
+    EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kGifDamaged, msg::kPartlyRead}));
+    EXPECT_EQ(r.document->encodedSize, -1);
+  }
+}
+
+TEST(LzwDecoding, MinimumCodeSizeAboveEightIsDamage) {
+  test::ScopedMessages messages;
+  Bytes gif = test::GifHeader(2, 2, 8);
+  test::Put(gif, test::Image(0, 0, 2, 2, 0x00, 9, test::PackCodes({{512, 10}, {1, 10}, {513, 10}})));
+  test::Put(gif, {0x3B});
+  ReadResult r = ReadGifMemory(gif.data(), gif.size());
+  EXPECT_EQ(r.status, kReadFailed);
+  EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kGifDamaged, msg::kCouldNotRead}));
+}
+
+// Every code size below 9 is read as written, including 1 (two-colour images from some
+// encoders) where clear = 2 and end = 3.
+TEST(LzwDecoding, SmallMinimumCodeSizes) {
+  test::ScopedMessages messages;
+  Bytes gif = test::GifHeader(5, 1, 1);
+  test::Put(gif, test::Image(0, 0, 5, 1, 0x00, 1,
+                             test::PackCodes({{2, 2},    // clear
+                                              {1, 2},    // 1
+                                              {0, 2},    // 0; entry 4 = "1 0", the width grows to 3
+                                              {4, 3},    // "1 0"
+                                              {1, 3},    // 1
+                                              {3, 3}})));  // end
+  test::Put(gif, {0x3B});
+  ReadResult r = ReadGifMemory(gif.data(), gif.size());
+  ASSERT_EQ(r.status, kReadComplete);
+  EXPECT_EQ(Pixels(r), (std::vector<uint8_t>{1, 0, 1, 0, 1}));
+  EXPECT_TRUE(messages.ids().empty());
+}
+
+// The data of one image may be split into sub-blocks anywhere, even inside a code.
+TEST(LzwDecoding, CodesSplitAcrossSubBlocks) {
+  test::ScopedMessages messages;
+  std::vector<int> pixels;
+  for (int i = 0; i < 300; ++i) pixels.push_back((i * 7 + i / 13) & 255);
+  const Bytes lzw = test::LiteralCodes(pixels, 8);
+  for (size_t blockLength : {1u, 2u, 3u, 7u, 255u}) {
+    Bytes gif = test::GifHeader(30, 10, 8);
+    test::Put(gif, {0x2C, 0, 0, 0, 0, 30, 0, 10, 0, 0x00, 8});  // descriptor, code size 8
+    test::Put(gif, test::SubBlocks(lzw, blockLength));
+    test::Put(gif, {0x3B});
+    ReadResult r = ReadGifMemory(gif.data(), gif.size());
+    ASSERT_EQ(r.status, kReadComplete) << blockLength;
+    EXPECT_EQ(Pixels(r), std::vector<uint8_t>(pixels.begin(), pixels.end())) << blockLength;
+  }
+  EXPECT_TRUE(messages.ids().empty());
+}
+
+}  // namespace
+}  // namespace fw
