@@ -32,6 +32,19 @@ int MaxIndex(const IndexedImage& image, int width, int height) {
   return m;
 }
 
+// The table bits always describe the table actually written, whatever the stored byte says.
+uint8_t TableBits(uint8_t flags, const Palette* table) {
+  if (!table) return static_cast<uint8_t>(flags & 0x78);
+  return static_cast<uint8_t>((flags & 0x78) | 0x80 | (PaletteBits(table->count()) - 1));
+}
+
+uint8_t DescriptorFlags(const ImageBlock& frame) { return TableBits(frame.descriptorFlags, frame.localPalette.get()); }
+
+uint8_t ScreenFlags(uint8_t flags, const Palette* global) {
+  // Bits 4-6 here are the colour resolution, not flags to keep clear.
+  return static_cast<uint8_t>((TableBits(flags, global) & 0x8F) | (flags & 0x70));
+}
+
 bool PixelsCoverFrame(const ImageBlock& frame) {
   return frame.indexedImage && frame.width <= frame.indexedImage->width &&
          frame.height <= frame.indexedImage->height;
@@ -66,7 +79,7 @@ bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame) {
       static_cast<uint8_t>(frame.top),    static_cast<uint8_t>(frame.top >> 8),
       static_cast<uint8_t>(frame.width),  static_cast<uint8_t>(frame.width >> 8),
       static_cast<uint8_t>(frame.height), static_cast<uint8_t>(frame.height >> 8),
-      frame.descriptorFlags};
+      DescriptorFlags(frame)};
   if (!sink.write(control, 8) || !sink.write(descriptor, 10)) return false;
   if (frame.localPalette && !WriteColourTable(sink, *frame.localPalette)) return false;
   const int minCodeSize = FrameMinCodeSize(frame);
@@ -96,7 +109,7 @@ int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress) {
   if (flags != document.screenFlags) document.screenFlags = flags;
   const uint8_t screen[7] = {static_cast<uint8_t>(document.screenWidth), static_cast<uint8_t>(document.screenWidth >> 8),
                              static_cast<uint8_t>(document.screenHeight), static_cast<uint8_t>(document.screenHeight >> 8),
-                             static_cast<uint8_t>(document.globalPalette ? flags : (flags & 0x7F)),
+                             ScreenFlags(flags, document.globalPalette.get()),
                              document.backgroundIndex, document.aspectByte};
   ok = ok && sink.write(screen, 7);
   if (ok && document.globalPalette) ok = WriteColourTable(sink, *document.globalPalette);

@@ -241,3 +241,29 @@ TEST(GifWriterStream, FrameAsGifKeepsOffsetAndLeavesTheDocumentAlone) {
 
 }  // namespace
 }  // namespace fw
+
+namespace fw {
+
+// Code that installs palettes without the setters must still produce a readable file: the
+// table bits follow the tables actually written.
+TEST(GifWriter, TableBitsFollowThePalettesWritten) {
+  test::ScopedMessages messages;
+  AnimPtr doc = test::NewDocument(4, 4, 4);
+  ImageBlock& f = test::AddFrame(*doc, 0, 0, 4, 4, [](int x, int) { return x; });
+  const Rgb five[5] = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {4, 4, 4}, {5, 5, 5}};
+  f.localPalette = Palette::Create(five, 5);  // descriptor byte left stale on purpose
+  f.activePalette = f.localPalette.get();
+  doc->screenFlags = 0;  // likewise for the global table
+  MemorySink sink;
+  ASSERT_EQ(WriteGifStream(sink, *doc, nullptr), 1);
+  ReadResult back = ReadGifMemory(sink.bytes.data(), sink.bytes.size());
+  ASSERT_EQ(back.status, kReadComplete);
+  ImageBlock& g = *FirstImage(back.document.get());
+  ASSERT_NE(g.localPalette, nullptr);
+  EXPECT_EQ(g.localPalette->count(), 8);
+  EXPECT_EQ((*g.localPalette)[4], (Rgb{5, 5, 5}));
+  EXPECT_EQ(back.document->globalPalette->count(), 4);
+  EXPECT_EQ(test::FramePixels(g), test::FramePixels(f));
+}
+
+}  // namespace fw
