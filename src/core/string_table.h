@@ -39,6 +39,18 @@ inline constexpr int kNoMemoryClipboard = 40194;
 inline constexpr int kUndoMemoryWarning = 40281;
 inline constexpr int kUndoMemoryWarningCaption = 40282;
 inline constexpr int kUntitled = 40235;             // "无标题"
+// Colour reduction, dithering and palette merging.
+inline constexpr int kNoMemoryReduceCopy = 40107;
+inline constexpr int kNoMemoryNewPalette = 40108;
+inline constexpr int kReducingPalettes = 40109;
+inline constexpr int kReloadingFrames = 40111;
+inline constexpr int kReloadingLocalPalettes = 40112;
+inline constexpr int kNoMemoryDithering = 40167;
+inline constexpr int kNoMemoryErrorDiffusion = 40168;
+inline constexpr int kCannotRemoveLocalPalette = 40180;
+inline constexpr int kCreatingLocalPalettes = 40196;
+inline constexpr int kAnalysingColours = 40197;
+inline constexpr int kRemappingColours = 40198;
 }  // namespace msg
 
 }  // namespace fw
