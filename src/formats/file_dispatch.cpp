@@ -6,7 +6,11 @@
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/string_table.h"
+#include "formats/bmp_file.h"
+#include "formats/jpeg_file.h"
+#include "formats/png_file.h"
 #include "gif/gif_reader.h"
+#include "imaging/palette_merge.h"
 
 namespace fw {
 namespace {
@@ -24,6 +28,12 @@ LoadResult ReadGif(ByteSource& source, const std::string& path, Progress* progre
     return {};
   }
   return ReadGifFile(source, progress);
+}
+
+bool HasTrueColourOnlyFrames(const AnimHeader& document) {
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
+    if (f->hasTrueColour() && !f->indexedImage) return true;
+  return false;
 }
 
 }  // namespace
@@ -55,6 +65,15 @@ LoadResult LoadAnimationFile(const std::string& path, Progress* progress) {
   LoadResult result;
   if (ext == "gif") {
     result = ReadGif(*source, path, progress);
+  } else if (ext == "bmp" || ext == "dib") {
+    source.reset();
+    result = ReadBmpFile(path);
+  } else if (ext == "jpg" || ext == "jpe" || ext == "jpeg") {
+    source.reset();
+    result = ReadJpegFile(path);
+  } else if (ext == "png") {
+    source.reset();
+    result = ReadPngFile(path);
   } else {
     ShowMessage(msg::kCannotReadType);
     return {};
@@ -62,6 +81,10 @@ LoadResult LoadAnimationFile(const std::string& path, Progress* progress) {
   if (result.status == kReadFailed || !result.document) return {};
 
   AnimHeader& doc = *result.document;
+  // Frames read as true colour only are brought onto a palette here, as the stored merge
+  // choice says, so that every loaded document can be shown, merged and saved as GIF; with
+  // word 6 bit 25 the conversion keeps their true-colour planes beside the new indexes.
+  if (HasTrueColourOnlyFrames(doc) && ConvertPalettes(nullptr, &doc, 0, progress) != kConvertDone) return {};
   NameFramesFromFile(doc, path);
   ApplyAutomaticTransparency(doc);
   ComputeColourUsage(doc, doc.colourUsage.data(), true);

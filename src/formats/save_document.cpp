@@ -6,14 +6,42 @@
 
 #include "core/file_replace.h"
 #include "core/frame_clip.h"
+#include "core/frame_planes.h"
 #include "core/message_sink.h"
+#include "core/preferences.h"
 #include "core/string_table.h"
+#include "formats/bmp_file.h"
+#include "formats/filmstrip.h"
+#include "formats/format_messages.h"
+#include "formats/frame_sequence.h"
+#include "formats/jpeg_file.h"
+#include "formats/png_file.h"
 #include "gif/gif_writer.h"
 
 namespace fw {
 namespace {
+
 const char* const kExtensions[] = {"", "gif", "avi", "swf", "bmp", "jpg", "psd", "png", "cur", "ico", "ani"};
+
+// Word 15 bits.
+constexpr uint32_t kFilmstripLayoutInName = 1u << 9;
+constexpr uint32_t kPngAlwaysTrueColour = 1u << 10;
+
+bool WritesImages(int type) { return type == kSaveGif || type == kSaveBmp || type == kSaveJpg || type == kSavePng; }
+
+// Writes an 8-bit image through a true-colour copy of it, leaving the document alone.
+template <typename Writer>
+int ThroughTrueColour(ImageBlock& image, Writer write) {
+  if (image.hasTrueColour()) return write(image);
+  ImagePtr copy = CopyImage(image, image.activePalette);
+  if (!copy || !ExpandToTrueColour(*copy)) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    return 0;
+  }
+  return write(*copy);
 }
+
+}  // namespace
 
 int SaveTypeForName(const std::string& path) {
   if (path.size() < 3) return kSaveGif;
@@ -28,29 +56,105 @@ const char* SaveTypeExtension(int type) {
   return (type >= kSaveGif && type <= kSaveAni) ? kExtensions[type] : kExtensions[kSaveGif];
 }
 
+void UpdateSignatureComment(AnimHeader& document) {
+  const std::string signature = SignatureText();
+  for (GifBlock* b = document.blockList->next; b;) {
+    GifBlock* next = b->next;
+    if (IsSignatureComment(*b, signature)) RemoveBlock(b);
+    b = next;
+  }
+  if (Prefs().bit(pref::kOptionFlags, pref::kNoSignature) || signature.empty()) return;
+  std::unique_ptr<ExtensionBlock> comment = CreateExtensionBlock(block_kind::kComment);
+  if (comment && SetCommentText(*comment, signature)) InsertAfter(document.blockList, comment.release());
+}
+
+int WriteSingleImage(const std::string& path, ImageBlock& image, int type, const AnimHeader* filmstripOf) {
+  switch (type) {
+    case kSaveGif:
+      return WriteFrameAsGif(path, image);
+    case kSaveBmp:
+      return WriteBmpFile(path, image, 0);
+    case kSaveJpg:
+      return ThroughTrueColour(image, [&](ImageBlock& i) { return WriteJpegFile(path, i); });
+    case kSavePng:
+      if (Prefs().bit(pref::kMoreFlags, kPngAlwaysTrueColour))
+        return ThroughTrueColour(image, [&](ImageBlock& i) { return WritePng(path, i, filmstripOf); });
+      return WritePng(path, image, filmstripOf);
+    default:
+      return 0;
+  }
+}
+
+bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t options, int type, Progress* progress) {
+  if (!WritesImages(type)) {
+    ShowText("Saving as %s is not available in this build yet; %s was not written.", SaveTypeExtension(type),
+             target.c_str());
+    return false;
+  }
+  const std::string extension = SaveTypeExtension(type);
+  const bool wholeAnimation = (options & (save_option::kNoStyle | save_option::kAnimation)) != 0;
+
+  if (type != kSaveGif || !wholeAnimation) {
+    if (options & save_option::kSequence) {
+      auto write = [type](const std::string& path, ImageBlock& image) {
+        return WriteSingleImage(path, image, type, nullptr);
+      };
+      return SaveFrameSequence(target, document, options, extension, write, progress) == 1;
+    }
+  }
+
+  std::string finalTarget = target;
+  AnimPtr strip;
+  ImageBlock* single = nullptr;
+  const AnimHeader* filmstripOf = nullptr;
+  const bool apng = type == kSavePng && document.frameCount > 1 && wholeAnimation;
+  if (type == kSaveGif && wholeAnimation) {
+    UpdateSignatureComment(document);
+  } else if (!apng && (options & save_option::kFilmstrip)) {
+    if (const int problem = FilmstripSaveProblem(document)) {
+      ShowMessage(problem);
+      return false;
+    }
+    strip = ComposeFilmstrip(document, options);
+    if (!strip) return false;
+    single = FirstImage(strip.get());
+    int columns = 0, rows = 0;
+    FilmstripGrid(document.frameCount, options, columns, rows);
+    if (Prefs().bit(pref::kMoreFlags, kFilmstripLayoutInName)) finalTarget = FilmstripFileName(target, columns, rows);
+    // Readers split a pAni picture into one row of equal tiles, so only such a strip says so.
+    if (type == kSavePng && rows == 1 && columns == document.frameCount) filmstripOf = &document;
+  } else if (!apng) {
+    single = FirstImage(&document);
+    if (!single) return false;
+  }
+
+  const std::string temporary = MakeTemporaryName(DirectoryOf(finalTarget), extension, extension);
+  if (temporary.empty()) {
+    ShowMessage(fmsg::kCannotSaveTemp, (DirectoryOf(finalTarget) + "/").c_str());
+    return false;
+  }
+  int written;
+  if (type == kSaveGif && wholeAnimation)
+    written = WriteGifFile(temporary, document, progress);
+  else if (apng)
+    written = WriteApng(temporary, document);
+  else
+    written = WriteSingleImage(temporary, *single, type, filmstripOf);
+  if (written != 1) {
+    if (::access(temporary.c_str(), F_OK) == 0)
+      ::unlink(temporary.c_str());
+    else if (type == kSavePng)
+      ShowMessage(fmsg::kCannotSaveTemp, temporary.c_str());  // the PNG writers leave this to us
+    return false;
+  }
+  return ReplaceFile(finalTarget, temporary);
+}
+
 bool SaveDocumentAs(const std::string& path, AnimHeader& document, Progress* progress) {
   const int type = SaveTypeForName(path);
-  if (type != kSaveGif) {
-    ShowText("Saving as %s is not available in this build yet; %s was not written.", SaveTypeExtension(type),
-             path.c_str());
-    return false;
-  }
+  if (!WritesImages(type)) return WriteDocument(path, document, save_option::kNoStyle, type, progress);
   ClipAllToScreen(document);
-
-  const std::string temporary = MakeTemporaryName(DirectoryOf(path), "gif", "gif");
-  if (temporary.empty()) {
-    ShowMessage(msg::kCannotSaveTemp, (DirectoryOf(path) + "/").c_str());
-    return false;
-  }
-  if (WriteGifFile(temporary, document, progress) != 1) {
-    // A temporary file that could not even be created has been reported by the writer.
-    if (::access(temporary.c_str(), F_OK) == 0) {
-      ::unlink(temporary.c_str());
-      ShowMessage(msg::kCannotWrite, path.c_str());
-    }
-    return false;
-  }
-  return ReplaceFile(path, temporary);
+  return WriteDocument(path, document, save_option::kNoStyle, type, progress);
 }
 
 }  // namespace fw

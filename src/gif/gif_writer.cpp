@@ -1,6 +1,8 @@
 #include "gif/gif_writer.h"
 
 #include <algorithm>
+#include <mutex>
+#include <optional>
 
 #include "core/message_sink.h"
 #include "core/preferences.h"
@@ -154,12 +156,37 @@ int WriteGifFile(const std::string& path, AnimHeader& document, Progress* progre
   return result == 1 && closed ? 1 : 0;
 }
 
+std::string SignatureText() {
+  // The size worker asks too; one reader of the store at a time.
+  static std::mutex lock;
+  std::lock_guard<std::mutex> hold(lock);
+  if (PreferenceStore* store = Prefs().store())
+    if (std::optional<std::string> text = store->text("Sig")) return *text;
+  return "Built with Framewright 4.0";
+}
+
+bool IsSignatureComment(const GifBlock& block, const std::string& signature) {
+  if (!IsComment(block)) return false;
+  const std::string text = CommentText(block);
+  return text.rfind("Built with Framewright", 0) == 0 || (!signature.empty() && text == signature.substr(0, 255));
+}
+
 int32_t EncodedSize(AnimHeader* document, bool force, Progress* progress) {
   if (!document) return -1;
   if (force || document->encodedSize == -1) {
     CountingSink sink;
-    if (WriteGifStream(sink, *document, progress) == 1)
-      document->encodedSize = static_cast<int32_t>(std::min<int64_t>(sink.total(), INT32_MAX));
+    if (WriteGifStream(sink, *document, progress) == 1) {
+      int64_t total = sink.total();
+      const std::string signature = SignatureText();
+      for (const GifBlock* b = document->blockList->next; b; b = b->next) {
+        if (!IsSignatureComment(*b, signature)) continue;
+        const auto& data = static_cast<const ExtensionBlock*>(b)->data;
+        total -= 2 + static_cast<int64_t>(data.size()) + ((data.empty() || data.back() != 0) ? 1 : 0);
+      }
+      if (!Prefs().bit(pref::kOptionFlags, pref::kNoSignature) && !signature.empty())
+        total += static_cast<int64_t>(std::min<size_t>(signature.size(), 255)) + 4;
+      document->encodedSize = static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
+    }
   }
   return document->encodedSize;
 }

@@ -18,8 +18,15 @@ bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame);
 // Bytes WriteGifFrame would write for the frame; 0 on failure.
 int64_t FrameEncodedSize(const ImageBlock& frame);
 // The document's encoded size, measured when forced or unknown; -1 for no document or an
-// unfinished measurement.
+// unfinished measurement. It counts the file Save writes: earlier signature comments out,
+// the current one in unless the preferences leave it out.
 int32_t EncodedSize(AnimHeader* document, bool force, Progress* progress);
+// The signature comment Save puts at the start of a GIF: the stored "Sig" text, else
+// "Built with Framewright 4.0".
+std::string SignatureText();
+// A comment holding an earlier signature: its text begins with "Built with Framewright" or
+// equals `signature`. Save replaces such comments by the current one.
+bool IsSignatureComment(const GifBlock& block, const std::string& signature);
 // One frame as a complete one-frame GIF at its own offset.
 int WriteFrameAsGif(const std::string& path, ImageBlock& frame);
 // The LZW data of a frame (sub-blocks only) with the given minimum code size.

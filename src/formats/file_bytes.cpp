@@ -1,0 +1,33 @@
+#include "formats/file_bytes.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+namespace fw {
+
+FileBytesStatus ReadFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>& out) {
+  out.clear();
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) return FileBytesStatus::kCannotOpen;
+  // Read in pieces rather than trusting a size from seeking: the file may be a pipe or grow.
+  uint8_t buffer[64 * 1024];
+  try {
+    for (;;) {
+      const size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
+      if (n == 0) break;
+      if (out.size() + n > limit) {
+        out.clear();
+        return FileBytesStatus::kTooLarge;
+      }
+      out.insert(out.end(), buffer, buffer + n);
+    }
+  } catch (const std::bad_alloc&) {
+    std::vector<uint8_t>().swap(out);
+    return FileBytesStatus::kTooLarge;
+  }
+  if (std::ferror(file.get())) return FileBytesStatus::kCannotOpen;
+  return FileBytesStatus::kOk;
+}
+
+}  // namespace fw
