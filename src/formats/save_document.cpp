@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <unistd.h>
 
 #include "core/file_replace.h"
@@ -129,10 +130,14 @@ bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t opt
   }
 
   const std::string temporary = MakeTemporaryName(DirectoryOf(finalTarget), extension, extension);
-  if (temporary.empty()) {
-    ShowMessage(fmsg::kCannotSaveTemp, (DirectoryOf(finalTarget) + "/").c_str());
+  // Created here so that a folder we cannot write to is reported the same way for every type
+  // (the PNG writers stay silent about it); the writer then replaces the empty file.
+  std::FILE* probe = temporary.empty() ? nullptr : std::fopen(temporary.c_str(), "wb");
+  if (!probe) {
+    ShowMessage(fmsg::kCannotSaveTemp, temporary.empty() ? (DirectoryOf(finalTarget) + "/").c_str() : temporary.c_str());
     return false;
   }
+  std::fclose(probe);
   int written;
   if (type == kSaveGif && wholeAnimation)
     written = WriteGifFile(temporary, document, progress);
@@ -141,10 +146,7 @@ bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t opt
   else
     written = WriteSingleImage(temporary, *single, type, filmstripOf);
   if (written != 1) {
-    if (::access(temporary.c_str(), F_OK) == 0)
-      ::unlink(temporary.c_str());
-    else if (type == kSavePng)
-      ShowMessage(fmsg::kCannotSaveTemp, temporary.c_str());  // the PNG writers leave this to us
+    ::unlink(temporary.c_str());
     return false;
   }
   return ReplaceFile(finalTarget, temporary);
