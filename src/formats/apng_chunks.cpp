@@ -152,6 +152,8 @@ ApngLayout ParseApngLayout(const uint8_t* data, const std::vector<PngChunk>& chu
     } else if (c.type == kFdat) {
       if (!seenIdat || layout.frames.empty() || layout.frames.back().usesIdat || c.length < 4 || !c.crcOk ||
           Be32(p) != expectedSequence) {
+        // The frame this data belongs to can no longer be trusted to be whole.
+        if (!layout.frames.empty() && !layout.frames.back().usesIdat) layout.frames.pop_back();
         layout.damaged = true;
         break;
       }

@@ -56,21 +56,26 @@ bool MakeChannel16(uint32_t mask, Channel16& out) {
   return true;
 }
 
-// 32-bit bit fields are followed only where each colour is one whole byte; the byte the masks
-// leave over is the alpha candidate. Returns false for any other layout.
-bool ByteLanes(uint32_t red, uint32_t green, uint32_t blue, int lanes[4]) {
-  const uint32_t masks[3] = {blue, green, red};
-  bool used[4] = {};
-  for (int c = 0; c < 3; ++c) {
-    int lane = -1;
-    for (int b = 0; b < 4; ++b)
-      if (masks[c] == 0xFFu << (8 * b)) lane = b;
-    if (lane < 0 || used[lane]) return false;
-    used[lane] = true;
-    lanes[c] = lane;
-  }
-  for (int b = 0; b < 4; ++b)
-    if (!used[b]) lanes[3] = b;
+// 32-bit bit fields are followed where each colour is one run of 8 bits; what the masks
+// leave over is the alpha candidate when it too is such a run. Other layouts are refused.
+struct Channel32 {
+  uint32_t mask = 0;
+  int shift = 0;
+};
+
+bool EightBitRun(uint32_t mask, Channel32& out) {
+  if (mask == 0) return false;
+  int shift = 0;
+  while (!((mask >> shift) & 1)) ++shift;
+  if ((mask >> shift) != 0xFF) return false;
+  out = {mask, shift};
+  return true;
+}
+
+bool Channels32(uint32_t red, uint32_t green, uint32_t blue, Channel32 c[4], bool& hasAlpha) {
+  if (!EightBitRun(blue, c[0]) || !EightBitRun(green, c[1]) || !EightBitRun(red, c[2])) return false;
+  if ((red & green) || (red & blue) || (green & blue)) return false;
+  hasAlpha = EightBitRun(~(red | green | blue), c[3]);
   return true;
 }
 
@@ -209,8 +214,10 @@ AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset) {
         }
       }
     } else {
-      int lanes[4] = {0, 1, 2, 3};  // blue, green, red, alpha
-      if (bitFields && !ByteLanes(Le32(dib + 40), Le32(dib + 44), Le32(dib + 48), lanes)) {
+      // Blue, green, red, alpha.
+      Channel32 channels[4] = {{0xFFu, 0}, {0xFF00u, 8}, {0xFF0000u, 16}, {0xFF000000u, 24}};
+      bool hasAlpha = true;
+      if (bitFields && !Channels32(Le32(dib + 40), Le32(dib + 44), Le32(dib + 48), channels, hasAlpha)) {
         ShowMessage(fmsg::kImageTypeUnsupported);
         return nullptr;
       }
@@ -223,11 +230,10 @@ AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset) {
         uint8_t* dst = colour + static_cast<size_t>(y) * outStride;
         uint8_t* a = alpha + static_cast<size_t>(y) * alphaStride;
         for (int x = 0; x < width; ++x) {
-          const uint8_t* p = src + 4 * x;
-          dst[3 * x] = p[lanes[0]];
-          dst[3 * x + 1] = p[lanes[1]];
-          dst[3 * x + 2] = p[lanes[2]];
-          a[x] = p[lanes[3]];
+          const uint32_t v = Le32(src + 4 * x);
+          for (int c = 0; c < 3; ++c)
+            dst[3 * x + c] = static_cast<uint8_t>((v & channels[c].mask) >> channels[c].shift);
+          a[x] = hasAlpha ? static_cast<uint8_t>((v & channels[3].mask) >> channels[3].shift) : 0;
           anyAlpha |= a[x] != 0;
         }
       }

@@ -62,25 +62,42 @@ inline bool HavePillow() {
   return ::access("/usr/bin/python3", X_OK) == 0 && RunCapture({"/usr/bin/python3", "-c", "import PIL"}, out);
 }
 
-// Every frame Pillow shows for the file, as RGBA (APNG frames composited by Pillow), with the
-// durations in milliseconds it reports.
-inline std::vector<Rgba> PillowFrames(const std::string& path, std::vector<int>* durations = nullptr) {
+// Every frame Pillow shows for each file, as RGBA (APNG frames composited by Pillow; 16-bit
+// grey scaled to 8 bits), with the durations in milliseconds it reports. A file Pillow cannot
+// read gives no frames. One Python process serves the whole list.
+inline std::vector<std::vector<Rgba>> PillowDecodeAll(const std::vector<std::string>& paths, bool firstOnly,
+                                                      std::vector<std::vector<int>>* durations = nullptr) {
   static const char* kScript = R"(
 import sys, struct
 from PIL import Image
-im = Image.open(sys.argv[1])
-n = getattr(im, 'n_frames', 1)
 out = sys.stdout.buffer
-out.write(struct.pack('<i', n))
-for i in range(n):
-    im.seek(i)
-    f = im.convert('RGBA')
-    out.write(struct.pack('<iii', f.width, f.height, int(im.info.get('duration', 0) or 0)))
-    out.write(f.tobytes())
+first_only = sys.argv[1] == '1'
+for path in sys.argv[2:]:
+    try:
+        im = Image.open(path)
+        n = 1 if first_only else getattr(im, 'n_frames', 1)
+        frames = []
+        for i in range(n):
+            im.seek(i)
+            f = im
+            if f.mode in ('I', 'I;16', 'I;16B', 'I;16L'):
+                f = f.point(lambda v: v / 257.0, 'F').convert('L')
+            f = f.convert('RGBA')
+            frames.append((f.width, f.height, int(im.info.get('duration', 0) or 0), f.tobytes()))
+    except Exception:
+        out.write(struct.pack('<i', -1))
+        continue
+    out.write(struct.pack('<i', len(frames)))
+    for w, h, d, data in frames:
+        out.write(struct.pack('<iii', w, h, d))
+        out.write(data)
 )";
+  std::vector<std::string> args = {"/usr/bin/python3", "-c", kScript, firstOnly ? "1" : "0"};
+  args.insert(args.end(), paths.begin(), paths.end());
   std::string out;
-  std::vector<Rgba> frames;
-  if (!RunCapture({"/usr/bin/python3", "-c", kScript, path}, out) || out.size() < 4) return frames;
+  std::vector<std::vector<Rgba>> all(paths.size());
+  if (durations) durations->assign(paths.size(), {});
+  RunCapture(args, out);
   size_t at = 0;
   auto next = [&](int& v) {
     if (out.size() - at < 4) return false;
@@ -88,19 +105,28 @@ for i in range(n):
     at += 4;
     return true;
   };
-  int n = 0;
-  next(n);
-  for (int i = 0; i < n; ++i) {
-    int w = 0, h = 0, d = 0;
-    if (!next(w) || !next(h) || !next(d)) break;
-    Rgba f(w, h);
-    if (out.size() - at < f.px.size()) break;
-    std::memcpy(f.px.data(), out.data() + at, f.px.size());
-    at += f.px.size();
-    frames.push_back(std::move(f));
-    if (durations) durations->push_back(d);
+  for (size_t p = 0; p < paths.size(); ++p) {
+    int n = 0;
+    if (!next(n)) break;
+    for (int i = 0; i < n; ++i) {
+      int w = 0, h = 0, d = 0;
+      if (!next(w) || !next(h) || !next(d)) return all;
+      Rgba f(w, h);
+      if (out.size() - at < f.px.size()) return all;
+      std::memcpy(f.px.data(), out.data() + at, f.px.size());
+      at += f.px.size();
+      all[p].push_back(std::move(f));
+      if (durations) (*durations)[p].push_back(d);
+    }
   }
-  return frames;
+  return all;
+}
+
+inline std::vector<Rgba> PillowFrames(const std::string& path, std::vector<int>* durations = nullptr) {
+  std::vector<std::vector<int>> d;
+  std::vector<std::vector<Rgba>> all = PillowDecodeAll({path}, false, durations ? &d : nullptr);
+  if (durations && !d.empty()) *durations = d[0];
+  return all.empty() ? std::vector<Rgba>{} : all[0];
 }
 
 // FFmpeg's decoding of an animation of the given canvas size, one picture per frame.
@@ -172,7 +198,8 @@ inline Rgba FrameRgba(const ImageBlock& frame) {
 
 // What an APNG player shows for each frame of our document, by the APNG rules our writer maps
 // the frames to (disposal 2 background, 3 previous; blend over only for frames with alpha).
-inline std::vector<Rgba> ApngExpected(const AnimHeader& doc, bool skipHidden) {
+// With `blendAll`, a set blend flag draws every frame over the canvas, as a file read in says.
+inline std::vector<Rgba> ApngExpected(const AnimHeader& doc, bool skipHidden, bool blendAll = false) {
   std::vector<Rgba> shown;
   Rgba canvas(doc.screenWidth, doc.screenHeight);
   int index = 0;
@@ -180,7 +207,7 @@ inline std::vector<Rgba> ApngExpected(const AnimHeader& doc, bool skipHidden) {
     if (index == 0 && doc.hideFirstFrame && skipHidden) continue;
     const Rgba picture = FrameRgba(*f);
     const Rgba saved = canvas;
-    const bool over = f->blend && AlphaRows(*f);
+    const bool over = f->blend && (blendAll || AlphaRows(*f));
     for (int y = 0; y < picture.height; ++y) {
       for (int x = 0; x < picture.width; ++x) {
         const int cx = f->left + x, cy = f->top + y;
