@@ -15,18 +15,24 @@ namespace {
 
 constexpr int kOffsets[4][4] = {{6, 0, 5, -1}, {2, 4, 1, 3}, {5, -1, 6, 0}, {1, 3, 2, 4}};
 
-// Quantiser tables: one indexed by v + k for k from 0 to 6, one by v for k = -1.
+// Quantiser tables: one indexed by v + k for k from 0 to 6, one by v for k = -1. The loop
+// reads them through one 256-entry row per matrix value, so no pixel branches on k.
 struct QuantiserTables {
   std::array<uint8_t, 262> shifted{};
   std::array<uint8_t, 256> minusOne{};
+  uint8_t byOffset[8][256];  // [k + 1][v]
   QuantiserTables() {
     for (int j = 0; j < 262; ++j) shifted[size_t(j)] = uint8_t(j < 7 ? 0 : j < 23 ? 1 : (j - 7) / 8);
     for (int v = 0; v < 256; ++v) minusOne[size_t(v)] = uint8_t(v < 8 ? 0 : v < 24 ? 1 : v == 255 ? 31 : (v - 8) / 8);
+    for (int v = 0; v < 256; ++v) {
+      byOffset[0][v] = minusOne[size_t(v)];
+      for (int k = 0; k <= 6; ++k) byOffset[k + 1][v] = shifted[size_t(v + k)];
+    }
   }
 };
 const QuantiserTables kQuantiser;
 
-inline int Quantise(int v, int k) { return k < 0 ? kQuantiser.minusOne[size_t(v)] : kQuantiser.shifted[size_t(v + k)]; }
+inline int Quantise(int v, int k) { return kQuantiser.byOffset[k + 1][v]; }
 
 // Two rows of error accumulators (sixteen times the diffused error), each with a guard entry
 // on the left and two on the right.
@@ -65,13 +71,13 @@ bool EnsureErrorRows(int width) {
 
 // One pixel: the colour plus the carried error picks a map cell; the error of the chosen entry
 // is spread to the neighbours. Returns the chosen index.
-inline uint8_t DitherPixel(int r, int g, int b, int x, int k, int32_t* cur, int32_t* next, const uint8_t* map,
-                           const Rgb* pal) {
+inline uint8_t DitherPixel(int r, int g, int b, int x, const uint8_t* q, int32_t* cur, int32_t* next,
+                           const uint8_t* map, const Rgb* pal) {
   int32_t* c = cur + 3 * x;
-  int vr = std::clamp(r + c[0] / 16, 0, 255);
-  int vg = std::clamp(g + c[1] / 16, 0, 255);
-  int vb = std::clamp(b + c[2] / 16, 0, 255);
-  const uint8_t index = map[size_t(Quantise(vr, k)) * 1024 + size_t(Quantise(vg, k)) * 32 + size_t(Quantise(vb, k))];
+  const int vr = std::clamp(r + c[0] / 16, 0, 255);
+  const int vg = std::clamp(g + c[1] / 16, 0, 255);
+  const int vb = std::clamp(b + c[2] / 16, 0, 255);
+  const uint8_t index = map[size_t(q[vr]) * 1024 + size_t(q[vg]) * 32 + size_t(q[vb])];
   const Rgb& p = pal[index];
   const int er = vr - p.r, eg = vg - p.g, eb = vb - p.b;
   c[3] += 7 * er;
@@ -112,7 +118,7 @@ bool DitherLoop(uint8_t* dst, size_t dstStride, int width, int height, int dstTr
         out[x] = static_cast<uint8_t>(dstTransparent);
         continue;
       }
-      out[x] = DitherPixel(r, g, b, x, offsets[x & 3], cur, next, map, pal);
+      out[x] = DitherPixel(r, g, b, x, kQuantiser.byOffset[offsets[x & 3] + 1], cur, next, map, pal);
       if (opaqueUsed) opaqueUsed[out[x]] = true;
     }
     std::fill(cur - 3, cur + rowInts + 6, 0);

@@ -116,6 +116,22 @@ TEST(InverseMap, RepeatedRemapsOntoOnePaletteBuildItOnce) {
   EXPECT_EQ(SharedInverseMap().builds(), before + 2);
 }
 
+TEST(Ditherer, TransparentPixelsNeverShareTheirEntryWithOpaqueOnes) {
+  test::ScopedMessages messages;
+  // The transparent entry's colour is red, which opaque pixels also show: the nearest entry
+  // to it is theirs, so the transparent pixels must move to an entry of their own.
+  auto doc = DocumentWith({{255, 0, 0}, {0, 255, 0}, {255, 0, 0}});
+  ImageBlock& f = test::AddFrame(*doc, 0, 0, 6, 4, [](int x, int y) { return (x + y) % 3; });
+  MakeTransparent(f, 2);
+  const auto before = test::FramePixels(f);
+  auto dest = MakePalette({{255, 0, 0}, {0, 255, 0}, {0, 0, 255}});
+  ASSERT_TRUE(DitherDocumentBlocks(*doc, *dest, -1, nullptr));
+  const auto after = test::FramePixels(f);
+  ASSERT_TRUE(f.transparent());
+  EXPECT_EQ(f.transparentIndex, 2);
+  for (size_t i = 0; i < after.size(); ++i) EXPECT_EQ(before[i] == 2, after[i] == f.transparentIndex) << i;
+}
+
 TEST(Ditherer, ExtremeChannelValuesStayInTheirEndCells) {
   for (int k = -1; k <= 6; ++k) {
     EXPECT_EQ(DitherCell(0, k), 0) << k;
