@@ -8,7 +8,7 @@
 // ImageMagick runs as /usr/bin/convert on PPM files; its times include starting the process
 // and the file round trip, so they are an upper bound on its own work.
 //
-// Usage: colour_bench [scratch directory]
+// Usage: colour_bench [--speed] [scratch directory]   (--speed: only the remapping table)
 #include <libimagequant.h>
 #include <unistd.h>
 
@@ -407,6 +407,10 @@ void SpeedTable() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--speed") {
+    SpeedTable();
+    return 0;
+  }
   std::string dir;
   if (argc > 1) {
     dir = argv[1];
