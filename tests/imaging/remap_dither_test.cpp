@@ -189,8 +189,10 @@ TEST(TrueColour, MaskedPixelsTakeTheLastEntryAndNoOpaquePixelDoes) {
     EXPECT_EQ(f.transparentIndex, 2);
     const auto pixels = test::FramePixels(f);
     EXPECT_EQ(pixels[1], 2);
-    for (size_t i = 0; i < pixels.size(); ++i)
-      if (i != 1) EXPECT_NE(pixels[i], 2) << i;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+      if (i == 1) continue;
+      EXPECT_NE(pixels[i], 2) << i;
+    }
     EXPECT_FALSE(f.hasTrueColour());  // released unless the preference keeps it
     EXPECT_TRUE(test::ColourTableMatches(f));
   }
