@@ -129,7 +129,10 @@ FrameControl ControlFor(const ImageBlock& frame, uint32_t sequence) {
   fc.delayDenominator = static_cast<uint16_t>(std::clamp(Prefs().timeBase(), 1, 0xFFFF));
   const int disposal = frame.disposal();
   fc.disposeOp = disposal == kDisposalBackground ? 1 : disposal == kDisposalPrevious ? 2 : 0;
-  fc.blendOp = frame.blend && PngDepthClass(frame) == 32 ? 1 : 0;
+  // A transparent palette frame is drawn over what is there, as in the GIF it may come from:
+  // with "source" its clear pixels would wipe out the frames below.
+  const bool seeThrough = PngDepthClass(frame) == 32 || (PngDepthClass(frame) == 8 && frame.transparent());
+  fc.blendOp = frame.blend && seeThrough ? 1 : 0;
   return fc;
 }
 

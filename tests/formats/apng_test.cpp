@@ -178,6 +178,7 @@ AnimPtr IndexedAnimation() {
   SetDisposal(b, kDisposalBackground);
   SetDisposal(c, kDisposalPrevious);
   SetDisposal(d, kDisposalLeave);
+  d.blend = 0;  // its clear pixels replace what is below
   doc->playCount = 0;
   return doc;
 }

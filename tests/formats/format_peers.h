@@ -197,7 +197,8 @@ inline Rgba FrameRgba(const ImageBlock& frame) {
 }
 
 // What an APNG player shows for each frame of our document, by the APNG rules our writer maps
-// the frames to (disposal 2 background, 3 previous; blend over only for frames with alpha).
+// the frames to (disposal 2 background, 3 previous; blend over for frames with alpha or a
+// transparent index).
 // With `blendAll`, a set blend flag draws every frame over the canvas, as a file read in says.
 inline std::vector<Rgba> ApngExpected(const AnimHeader& doc, bool skipHidden, bool blendAll = false) {
   std::vector<Rgba> shown;
@@ -207,7 +208,7 @@ inline std::vector<Rgba> ApngExpected(const AnimHeader& doc, bool skipHidden, bo
     if (index == 0 && doc.hideFirstFrame && skipHidden) continue;
     const Rgba picture = FrameRgba(*f);
     const Rgba saved = canvas;
-    const bool over = f->blend && (blendAll || AlphaRows(*f));
+    const bool over = f->blend && (blendAll || AlphaRows(*f) || (!TrueColourRows(*f) && f->transparent()));
     for (int y = 0; y < picture.height; ++y) {
       for (int x = 0; x < picture.width; ++x) {
         const int cx = f->left + x, cy = f->top + y;
