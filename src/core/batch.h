@@ -8,9 +8,10 @@
 
 namespace fw {
 
-// Brings the frames of an incoming animation onto the palettes of the document they join.
-// Called once per incoming animation before its blocks are moved; false cancels the merge.
-using PaletteReconciler = std::function<bool(AnimHeader& target, AnimHeader& incoming)>;
+// Brings a chain of loaded animations (linked through nextInChain) onto the palettes of the
+// document they join (none: they form a new document) and joins the chain into its first
+// animation, all in one pass. False cancels the merge.
+using PaletteReconciler = std::function<bool(AnimHeader* target, AnimHeader& chain)>;
 
 // What the program entry hands to the batch run: the loader, the saver and the optimizer
 // live in higher layers.
@@ -40,9 +41,9 @@ int RunBatch(const std::vector<std::string>& args, BatchServices& services, Docu
 // or makes it the current document. `count` is the number of files the chain came from.
 bool MergeLoadedAnimations(DocumentState& state, AnimPtr chain, int count, const PaletteReconciler& reconcile);
 
-// Keeps incoming colours exactly: frames whose global palette differs from the target's get a
-// copy of it as their local palette.
-bool KeepPalettesAsLocal(AnimHeader& target, AnimHeader& incoming);
+// Keeps incoming colours exactly: frames whose global palette differs from the one they will
+// show through get a copy of it as their local palette.
+bool KeepPalettesAsLocal(AnimHeader* target, AnimHeader& chain);
 
 // --- name lists ---
 // Names matching a file name with '*' and '?' in its last component, joined to the value's

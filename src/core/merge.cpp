@@ -21,8 +21,8 @@ bool ExtensionKeepsName(const std::string& fileName) {
 
 bool EnlargeScreens() { return Prefs().read(pref::kFrameSizePolicy) & pref::kSizeEnlarge; }
 
-// Moves the blocks of `incoming` (and nothing of its chain) to the end of `target`, or before
-// the frame at `insertAt` when that frame exists.
+// Moves the blocks of `incoming` to the end of `target`, or before the frame at `insertAt`
+// when that frame exists.
 void MoveBlocks(AnimHeader& target, AnimHeader& incoming, int insertAt) {
   GifBlock* first = incoming.blockList->next;
   if (!first) return;
@@ -38,74 +38,59 @@ void MoveBlocks(AnimHeader& target, AnimHeader& incoming, int insertAt) {
   if (follow) follow->prev = last;
   target.frameCount += incoming.frameCount;
   incoming.frameCount = 0;
+  for (ImageBlock* f = FirstImage(&target); f; f = NextImage(f))
+    if (!f->localPalette) f->activePalette = target.globalPalette.get();
 }
 
 }  // namespace
 
-bool KeepPalettesAsLocal(AnimHeader& target, AnimHeader& incoming) {
-  const bool differs = !SamePalette(target.globalPalette.get(), incoming.globalPalette.get());
-  for (ImageBlock* f = FirstImage(&incoming); f; f = NextImage(f)) {
-    if (f->localPalette) continue;
-    if (differs && f->activePalette) {
+bool KeepPalettesAsLocal(AnimHeader* target, AnimHeader& chain) {
+  const Palette* reference = target ? target->globalPalette.get() : chain.globalPalette.get();
+  for (AnimHeader* a = target ? &chain : chain.nextInChain.get(); a; a = a->nextInChain.get()) {
+    if (SamePalette(reference, a->globalPalette.get())) continue;
+    for (ImageBlock* f = FirstImage(a); f; f = NextImage(f)) {
+      if (f->localPalette || !f->activePalette) continue;
       auto local = f->activePalette->copy();
       if (!local) return false;
       SetLocalPalette(*f, std::move(local));
-    } else {
-      f->activePalette = target.globalPalette.get();
     }
   }
+  AppendChain(chain);
+  for (ImageBlock* f = FirstImage(&chain); f; f = NextImage(f))
+    if (!f->localPalette) f->activePalette = chain.globalPalette.get();
   return true;
 }
 
 bool MergeLoadedAnimations(DocumentState& state, AnimPtr chain, int count, const PaletteReconciler& reconcile) {
   if (!chain) return false;
-  // Detach the chain into a list so each animation can be handled on its own.
-  std::vector<AnimPtr> loaded;
-  for (AnimPtr a = std::move(chain); a;) {
-    AnimPtr next = std::move(a->nextInChain);
-    loaded.push_back(std::move(a));
-    a = std::move(next);
+  int loaded = 0;
+  int32_t widest = 0, tallest = 0;
+  for (AnimHeader* a = chain.get(); a; a = a->nextInChain.get()) {
+    ++loaded;
+    widest = std::max(widest, a->screenWidth);
+    tallest = std::max(tallest, a->screenHeight);
   }
-
-  const bool hadDocument = state.document != nullptr;
-  AnimPtr created;
-  AnimHeader* target;
-  size_t firstIncoming = 0;
-  if (hadDocument) {
-    target = state.document.get();
-  } else {
-    created = std::move(loaded.front());
-    target = created.get();
-    firstIncoming = 1;
-  }
-  const int framesBefore = target->frameCount;
-
+  AnimHeader* target = state.document.get();
+  const int framesBefore = target ? target->frameCount : 0;
   if (EnlargeScreens()) {
-    for (size_t k = firstIncoming; k < loaded.size(); ++k) {
-      target->screenWidth = std::max(target->screenWidth, loaded[k]->screenWidth);
-      target->screenHeight = std::max(target->screenHeight, loaded[k]->screenHeight);
-    }
+    AnimHeader& grows = target ? *target : *chain;
+    grows.screenWidth = std::max(grows.screenWidth, widest);
+    grows.screenHeight = std::max(grows.screenHeight, tallest);
   }
+  if (!reconcile(target, *chain)) return false;
+  chain->encodedSize = -1;
 
-  int insertAt = hadDocument ? state.currentFrame : -1;
-  for (size_t k = firstIncoming; k < loaded.size(); ++k) {
-    if (!reconcile(*target, *loaded[k])) return false;
-    const int added = loaded[k]->frameCount;
-    MoveBlocks(*target, *loaded[k], insertAt);
-    if (insertAt >= 0) insertAt += added;
-  }
-  target->encodedSize = -1;
-
-  if (hadDocument) {
+  if (target) {
+    MoveBlocks(*target, *chain, state.currentFrame);
+    target->encodedSize = -1;
     if (framesBefore == 1 && target->frameCount > 1)
       target->playCount = static_cast<int32_t>(Prefs().read(pref::kDefaultLoopCount));
     if (!ExtensionKeepsName(state.fileName) && target->frameCount >= 2) state.fileName.clear();
   } else {
     // One file read on its own keeps its own loop count; a merge takes the default.
-    if (count != 1 || loaded.size() != 1)
-      target->playCount = static_cast<int32_t>(Prefs().read(pref::kDefaultLoopCount));
+    if (count != 1 || loaded != 1) chain->playCount = static_cast<int32_t>(Prefs().read(pref::kDefaultLoopCount));
     state.fileName.clear();
-    state.document = std::move(created);
+    state.document = std::move(chain);
   }
   return true;
 }

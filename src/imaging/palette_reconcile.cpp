@@ -4,10 +4,11 @@
 
 namespace fw {
 
-// Each incoming animation goes through the palette conversion with the stored merge word.
+// The whole chain goes through the palette conversion at once, with the stored merge word,
+// so an adaptive palette is built from every incoming frame together.
 PaletteReconciler DocumentPaletteReconciler() {
-  return [](AnimHeader& target, AnimHeader& incoming) {
-    return ConvertPalettes(&target, &incoming, 0, nullptr) == kConvertDone;
+  return [](AnimHeader* target, AnimHeader& chain) {
+    return ConvertPalettes(target, &chain, 0, nullptr) == kConvertDone;
   };
 }
 
