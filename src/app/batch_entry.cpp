@@ -5,6 +5,7 @@
 #include "core/preferences.h"
 #include "formats/file_dispatch.h"
 #include "formats/save_document.h"
+#include "imaging/optimize.h"
 #include "imaging/palette_reconcile.h"
 
 namespace fw {
@@ -16,6 +17,7 @@ int RunBatchFromCommandLine(const std::vector<std::string>& args) {
   BatchServices services;
   services.load = [](const std::string& path) { return LoadAnimationFile(path); };
   services.save = [](const std::string& path, AnimHeader& document) { return SaveDocumentAs(path, document); };
+  services.optimize = [](AnimHeader& document) { return BatchOptimize(document); };
   services.reconcilePalettes = DocumentPaletteReconciler();
   DocumentState state;
   const int status = RunBatch(args, services, state);

@@ -164,7 +164,7 @@ int ConvertPalettes(AnimHeader* target, AnimHeader* sources, uint32_t word, Prog
   return result;
 }
 
-bool FoldLocalPalette(AnimHeader& document, ImageBlock& image) {
+bool FoldLocalPalette(AnimHeader& document, ImageBlock& image, uint32_t word) {
   if (!image.localPalette) return true;
   if (!document.globalPalette) {
     std::unique_ptr<Palette> local = SetLocalPalette(image, nullptr);
@@ -201,8 +201,10 @@ bool FoldLocalPalette(AnimHeader& document, ImageBlock& image) {
   CountIndexes(image, temp->colourUsage.data(), true);
   AppendBlock(*temp, std::move(block));
 
-  uint32_t word = Prefs().read(pref::kPaletteMerge);
-  if (MergeMode(word) == merge_word::kLocal) word = (word & ~merge_word::kLocal) | merge_word::kAdaptive;
+  if (word == 0) {
+    word = Prefs().read(pref::kPaletteMerge);
+    if (MergeMode(word) == merge_word::kLocal) word = (word & ~merge_word::kLocal) | merge_word::kAdaptive;
+  }
   word &= ~merge_word::kAsk;
   const int result = ConvertPalettes(&document, temp.get(), word, nullptr);
 

@@ -54,6 +54,8 @@ int ConvertPalettes(AnimHeader* target, AnimHeader* sources, uint32_t word, Prog
 
 // Moves the frame's local palette into the document's global palette: used by the optimizer
 // and the frame properties. False on failure; the frame then keeps its local palette.
-bool FoldLocalPalette(AnimHeader& document, ImageBlock& image);
+// `word` 0 takes the stored merge word; the optimizer passes its own mode instead of
+// changing the stored one, since its trial runs on a worker thread.
+bool FoldLocalPalette(AnimHeader& document, ImageBlock& image, uint32_t word = 0);
 
 }  // namespace fw

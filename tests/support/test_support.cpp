@@ -1,10 +1,14 @@
 #include "support/test_support.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
+#include "core/compositor.h"
 #include "core/preferences.h"
 
 namespace fw::test {
@@ -110,6 +114,116 @@ std::string DocumentDifference(const AnimHeader& a, const AnimHeader& b) {
     if (x->next && x->next->prev != x) return "broken back link after block " + std::to_string(i);
   }
   return "";
+}
+
+}  // namespace fw::test
+
+namespace fw::test {
+namespace {
+
+uint32_t DrawnColour(const Palette* palette, int index) {
+  const Rgb c = palette && index < palette->count() ? (*palette)[index] : Rgb{};
+  return 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+}
+
+// The pictures frame by frame, unmerged, by the compositor's rules.
+std::vector<std::vector<uint32_t>> ComposePictures(const AnimHeader& doc, std::vector<int64_t>* delays) {
+  const int W = std::max(doc.screenWidth, 0), H = std::max(doc.screenHeight, 0);
+  std::vector<std::vector<uint32_t>> pictures;
+  std::vector<uint32_t> canvas(static_cast<size_t>(W) * H, 0), saved;
+  for (const ImageBlock* f = FirstImage(&doc); f; f = NextImage(f)) {
+    if (f->disposal() == kDisposalPrevious) saved = canvas;
+    const IndexedImage* image = f->indexedImage.get();
+    const int w = image ? std::min(f->width, image->width) : 0, h = image ? std::min(f->height, image->height) : 0;
+    for (int y = std::max(0, -f->top); y < h && f->top + y < H; ++y)
+      for (int x = std::max(0, -f->left); x < w && f->left + x < W; ++x) {
+        const uint8_t v = image->row(y)[x];
+        if (f->transparent() && v == f->transparentIndex) continue;
+        canvas[static_cast<size_t>(f->top + y) * W + (f->left + x)] = DrawnColour(f->activePalette, v);
+      }
+    pictures.push_back(canvas);
+    if (delays) delays->push_back(f->delay);
+    if (f->disposal() == kDisposalPrevious) {
+      canvas = saved;
+    } else if (f->disposal() == kDisposalBackground) {
+      for (int y = std::max(0, f->top); y < std::min(H, f->top + f->height); ++y)
+        for (int x = std::max(0, f->left); x < std::min(W, f->left + f->width); ++x)
+          canvas[static_cast<size_t>(y) * W + x] = 0;
+    }
+  }
+  return pictures;
+}
+
+}  // namespace
+
+int64_t ComposedTimeline::totalTime() const {
+  int64_t total = 0;
+  for (int64_t d : delays) total += d;
+  return total;
+}
+
+ComposedTimeline ComposeTimeline(const AnimHeader& doc) {
+  ComposedTimeline t;
+  t.width = doc.screenWidth;
+  t.height = doc.screenHeight;
+  t.playCount = doc.playCount;
+  std::vector<int64_t> delays;
+  std::vector<std::vector<uint32_t>> pictures = ComposePictures(doc, &delays);
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    if (!t.pictures.empty() && t.pictures.back() == pictures[i]) {
+      t.delays.back() += delays[i];
+      continue;
+    }
+    t.pictures.push_back(std::move(pictures[i]));
+    t.delays.push_back(delays[i]);
+  }
+  return t;
+}
+
+std::string TimelineDifference(const ComposedTimeline& a, const ComposedTimeline& b) {
+  if (a.width != b.width || a.height != b.height) return "screen size";
+  if (a.playCount != b.playCount) return "play count";
+  if (a.totalTime() != b.totalTime())
+    return "total time " + std::to_string(a.totalTime()) + " vs " + std::to_string(b.totalTime());
+  int64_t time = 0;
+  for (size_t i = 0; i < std::min(a.pictures.size(), b.pictures.size()); ++i) {
+    if (a.pictures[i] != b.pictures[i]) {
+      size_t k = 0;
+      while (a.pictures[i][k] == b.pictures[i][k]) ++k;
+      char text[160];
+      std::snprintf(text, sizeof text, "picture %zu (time %lld) at %zu,%zu: %08x vs %08x", i,
+                    static_cast<long long>(time), k % static_cast<size_t>(a.width), k / static_cast<size_t>(a.width),
+                    a.pictures[i][k], b.pictures[i][k]);
+      return text;
+    }
+    if (a.delays[i] != b.delays[i]) return "delay of picture " + std::to_string(i);
+    time += a.delays[i];
+  }
+  if (a.pictures.size() != b.pictures.size())
+    return "picture count " + std::to_string(a.pictures.size()) + " vs " + std::to_string(b.pictures.size());
+  return "";
+}
+
+std::string CompositorDisagreement(const AnimHeader& doc) {
+  const std::vector<std::vector<uint32_t>> pictures = ComposePictures(doc, nullptr);
+  std::set<int> fills{doc.backgroundIndex};
+  for (const ImageBlock* f = FirstImage(&doc); f; f = NextImage(f)) {
+    if (f->localPalette) return "local palettes have no single colour reading on the compositor's canvas";
+    if (f->transparent()) fills.insert(f->transparentIndex);
+  }
+  Compositor compositor(doc);
+  size_t n = 0;
+  for (const ImageBlock* canvas = compositor.first(); canvas; canvas = compositor.next(), ++n) {
+    if (n >= pictures.size()) return "the compositor has more frames";
+    for (int y = 0; y < doc.screenHeight; ++y)
+      for (int x = 0; x < doc.screenWidth; ++x) {
+        const int index = canvas->indexedImage->row(y)[x];
+        const uint32_t ours = pictures[n][static_cast<size_t>(y) * doc.screenWidth + x];
+        const bool agree = ours ? ours == DrawnColour(doc.globalPalette.get(), index) : fills.count(index) > 0;
+        if (!agree) return "frame " + std::to_string(n) + " at " + std::to_string(x) + "," + std::to_string(y);
+      }
+  }
+  return n == pictures.size() ? "" : "the compositor has fewer frames";
 }
 
 }  // namespace fw::test

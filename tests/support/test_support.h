@@ -67,3 +67,27 @@ namespace fw::test {
 std::string DocumentDifference(const AnimHeader& a, const AnimHeader& b);
 
 }  // namespace fw::test
+
+namespace fw::test {
+
+// What a viewer shows over time. Each picture is the compositor's canvas read as colours: a
+// drawn pixel is 0xFF000000 | RGB through the palette of the image that drew it, and 0 marks
+// the background (nothing drawn since the start or since a restore to background: the parts
+// the compositor fills with the background or transparent index, which viewers show as the
+// page behind the animation). Consecutive equal pictures are merged with their delays added,
+// so an animation whose unchanged frames were folded into the one before compares equal.
+struct ComposedTimeline {
+  int width = 0, height = 0, playCount = 0;
+  std::vector<std::vector<uint32_t>> pictures;
+  std::vector<int64_t> delays;
+  int64_t totalTime() const;
+};
+ComposedTimeline ComposeTimeline(const AnimHeader& document);
+// Empty when equal; otherwise where the first difference lies.
+std::string TimelineDifference(const ComposedTimeline& a, const ComposedTimeline& b);
+// Checks ComposeTimeline against the compositor itself for a document whose frames all use the
+// global palette: every drawn pixel has the canvas's colour, every background pixel holds one
+// of the indexes the compositor fills with. Empty when they agree.
+std::string CompositorDisagreement(const AnimHeader& document);
+
+}  // namespace fw::test

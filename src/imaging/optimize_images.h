@@ -1,0 +1,21 @@
+#pragma once
+// The optimizer's image steps: each image is cut down to what it changes on screen, pixels
+// that repeat the screen may turn transparent, and images that change nothing are removed.
+#include <cstdint>
+
+#include "core/anim_document.h"
+
+namespace fw {
+
+class Progress;
+
+struct ImageStepsResult {
+  bool changed = false;
+  bool complete = true;  // false when memory ran out (message shown) or the progress stopped
+};
+
+// Runs the steps for options bit 2 with bits 4 and 64 as given. Images must lie inside the
+// logical screen (the optimizer clips them first).
+ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress* progress);
+
+}  // namespace fw

@@ -1,0 +1,133 @@
+#include "imaging/optimize_transparency.h"
+
+#include <utility>
+#include <vector>
+
+#include "core/display_mask.h"
+#include "gif/gif_writer.h"
+
+namespace fw {
+namespace {
+
+// The index unchanged pixels become: the transparent index of a transparent image, else the
+// highest palette index no kept pixel uses (so that no kept pixel turns transparent). -1 when
+// there is none.
+int FillIndex(const ImageBlock& image, const uint8_t* changed, size_t stride) {
+  if (image.transparent()) return image.transparentIndex;
+  bool used[256] = {};
+  const IndexedImage& pixels = *image.indexedImage;
+  for (int y = 0; y < image.height; ++y) {
+    const uint8_t* p = pixels.row(y);
+    const uint8_t* c = changed + static_cast<size_t>(y) * stride;
+    for (int x = 0; x < image.width; ++x)
+      if (c[x]) used[p[x]] = true;
+  }
+  const int entries = image.activePalette ? image.activePalette->count() : 256;
+  for (int i = entries - 1; i >= 0; --i)
+    if (!used[i]) return i;
+  return -1;
+}
+
+// The encoded size the image would have with these pixels and `fill` transparent.
+int64_t MeasureWith(ImageBlock& image, std::vector<uint8_t>& candidate, int fill) {
+  IndexedImage& pixels = *image.indexedImage;
+  const uint8_t flags = image.controlFlags, index = image.transparentIndex;
+  std::swap(pixels.pixels, candidate);
+  image.controlFlags |= 1;
+  image.transparentIndex = static_cast<uint8_t>(fill);
+  const int64_t size = FrameEncodedSize(image);
+  std::swap(pixels.pixels, candidate);
+  image.controlFlags = flags;
+  image.transparentIndex = index;
+  return size;
+}
+
+// Candidate A: every unchanged pixel becomes the fill index. Returns the number replaced.
+int EveryUnchangedPixel(const ImageBlock& image, const uint8_t* changed, size_t stride, uint8_t fill,
+                        std::vector<uint8_t>& out) {
+  out = image.indexedImage->pixels;
+  const size_t rowBytes = image.indexedImage->stride();
+  int replaced = 0;
+  for (int y = 0; y < image.height; ++y) {
+    uint8_t* p = out.data() + static_cast<size_t>(y) * rowBytes;
+    const uint8_t* c = changed + static_cast<size_t>(y) * stride;
+    for (int x = 0; x < image.width; ++x)
+      if (!c[x] && p[x] != fill) {
+        p[x] = fill;
+        ++replaced;
+      }
+  }
+  return replaced;
+}
+
+// Candidate B: only runs of two or more unchanged pixels are looked at. A run continuing the
+// index of the pixel before it keeps that stretch (it extends the same LZW run) and loses the
+// rest; a run of one index is kept whole; any other run becomes the fill index. Returns the
+// number of runs changed.
+int UnchangedRuns(const ImageBlock& image, const uint8_t* changed, size_t stride, uint8_t fill,
+                  std::vector<uint8_t>& out) {
+  out = image.indexedImage->pixels;
+  const size_t rowBytes = image.indexedImage->stride();
+  const int w = image.width;
+  int treated = 0;
+  for (int y = 0; y < image.height; ++y) {
+    uint8_t* p = out.data() + static_cast<size_t>(y) * rowBytes;
+    const uint8_t* c = changed + static_cast<size_t>(y) * stride;
+    int x = 0;
+    while (x < w) {
+      if (c[x]) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < w && !c[x]) ++x;
+      if (x - start < 2) continue;
+      int from = start;
+      if (start > 0 && p[start] == p[start - 1]) {
+        while (from < x && p[from] == p[start - 1]) ++from;
+      } else {
+        bool uniform = true;
+        for (int k = start + 1; k < x && uniform; ++k) uniform = p[k] == p[start];
+        if (uniform) from = x;
+      }
+      if (from < x) {
+        std::fill(p + from, p + x, fill);
+        ++treated;
+      }
+    }
+  }
+  return treated;
+}
+
+}  // namespace
+
+bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride) {
+  if (!image.indexedImage || image.indexedImage->width != image.width || image.indexedImage->height != image.height)
+    return false;
+  const int fill = FillIndex(image, changed, stride);
+  if (fill < 0) return false;
+  int64_t best = FrameEncodedSize(image);
+  if (best <= 0) return false;
+
+  std::vector<uint8_t> chosen, candidate;
+  if (EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) {
+    const int64_t size = MeasureWith(image, candidate, fill);
+    if (size > 0 && size < best) {
+      best = size;
+      chosen.swap(candidate);
+    }
+  }
+  if (UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) {
+    const int64_t size = MeasureWith(image, candidate, fill);
+    if (size > 0 && size < best) chosen.swap(candidate);
+  }
+  if (chosen.empty()) return false;
+
+  image.indexedImage->pixels.swap(chosen);
+  image.controlFlags |= 1;
+  image.transparentIndex = static_cast<uint8_t>(fill);
+  BuildDisplayMask(image);
+  return true;
+}
+
+}  // namespace fw

@@ -1,0 +1,17 @@
+#pragma once
+// Transparency substitution: pixels of an image that repeat what is already on screen may
+// become transparent, which often lets LZW encode long runs instead of detail.
+#include <cstddef>
+#include <cstdint>
+
+#include "core/anim_document.h"
+
+namespace fw {
+
+// `changed` has a row of `stride` bytes per image row, 1 where the pixel differs from the
+// screen and must stay. Two candidates are measured with the GIF encoder: every unchanged
+// pixel transparent, and only the runs of unchanged pixels that would break a run of one
+// index. The image takes the smaller one if it encodes smaller than now; true when it did.
+bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride);
+
+}  // namespace fw
