@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgif-dev giflib-tools gifsicle imagemagick ffmpeg libimagequant-dev
+  libgif-dev giflib-tools gifsicle imagemagick ffmpeg libimagequant-dev icoutils
   python3 python3-pil python3-numpy
 )
 

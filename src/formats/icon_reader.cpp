@@ -1,0 +1,87 @@
+// Icon and cursor files: the directory, then each entry's image as a frame.
+#include <algorithm>
+#include <new>
+
+#include "core/message_sink.h"
+#include "core/string_table.h"
+#include "formats/dib.h"
+#include "formats/file_bytes.h"
+#include "formats/icon_file.h"
+
+namespace fw {
+namespace {
+
+constexpr size_t kDirectoryBytes = 6;
+constexpr size_t kEntryBytes = 16;
+
+LoadResult Read(const uint8_t* data, size_t size) {
+  if (size < kDirectoryBytes) {
+    ShowText("%s", icon_text::kHeader);
+    return {};
+  }
+  const int type = Le16(data + 2);
+  if (Le16(data) != 0 || (type != kIconTypeIcon && type != kIconTypeCursor)) {
+    ShowText("%s", icon_text::kNotIcon);
+    return {};
+  }
+  const size_t count = Le16(data + 4);
+  if (count == 0 || size - kDirectoryBytes < count * kEntryBytes) {
+    ShowText("%s", icon_text::kEntries);
+    return {};
+  }
+
+  AnimPtr doc = CreateAnimation();
+  if (!doc) return {};
+  int screenWidth = 0, screenHeight = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* entry = data + kDirectoryBytes + i * kEntryBytes;
+    const int entryWidth = entry[0] ? entry[0] : 256;
+    const int entryHeight = entry[1] ? entry[1] : 256;
+    const int colourCount = entry[2];
+    const uint32_t length = Le32(entry + 8);
+    const uint32_t offset = Le32(entry + 12);
+    size_t available = 0;
+    if (offset < size) available = std::min<size_t>(length, size - offset);
+    if (available < length) ShowText("%s", icon_text::kShortData);
+    ImagePtr frame = available ? IconEntryToFrame(data + offset, available, colourCount, Le16(entry + 6)) : nullptr;
+    if (!frame) continue;
+    if (type == kIconTypeCursor) {
+      frame->hotspotX = Le16(entry + 4);
+      frame->hotspotY = Le16(entry + 6);
+    }
+    screenWidth = std::max({screenWidth, entryWidth, frame->width});
+    screenHeight = std::max({screenHeight, entryHeight, frame->height});
+    AppendBlock(*doc, std::move(frame));
+  }
+  if (doc->frameCount == 0) return {};
+  doc->screenWidth = screenWidth;
+  doc->screenHeight = screenHeight;
+  return {kReadComplete, std::move(doc)};
+}
+
+}  // namespace
+
+LoadResult ReadIconMemory(const uint8_t* data, size_t size) {
+  try {
+    return Read(data, size);
+  } catch (const std::bad_alloc&) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    return {};
+  }
+}
+
+LoadResult ReadIconFile(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  const FileBytesStatus status = ReadFileBytes(path, size_t{0x7FFFFFFF}, bytes);
+  if (status == FileBytesStatus::kCannotOpen) {
+    ShowMessage(msg::kCannotOpenFile, path.c_str());
+    return {};
+  }
+  if (status == FileBytesStatus::kTooLarge) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    return {};
+  }
+  return ReadIconMemory(bytes.data(), bytes.size());
+}
+
+}  // namespace fw
