@@ -1,6 +1,7 @@
 #include "formats/pal_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "core/message_sink.h"
 #include "formats/dib.h"
+#include "formats/file_dispatch.h"
 #include "formats/format_messages.h"
 #include "gif/byte_sink.h"
 
@@ -69,6 +71,15 @@ int WritePalFile(const std::string& path, const Palette& palette) {
     return 0;
   }
   return 1;
+}
+
+std::unique_ptr<Palette> LoadPaletteFromFile(const std::string& path) {
+  std::string tail = path.size() >= 4 ? path.substr(path.size() - 4) : path;
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (tail == ".pal") return ReadPalFile(path);
+  LoadResult loaded = LoadAnimationFile(path);
+  if (!loaded.document) return nullptr;
+  return std::move(loaded.document->globalPalette);
 }
 
 }  // namespace fw

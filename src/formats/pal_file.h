@@ -18,4 +18,9 @@ std::unique_ptr<Palette> ReadPalBytes(const uint8_t* data, size_t size, const st
 // 1, or 0 after message 40239.
 int WritePalFile(const std::string& path, const Palette& palette);
 
+// What the load-palette dialog does with the chosen file: a name ending in ".pal" (any case)
+// is read as a palette file; anything else is loaded as an animation and its global palette
+// taken. nullptr (messages shown) when there is none.
+std::unique_ptr<Palette> LoadPaletteFromFile(const std::string& path);
+
 }  // namespace fw

@@ -7,6 +7,7 @@
 #include "formats/format_messages.h"
 #include "formats/pal_file.h"
 #include "formats/timing_file.h"
+#include "gif/gif_writer.h"
 #include "support/test_support.h"
 
 namespace fw {
@@ -77,6 +78,22 @@ TEST(PalFile, OtherLayoutsAreRefused) {
   auto palette = Palette::Create(std::vector<Rgb>(2).data(), 2);
   EXPECT_EQ(WritePalFile("/nonexistent-dir/p.pal", *palette), 0);
   EXPECT_EQ(messages.ids().back(), fmsg::kCannotSaveTemp);
+}
+
+TEST(PalFile, PaletteFromAnImageFileIsItsGlobalPalette) {
+  test::ScopedMessages messages;
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(3, 3, 5);
+  test::AddFrame(*doc, 0, 0, 3, 3, [](int x, int) { return x; });
+  ASSERT_EQ(WriteGifFile(dir.file("five.gif"), *doc, nullptr), 1);
+  auto fromGif = LoadPaletteFromFile(dir.file("five.gif"));
+  ASSERT_TRUE(fromGif);
+  EXPECT_EQ((*fromGif)[4], (*doc->globalPalette)[4]);
+  ASSERT_EQ(WritePalFile(dir.file("five.PAL"), *doc->globalPalette), 1);
+  auto fromPal = LoadPaletteFromFile(dir.file("five.PAL"));
+  ASSERT_TRUE(fromPal);
+  EXPECT_TRUE(fromPal->sameEntries(*doc->globalPalette));
+  EXPECT_TRUE(messages.ids().empty());
 }
 
 AnimPtr Timed(std::vector<int> delays) {
