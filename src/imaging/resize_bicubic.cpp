@@ -109,9 +109,9 @@ class BicubicRun {
     if (!mask.empty()) n->alpha = AllocPlane(Stride8(dw), dh);
     ResampleColour({colour.data(), Stride24(sw)}, {mask.empty() ? nullptr : mask.data(), Stride8(sw)}, sh,
                    {n->trueColour.data(), Stride24(dw)}, {n->alpha.empty() ? nullptr : n->alpha.data(), Stride8(dw)},
-                   dw, dh, columns, rows, scratch_);
+                   dw, columns, rows, scratch_);
     // A real alpha plane keeps its soft edges: it is filtered like any other channel.
-    if (alpha) ResampleChannel({alpha, Stride8(sw)}, sh, {n->alpha.data(), Stride8(dw)}, dw, dh, columns, rows, scratch_);
+    if (alpha) ResampleChannel({alpha, Stride8(sw)}, sh, {n->alpha.data(), Stride8(dw)}, dw, columns, rows, scratch_);
     return n;
   }
 

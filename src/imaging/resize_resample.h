@@ -23,20 +23,20 @@ struct Plane {
 struct ResampleScratch {
   std::vector<uint8_t> colour;
   std::vector<uint8_t> mask;
-  std::vector<int32_t> sums;
 };
 
-// Resamples a 24-bit picture `sh` rows high into `dw` x `dh` with the given tables (column
-// table of dw entries built for the source width, row table of dh entries built for sh). With `mask`,
+// Resamples a 24-bit picture `sh` rows high into dw columns and as many rows as the row
+// table has entries (column table of dw entries built for the source width, row table built
+// for sh). With `mask`,
 // transparent pixels never contribute colour: a destination whose centre tap is transparent
 // takes the centre's colour and stays transparent, otherwise transparent taps count as the
 // centre pixel; `destMask` (required then) receives 0 or 255. Throws std::bad_alloc.
-void ResampleColour(ConstPlane source, ConstPlane mask, int sh, Plane dest, Plane destMask, int dw, int dh,
+void ResampleColour(ConstPlane source, ConstPlane mask, int sh, Plane dest, Plane destMask, int dw,
                     const std::vector<CubicTaps>& columns, const std::vector<CubicTaps>& rows,
                     ResampleScratch& scratch);
 
 // The same for one 8-bit channel without any transparency rule (alpha planes).
-void ResampleChannel(ConstPlane source, int sh, Plane dest, int dw, int dh,
+void ResampleChannel(ConstPlane source, int sh, Plane dest, int dw,
                      const std::vector<CubicTaps>& columns, const std::vector<CubicTaps>& rows,
                      ResampleScratch& scratch);
 

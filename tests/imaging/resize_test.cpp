@@ -146,7 +146,7 @@ TEST_F(ResizeTest, ResamplingMatchesTheStraightforwardTwoPasses) {
     const std::vector<uint8_t> padded = Padded(src, sw, sh);
     std::vector<uint8_t> out(Stride24(dw) * static_cast<size_t>(dh));
     ResampleScratch scratch;
-    ResampleColour({padded.data(), Stride24(sw)}, {}, sh, {out.data(), Stride24(dw)}, {}, dw, dh, CubicWeightTable(sw, dw),
+    ResampleColour({padded.data(), Stride24(sw)}, {}, sh, {out.data(), Stride24(dw)}, {}, dw, CubicWeightTable(sw, dw),
                    CubicWeightTable(sh, dh), scratch);
     EXPECT_EQ(Packed(out, dw, dh), ReferenceResample(src, sw, sh, dw, dh));
   }
@@ -189,7 +189,7 @@ TEST_F(ResizeTest, TransparentPixelsNeverBleedAndStayWhereTheCentreIs) {
     std::vector<uint8_t> out(Stride24(dw) * dh), outMask(Stride8(dw) * dh);
     ResampleScratch scratch;
     ResampleColour({colour.data(), Stride24(sw)}, {mask.data(), Stride8(sw)}, sh, {out.data(), Stride24(dw)},
-                   {outMask.data(), Stride8(dw)}, dw, dh, columns, rows, scratch);
+                   {outMask.data(), Stride8(dw)}, dw, columns, rows, scratch);
     for (int j = 0; j < dh; ++j)
       for (int i = 0; i < dw; ++i) {
         const bool centreHole = hole(columns[i].centre, rows[j].centre);
@@ -218,7 +218,9 @@ TEST_F(ResizeTest, TransparentPixelsNeverBleedAndStayWhereTheCentreIs) {
     for (int i = 0; i < 20; ++i) {
       const uint8_t index = g->indexedImage->row(j)[i];
       ASSERT_EQ(index == g->transparentIndex, hole(columns[i].centre, rows[j].centre)) << i << "," << j;
-      if (index != g->transparentIndex) EXPECT_EQ((*g->activePalette)[index], opaque);
+      if (index != g->transparentIndex) {
+        EXPECT_EQ((*g->activePalette)[index], opaque);
+      }
     }
 }
 
