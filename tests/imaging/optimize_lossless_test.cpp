@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <sstream>
 
 #include "colour_test_util.h"
 #include "core/random_animation.h"
@@ -254,56 +253,6 @@ TEST_F(OptimizeLossless, UnoptimizedAnimationsOptimizeBackToTheSamePicture) {
     AnimPtr full = CopyAnimation(*c.doc, nullptr);
     ASSERT_GT(Unoptimize(*full, nullptr), 0) << c.name;
     CheckOptimizer(Case{c.name + " unoptimized", std::move(full)});
-  }
-}
-
-// ImageMagick as an outside viewer: the files before and after, coalesced by it, show the
-// same pictures for the same times.
-TEST_F(OptimizeLossless, ImageMagickSeesTheSameAnimation) {
-  if (!std::filesystem::exists("/usr/bin/convert")) GTEST_SKIP() << "ImageMagick is not installed";
-  test::TempDir dir;
-  auto coalesced = [&](const std::string& path) {
-    const std::string rgba = path + ".rgba", delays = path + ".txt";
-    EXPECT_TRUE(Shell("/usr/bin/convert '" + path + "' -coalesce -depth 8 'rgba:" + rgba + "'"));
-    EXPECT_TRUE(Shell("/usr/bin/identify -format '%T ' '" + path + "' > '" + delays + "'"));
-    const std::vector<uint8_t> bytes = test::ReadBytes(rgba), text = test::ReadBytes(delays);
-    std::vector<std::vector<uint32_t>> pictures;
-    std::vector<int64_t> times;
-    std::istringstream in(std::string(text.begin(), text.end()));
-    for (int64_t t; in >> t;) times.push_back(t);
-    if (times.empty() || bytes.size() % times.size()) return std::make_pair(pictures, times);
-    const size_t frame = bytes.size() / times.size();
-    for (size_t k = 0; k < times.size(); ++k) {
-      std::vector<uint32_t> picture;
-      for (size_t i = k * frame; i < (k + 1) * frame; i += 4)
-        picture.push_back(bytes[i + 3] ? uint32_t(bytes[i + 3]) << 24 | bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2] : 0);
-      if (!pictures.empty() && pictures.back() == picture) {
-        times[pictures.size() - 1] += times[k];
-        continue;
-      }
-      times[pictures.size()] = times[k];
-      pictures.push_back(std::move(picture));
-    }
-    times.resize(pictures.size());
-    return std::make_pair(pictures, times);
-  };
-
-  std::vector<Case> cases;
-  cases.push_back({"bouncing ball", samples::BouncingBall()});
-  cases.push_back({"repeating", Repeating()});
-  cases.push_back({"every disposal", EveryDisposal(1, true)});
-  for (Case& c : PeerAnimations()) cases.push_back(std::move(c));
-  for (Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string in = dir.file("in.gif"), out = dir.file("out.gif");
-    ASSERT_EQ(WriteGifFile(in, *c.doc, nullptr), 1);
-    const uint32_t options = MayApproximate(*c.doc, kDefault) ? kDefault & ~kAdaptiveGlobal : kDefault;
-    Optimize(*c.doc, options, nullptr);
-    ASSERT_EQ(WriteGifFile(out, *c.doc, nullptr), 1);
-    const auto before = coalesced(in), after = coalesced(out);
-    ASSERT_FALSE(before.first.empty());
-    EXPECT_TRUE(before.first == after.first) << "pictures differ";
-    EXPECT_EQ(before.second, after.second);
   }
 }
 
