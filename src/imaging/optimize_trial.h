@@ -18,7 +18,9 @@ class OptimizeTrial {
  public:
   // `document` is only read by trials and must not change while one runs; the owner cancels
   // or waits first. `hook` (optional) receives the trial's progress texts and bar on the
-  // worker's thread, without being asked to pump events.
+  // worker's thread, without being asked to pump events. The optimizer's own messages (out of
+  // memory) are shown from the worker's thread too, so the message sink must accept them
+  // there; the preferences are read, never written, during a trial.
   explicit OptimizeTrial(AnimHeader& document, ProgressHook* hook = nullptr);
   OptimizeTrial(const OptimizeTrial&) = delete;
   OptimizeTrial& operator=(const OptimizeTrial&) = delete;
