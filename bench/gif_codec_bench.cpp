@@ -1,0 +1,151 @@
+// Decoding and encoding speed of our GIF codec next to giflib, on the same animations in the
+// same run. Items are pixels, so items_per_second reads as pixels per second.
+//
+// Names: <encode|decode>/<input>/<codec>[/<whose file>], where the file decoded is either the
+// one our writer produced or the one giflib produced from the same document.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gif/byte_sink.h"
+#include "gif/gif_reader.h"
+#include "gif/gif_writer.h"
+#include "giflib_peer.h"
+#include "samples/sample_drawings.h"
+
+namespace fw::bench {
+namespace {
+
+struct Input {
+  std::string name;
+  AnimPtr doc;
+  int64_t pixels = 0;
+  std::vector<uint64_t> hashes;     // of the document's frames
+  std::vector<uint8_t> ourFile;     // written by WriteGifStream
+  std::vector<uint8_t> giflibFile;  // written by giflib from the same document
+};
+
+[[noreturn]] void Fail(const std::string& input, const char* what) {
+  std::fprintf(stderr, "gif_codec_bench: %s: %s\n", input.c_str(), what);
+  std::exit(1);
+}
+
+// Builds an input and checks, outside any timing, that every decoder gives back exactly the
+// frames of the document from either file; a benchmark of a wrong result is worthless.
+Input MakeInput(std::string name, AnimPtr doc) {
+  Input in;
+  in.name = std::move(name);
+  in.doc = std::move(doc);
+  in.pixels = DocumentPixels(*in.doc);
+  in.hashes = DocumentFrameHashes(*in.doc);
+
+  MemorySink sink;
+  if (WriteGifStream(sink, *in.doc, nullptr) != 1) Fail(in.name, "our writer failed");
+  in.ourFile = std::move(sink.bytes);
+  if (!GiflibEncode(*in.doc, in.giflibFile)) Fail(in.name, "giflib's encoder failed");
+
+  std::vector<uint64_t> got;
+  std::vector<uint8_t> buffer;
+  for (const auto* file : {&in.ourFile, &in.giflibFile}) {
+    const char* whose = file == &in.ourFile ? "our file" : "giflib's file";
+    ReadResult r = ReadGifMemory(file->data(), file->size());
+    if (r.status != kReadComplete || DocumentFrameHashes(*r.document) != in.hashes)
+      Fail(in.name, (std::string("our reader differs on ") + whose).c_str());
+    if (GiflibDecodeSlurp(*file, &got) < 0 || got != in.hashes)
+      Fail(in.name, (std::string("DGifSlurp differs on ") + whose).c_str());
+    if (GiflibDecodeLines(*file, buffer, &got) < 0 || got != in.hashes)
+      Fail(in.name, (std::string("DGifGetLine differs on ") + whose).c_str());
+  }
+  return in;
+}
+
+void Count(benchmark::State& state, const Input& in, size_t fileBytes) {
+  state.SetItemsProcessed(state.iterations() * in.pixels);
+  state.counters["Mpx"] = static_cast<double>(in.pixels) / 1e6;
+  state.counters["file_MB"] = static_cast<double>(fileBytes) / 1e6;
+}
+
+// Both encoders write into sinks that only count, as measuring a document's size does, so the
+// figures are the encoders' own and not the growth of a buffer.
+void EncodeOurs(benchmark::State& state, Input* in) {
+  int64_t bytes = 0;
+  for (auto _ : state) {
+    CountingSink sink;
+    if (WriteGifStream(sink, *in->doc, nullptr) != 1) state.SkipWithError("write failed");
+    bytes = sink.total();
+    benchmark::DoNotOptimize(bytes);
+  }
+  Count(state, *in, static_cast<size_t>(bytes));
+}
+
+void EncodeGiflib(benchmark::State& state, Input* in) {
+  int64_t bytes = 0;
+  for (auto _ : state) {
+    bytes = GiflibEncodedSize(*in->doc);
+    if (bytes < 0) state.SkipWithError("giflib encode failed");
+    benchmark::DoNotOptimize(bytes);
+  }
+  Count(state, *in, static_cast<size_t>(bytes));
+}
+
+void DecodeOurs(benchmark::State& state, Input* in, const std::vector<uint8_t>* file) {
+  for (auto _ : state) {
+    ReadResult r = ReadGifMemory(file->data(), file->size());
+    if (r.status != kReadComplete) state.SkipWithError("read failed");
+    benchmark::DoNotOptimize(r.document.get());
+  }
+  Count(state, *in, file->size());
+}
+
+void DecodeSlurp(benchmark::State& state, Input* in, const std::vector<uint8_t>* file) {
+  for (auto _ : state) {
+    if (GiflibDecodeSlurp(*file) < 0) state.SkipWithError("DGifSlurp failed");
+  }
+  Count(state, *in, file->size());
+}
+
+void DecodeLines(benchmark::State& state, Input* in, const std::vector<uint8_t>* file) {
+  std::vector<uint8_t> buffer;
+  for (auto _ : state) {
+    if (GiflibDecodeLines(*file, buffer) < 0) state.SkipWithError("DGifGetLine failed");
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  Count(state, *in, file->size());
+}
+
+}  // namespace
+}  // namespace fw::bench
+
+int main(int argc, char** argv) {
+  using namespace fw::bench;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+  // Built once and kept for the whole run; each benchmark reads them only.
+  static std::vector<Input> inputs;
+  inputs.push_back(MakeInput("video_clip", fw::samples::VideoClip(640, 480, 200)));
+  inputs.push_back(MakeInput("screen_capture", fw::samples::ScreenCapture(1920, 1080, 20)));
+  inputs.push_back(MakeInput("sprite", fw::samples::Sprite(100, 100, 50)));
+
+  // A third of a second per benchmark keeps a run near twenty seconds, so a few repetitions
+  // still take about a minute; the big inputs then run only a few iterations, which is enough
+  // since one iteration already covers tens of millions of pixels.
+  auto setup = [](benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond)->MinTime(0.3); };
+  for (Input& in : inputs) {
+    const std::string base = in.name + "/";
+    setup(benchmark::RegisterBenchmark(("encode/" + base + "ours").c_str(), EncodeOurs, &in));
+    setup(benchmark::RegisterBenchmark(("encode/" + base + "giflib").c_str(), EncodeGiflib, &in));
+    for (const auto* file : {&in.ourFile, &in.giflibFile}) {
+      const std::string whose = file == &in.ourFile ? "/our_file" : "/giflib_file";
+      setup(benchmark::RegisterBenchmark(("decode/" + base + "ours" + whose).c_str(), DecodeOurs, &in, file));
+      setup(benchmark::RegisterBenchmark(("decode/" + base + "giflib_slurp" + whose).c_str(), DecodeSlurp, &in, file));
+      setup(benchmark::RegisterBenchmark(("decode/" + base + "giflib_lines" + whose).c_str(), DecodeLines, &in, file));
+    }
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
