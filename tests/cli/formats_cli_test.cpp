@@ -30,6 +30,7 @@ AnimPtr LoadGif(const std::string& path) {
 }
 
 TEST(FormatsCli, GifToApngPlaysLikeTheGif) {
+  if (!test::HaveFfmpeg()) GTEST_SKIP() << "FFmpeg not available";
   test::TempDir dir;
   for (const char* sample : {"bouncing-ball.gif", "interlaced.gif"}) {
     test::ProgramRun run = Framewright(dir, {"-i", kSamples + "/" + sample, "-o", "anim.png"});

@@ -211,6 +211,7 @@ AnimPtr AlphaAnimation() {
 }
 
 TEST(ApngWrite, FfmpegShowsWhatOurFramesSay) {
+  if (!test::HaveFfmpeg()) GTEST_SKIP() << "FFmpeg not available";
   test::ScopedMessages messages;
   test::TempDir dir;
   for (auto make : {IndexedAnimation, AlphaAnimation}) {

@@ -129,6 +129,11 @@ inline std::vector<Rgba> PillowFrames(const std::string& path, std::vector<int>*
   return all.empty() ? std::vector<Rgba>{} : all[0];
 }
 
+inline bool HaveFfmpeg() {
+  std::string out;
+  return RunCapture({"ffmpeg", "-version"}, out) && RunCapture({"ffprobe", "-version"}, out);
+}
+
 // FFmpeg's decoding of an animation of the given canvas size, one picture per frame.
 inline std::vector<Rgba> FfmpegFrames(const std::string& path, int width, int height) {
   std::string out;
