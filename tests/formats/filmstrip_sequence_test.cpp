@@ -15,15 +15,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-TEST(Sequence, DigitsCountThePowersOfTenBelowTheCount) {
-  EXPECT_EQ(SequenceDigits(1), 0);
-  EXPECT_EQ(SequenceDigits(2), 1);
-  EXPECT_EQ(SequenceDigits(10), 1);
-  EXPECT_EQ(SequenceDigits(11), 2);
-  EXPECT_EQ(SequenceDigits(100), 2);
-  EXPECT_EQ(SequenceDigits(101), 3);
-}
-
 TEST(Sequence, PatternsNumberTheFileNameOnly) {
   EXPECT_EQ(BuildSequencePattern("anim.gif", "gif", true, 2).name(1), "anim01.gif");
   EXPECT_EQ(BuildSequencePattern("anim.gif", "gif", true, 2).name(12), "anim12.gif");
@@ -185,21 +176,6 @@ TEST(Filmstrip, SplitByNumbersAndByName) {
     EXPECT_FALSE(ParseFilmstripName(no, columns, rows)) << no;
   EXPECT_EQ(FilmstripFileName("out/strip.png", 4, 3), "out/strip (4x3).png");
   EXPECT_EQ(FilmstripFileName("out.d/strip", 4, 3), "out.d/strip (4x3)");
-}
-
-TEST(Filmstrip, FramesThatCannotShareAStripAreNamed) {
-  AnimPtr doc = test::NewDocument(4, 4, 4);
-  ImageBlock& a = test::AddFrame(*doc, 0, 0, 4, 4, [](int, int) { return 0; });
-  ImageBlock& b = test::AddFrame(*doc, 0, 0, 4, 4, [](int, int) { return 0; });
-  EXPECT_EQ(FilmstripSaveProblem(*doc), 0);
-  SetTransparency(a, true);
-  EXPECT_EQ(FilmstripSaveProblem(*doc), fmsg::kFilmstripMixedTransparency);
-  SetTransparency(b, true);
-  SetTransparentIndex(b, 3);
-  EXPECT_EQ(FilmstripSaveProblem(*doc), fmsg::kFilmstripMixedTransparency);
-  SetTransparentIndex(b, 0);
-  SetLocalPalette(b, doc->globalPalette->copy());
-  EXPECT_EQ(FilmstripSaveProblem(*doc), fmsg::kFilmstripLocalPalettes);
 }
 
 }  // namespace

@@ -120,28 +120,6 @@ TEST(PngRead, ColourKeyOnTrueColourIsIgnoredWithAMessage) {
   EXPECT_EQ(messages.sink.texts(), std::vector<std::string>{kPngColourKeyIgnored});
 }
 
-TEST(PngRead, AlphaTypesBecomeTrueColourWithAlpha) {
-  test::ScopedMessages messages;
-  const Bytes rgba = Cat({test::Signature(), test::Ihdr(1, 1, 8, 6),
-                          Chunk("IDAT", test::ImageData(4, 1, [](int x, int) { return 10 + x; })), test::Iend()});
-  LoadResult r = Read(rgba);
-  ASSERT_EQ(r.status, 1);
-  const ImageBlock& f = *FirstImage(r.document.get());
-  EXPECT_EQ(TrueColourRows(f)[0], 12);
-  EXPECT_EQ(TrueColourRows(f)[2], 10);
-  EXPECT_EQ(AlphaRows(f)[0], 13);
-
-  const Bytes greyAlpha = Cat({test::Signature(), test::Ihdr(1, 1, 8, 4),
-                               Chunk("IDAT", test::ImageData(2, 1, [](int x, int) { return x ? 77 : 200; })),
-                               test::Iend()});
-  LoadResult g = Read(greyAlpha);
-  ASSERT_EQ(g.status, 1);
-  const ImageBlock& gf = *FirstImage(g.document.get());
-  EXPECT_EQ(TrueColourRows(gf)[0], 200);
-  EXPECT_EQ(TrueColourRows(gf)[1], 200);
-  EXPECT_EQ(AlphaRows(gf)[0], 77);
-}
-
 TEST(PngRead, DamagedAndHostileInput) {
   const Bytes good = PalettePng(6, 4, {1, 2, 3, 4, 5, 6}, {});
   {

@@ -203,17 +203,6 @@ TEST(SaveStyles, NumberedFilesWithoutTemporaryLeftovers) {
   EXPECT_EQ(test::FramePixels(*FirstImage(tenth.document.get())), test::FramePixels(*ImageAt(doc.get(), 9)));
 }
 
-TEST(SaveBatch, FramesOutsideTheScreenAreClipped) {
-  test::ScopedMessages messages;
-  test::TempDir dir;
-  AnimPtr doc = test::NewDocument(4, 4, 4);
-  test::AddFrame(*doc, 2, 2, 4, 4, [](int, int) { return 1; });
-  ASSERT_TRUE(SaveDocumentAs(dir.file("c.bmp"), *doc));
-  LoadResult back = ReadBmpFile(dir.file("c.bmp"));
-  ASSERT_EQ(back.status, 1);
-  EXPECT_EQ(back.document->screenWidth, 2);
-}
-
 // --- loading through the dispatcher ---
 
 void WriteTrueColourPng(const std::string& path, int w, int h, bool alpha) {
