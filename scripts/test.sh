@@ -35,5 +35,5 @@ if [ -x fuzz/run_fuzzers.sh ]; then
   seconds=${FW_FUZZ_SECONDS:-20}
   fuzz/run_fuzzers.sh "$seconds"
   # The GIF reader is the one every user meets first: it gets a minute in all.
-  fuzz/run_fuzzers.sh $((60 - seconds > 0 ? 60 - seconds : 0)) gif_reader
+  if [ "$seconds" -lt 60 ]; then fuzz/run_fuzzers.sh $((60 - seconds)) gif_reader; fi
 fi
