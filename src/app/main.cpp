@@ -1,11 +1,11 @@
-// Process entry: a command line beginning with '-' runs the batch mode, anything else will
-// open the editor window.
+// Process entry: a command line beginning with '-' runs the batch mode without a window;
+// anything else opens the editor, with the named file if there is one.
 #include <QCoreApplication>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/batch_entry.h"
+#include "app/main_window.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && argv[1][0] == '-') {
@@ -13,10 +13,5 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     return fw::RunBatchFromCommandLine(args);
   }
-  std::fprintf(stderr,
-               "framewright: the editor window is not part of this build yet.\n"
-               "Run it with flags, for example:\n"
-               "  framewright -i 'frames/*.gif' -t 5 -o out.gif\n"
-               "See README.md for every flag.\n");
-  return argc > 1 ? 1 : 0;
+  return fw::RunEditor(argc, argv);
 }

@@ -1,0 +1,46 @@
+#include <QApplication>
+#include <QStringList>
+
+#include "app/gui_services.h"
+#include "app/main_window.h"
+#include "app/settings_store.h"
+#include "core/message_sink.h"
+#include "core/preferences.h"
+#include "core/workers.h"
+
+namespace fw {
+
+// The one file of a command line that is not a batch run. The shell has already split the
+// words, so a name with blanks arrives whole; several words are rejoined, and a further
+// drive-letter path ("X:...") after a blank ends the name.
+QString FileFromCommandLine(const QStringList& words) {
+  QString joined = words.join(QLatin1Char(' '));
+  if (joined.startsWith(QLatin1Char('"'))) joined.remove(0, 1);
+  const int quote = static_cast<int>(joined.indexOf(QLatin1Char('"')));
+  if (quote >= 0) return joined.left(quote);
+  for (int i = 0; i + 2 < joined.size(); ++i)
+    if (joined[i] == QLatin1Char(' ') && joined[i + 2] == QLatin1Char(':')) return joined.left(i);
+  return joined;
+}
+
+int RunEditor(int argc, char** argv) {
+  QApplication app(argc, argv);
+  SettingsStore store;
+  Prefs().load(&store);
+  int status = 0;
+  {
+    MainWindow window;
+    MessageBoxSink sink(&window);
+    MessageSink* previous = SetMessageSink(&sink);
+    window.show();
+    QStringList words = QCoreApplication::arguments().mid(1);
+    if (!words.isEmpty()) window.openFiles({FileFromCommandLine(words)});
+    status = app.exec();
+    CancelAndWait(worker::kDocument);
+    SetMessageSink(previous);
+  }
+  Prefs().load(nullptr);
+  return status;
+}
+
+}  // namespace fw

@@ -1,0 +1,80 @@
+#include "app/gui_services.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QProgressDialog>
+
+#include "core/string_table.h"
+
+namespace fw {
+
+void MessageBoxSink::showError(int, const std::string& text) {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(MessageText(msg::kErrorCaption)), QString::fromStdString(text),
+                  QMessageBox::Ok, parent_);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.exec();
+}
+
+Answer MessageBoxSink::ask(int, const std::string& text, const std::string& caption, Buttons buttons,
+                           Answer defaultAnswer) {
+  QMessageBox::StandardButtons set;
+  switch (buttons) {
+    case Buttons::Ok: set = QMessageBox::Ok; break;
+    case Buttons::OkCancel: set = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case Buttons::YesNo: set = QMessageBox::Yes | QMessageBox::No; break;
+    case Buttons::YesNoCancel: set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+  }
+  QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text), set, parent_);
+  box.setWindowModality(Qt::ApplicationModal);
+  const QMessageBox::StandardButton def = defaultAnswer == Answer::Yes      ? QMessageBox::Yes
+                                          : defaultAnswer == Answer::No     ? QMessageBox::No
+                                          : defaultAnswer == Answer::Cancel ? QMessageBox::Cancel
+                                                                            : QMessageBox::Ok;
+  if (set & def) box.setDefaultButton(def);
+  switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Ok: return Answer::Ok;
+    default: return Answer::Cancel;
+  }
+}
+
+DialogProgressHook::~DialogProgressHook() { delete dialog_; }
+
+void DialogProgressHook::showWindow() {
+  if (!dialog_) {
+    dialog_ = new QProgressDialog(parent_);
+    dialog_->setWindowModality(Qt::NonModal);
+    dialog_->setMinimumDuration(0);
+    dialog_->setAutoClose(false);
+    dialog_->setAutoReset(false);
+    // Escape arrives as the dialog's cancel, so both ways of giving up end up here.
+    QObject::connect(dialog_, &QProgressDialog::canceled, [] { RequestProgressStop(); });
+  }
+  dialog_->show();
+}
+
+void DialogProgressHook::setRange(int maximum) {
+  if (dialog_) dialog_->setRange(0, maximum);
+}
+void DialogProgressHook::setPosition(int position) {
+  if (dialog_) dialog_->setValue(position);
+}
+void DialogProgressHook::setText(const std::string& text) {
+  if (dialog_) dialog_->setLabelText(QString::fromStdString(text));
+}
+void DialogProgressHook::pumpEvents() { QCoreApplication::processEvents(); }
+void DialogProgressHook::closeWindow() {
+  if (dialog_) dialog_->hide();
+}
+
+void QueuedSizeDisplay::showCalculating() {
+  QMetaObject::invokeMethod(this, [this] { deliver_(-2); }, Qt::QueuedConnection);
+}
+
+void QueuedSizeDisplay::showSize(int32_t bytes) {
+  QMetaObject::invokeMethod(this, [this, bytes] { deliver_(bytes); }, Qt::QueuedConnection);
+}
+
+}  // namespace fw

@@ -1,0 +1,60 @@
+#pragma once
+// The window's implementations of the core's interface hooks: message boxes, the progress
+// window, and the status-bar end of the size worker.
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+#include "core/message_sink.h"
+#include "core/progress.h"
+#include "core/workers.h"
+
+class QProgressDialog;
+class QWidget;
+
+namespace fw {
+
+// Task-modal boxes under the main window; errors captioned with message 40325.
+class MessageBoxSink : public MessageSink {
+ public:
+  explicit MessageBoxSink(QWidget* parent) : parent_(parent) {}
+  void showError(int id, const std::string& text) override;
+  Answer ask(int id, const std::string& text, const std::string& caption, Buttons buttons,
+             Answer defaultAnswer) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// A modeless progress dialog kept alive by processing events; Cancel or Escape ask the running
+// operation to stop through the process-wide continue flag.
+class DialogProgressHook : public ProgressHook {
+ public:
+  explicit DialogProgressHook(QWidget* parent) : parent_(parent) {}
+  ~DialogProgressHook() override;
+  void showWindow() override;
+  void setRange(int maximum) override;
+  void setPosition(int position) override;
+  void setText(const std::string& text) override;
+  void pumpEvents() override;
+  void closeWindow() override;
+
+ private:
+  QWidget* parent_;
+  QProgressDialog* dialog_ = nullptr;
+};
+
+// Receives the size worker's results on the worker thread and hands them to the interface
+// thread, where `deliver` runs (-2 meaning "calculating").
+class QueuedSizeDisplay : public QObject, public SizeDisplay {
+  Q_OBJECT
+ public:
+  explicit QueuedSizeDisplay(std::function<void(int32_t)> deliver) : deliver_(std::move(deliver)) {}
+  void showCalculating() override;
+  void showSize(int32_t bytes) override;
+
+ private:
+  std::function<void(int32_t)> deliver_;
+};
+
+}  // namespace fw

@@ -1,0 +1,126 @@
+#pragma once
+// The editor's main window: the shell state (document, name, modified flag, current frame),
+// the command dispatcher and the views that show the document.
+#include <QHash>
+#include <QMainWindow>
+#include <memory>
+
+#include "core/batch.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace fw {
+
+class FrameStrip;
+class PropertyBar;
+class PreviewDialog;
+class QueuedSizeDisplay;
+class MessageBoxSink;
+class DialogProgressHook;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  MainWindow();
+  ~MainWindow() override;
+
+  // Every command arrives here, from menus, toolbar, accelerators and tests alike.
+  void dispatch(int id);
+  QAction* action(int id) const { return actions_.value(id); }
+  // Recomputes greyed and ticked states (run whenever a menu opens, and after commands).
+  void updateCommandStates();
+
+  // --- the open and save flow without its dialogs ---
+  // Replaces the document by the files (sorted case-insensitively); 0 failure, else files read.
+  int openFiles(QStringList paths);
+  // Inserts the files before the current frame (or at the end), as one undo step.
+  int insertFiles(QStringList paths);
+  bool saveDocument();
+  // Save As to a chosen path; the type follows the name's extension.
+  bool saveDocumentAs(const QString& path);
+  // Asks to save a modified document; false when the user cancelled.
+  bool closeDocument();
+
+  AnimHeader* document() const { return state_.document.get(); }
+  const DocumentState& state() const { return state_; }
+  int currentFrame() const { return current_; }
+  bool isModified() const { return modified_; }
+  QString statusText(int part) const;
+  FrameStrip* strip() const { return strip_; }
+  PropertyBar* propertyBar() const { return propertyBar_; }
+  PreviewDialog* preview() const { return preview_; }
+  // Sets the current frame, as the strip does after a selection gesture.
+  void setCurrentFrame(int index);
+  // Moves the selection to the strip slot `insertion`, as a drag ends.
+  void moveSelectionTo(int insertion);
+
+  // --- property bar edits ---
+  void setDelayOfSelection(int value);
+  void setDisposalOfCurrent(int method);
+  void setTransparencyOfCurrent(bool on);
+  void setLocalPaletteOfCurrent(bool on);
+  void setLoopCount(int value);
+
+ protected:
+  void closeEvent(QCloseEvent*) override;
+  void dragEnterEvent(QDragEnterEvent*) override;
+  void dropEvent(QDropEvent*) override;
+
+ private:
+  void buildMenus();
+  void buildToolBar();
+  QAction* makeAction(int id, const QString& text);
+  void setModified(bool on);
+  void updateTitle();
+  void updateStatus();
+  void showSize(int32_t bytes);
+  // The common refresh steps after an edit.
+  void stopWorkersAndPreview();
+  void afterEdit(bool frameCountChanged, bool blockDataChanged);
+  void applyUndoHints(uint32_t hints);
+  void installDocument(AnimPtr chain, int count, bool insert);
+  AnimPtr readFiles(const QStringList& paths, int& read, int& lastStatus);
+
+  void openWithDialog(const QString& filter);
+  void insertWithDialog();
+  bool saveAsWithDialog(int fixedType);
+  void deleteSelection();
+  void copySelection(bool cut);
+  void paste();
+  void undoRedo(bool redo);
+  void rotate(int id);
+  void centreAll();
+  void selectAll(bool invert);
+  void togglePreview(bool selectionOnly);
+  void openHelpPage(const char* page);
+  void restart();
+  void revert();
+  void rememberRecent(const std::string& path);
+  void rebuildRecentMenu();
+  void openRecent(int n);
+
+  DocumentState state_;
+  bool modified_ = false;
+  int current_ = -1;
+  int zoom_ = 0;
+  QHash<int, QAction*> actions_;
+  QList<QMenu*> menus_;
+  QMenu* fileMenu_ = nullptr;
+  QAction* recentSeparator_ = nullptr;
+  QList<QAction*> recentActions_;
+  FrameStrip* strip_ = nullptr;
+  PropertyBar* propertyBar_ = nullptr;
+  PreviewDialog* preview_ = nullptr;
+  QLabel* status_[5] = {};
+  int32_t shownSize_ = -1;
+  std::unique_ptr<QueuedSizeDisplay> sizeDisplay_;
+  std::unique_ptr<MessageBoxSink> sink_;
+  std::unique_ptr<DialogProgressHook> progressHook_;
+};
+
+// Process entry for the window: QApplication, the window, one file from the command line.
+int RunEditor(int argc, char** argv);
+
+}  // namespace fw

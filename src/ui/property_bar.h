@@ -1,0 +1,40 @@
+#pragma once
+// The property bar: the current frame's delay, disposal, transparency and local palette, the
+// frame chooser and the loop count. It shows and reports; the shell makes the edits.
+#include <QToolBar>
+
+class QLineEdit;
+class QComboBox;
+class QToolButton;
+
+namespace fw {
+
+struct AnimHeader;
+
+class PropertyBar : public QToolBar {
+  Q_OBJECT
+ public:
+  explicit PropertyBar(QWidget* parent = nullptr);
+
+  // Shows the state of `current` (frame index or -1) in `document` (may be null).
+  void refresh(const AnimHeader* document, int current, bool timingPanelShown);
+
+ signals:
+  void delayEdited(int value);
+  void disposalChosen(int method);
+  void transparencyToggled(bool on);
+  void localPaletteToggled(bool on);
+  void loopEdited(int value);
+  void frameChosen(int index);  // -1 for "[无]"
+
+ private:
+  bool refreshing_ = false;
+  QLineEdit* delay_;
+  QToolButton* disposal_[3];
+  QToolButton* transparency_;
+  QToolButton* localPalette_;
+  QComboBox* chooser_;
+  QLineEdit* loop_;
+};
+
+}  // namespace fw

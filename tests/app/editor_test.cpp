@@ -1,0 +1,345 @@
+// The editor driven as a user drives it: commands by id, controls by objectName, offscreen.
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include "app/main_window.h"
+#include "core/anim_document.h"
+#include "core/string_table.h"
+#include "core/undo_history.h"
+#include "formats/file_dispatch.h"
+#include "formats/save_document.h"
+#include "support/test_support.h"
+#include "ui/frame_strip.h"
+#include "ui/preview_dialog.h"
+#include "ui/property_bar.h"
+#include "ui/strip_geometry.h"
+
+using namespace fw;
+
+namespace {
+
+// Writes a GIF whose frames carry the given delays (the delays identify frames later).
+QString WriteGif(const test::TempDir& dir, const std::string& name, std::vector<int> delays) {
+  AnimPtr doc = test::NewDocument(16, 12, 16);
+  for (size_t i = 0; i < delays.size(); ++i) {
+    ImageBlock& f = test::AddFrame(*doc, 0, 0, 16, 12, [&](int x, int y) { return (x + y + int(i)) % 16; });
+    f.delay = delays[i];
+  }
+  const std::string path = dir.file(name);
+  if (!SaveDocumentAs(path, *doc)) return {};
+  return QString::fromStdString(path);
+}
+
+std::vector<int> Delays(const AnimHeader* doc) {
+  std::vector<int> out;
+  for (const ImageBlock* f = FirstImage(doc); f; f = NextImage(f)) out.push_back(f->delay);
+  return out;
+}
+
+}  // namespace
+
+class EditorTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() { messages_ = std::make_unique<test::ScopedMessages>(); }
+  void cleanup() {
+    ClearUndo();
+    messages_.reset();
+  }
+
+  void wholeSessionOpenReorderDeleteUndoSave();
+  void commandsAreGreyedByState();
+  void saveChangesPromptCancelKeepsDocument();
+  void propertyBarEditsAreUndoable();
+  void copyPasteGoesThroughTheClipboardRecord();
+  void stripGeometryEdges();
+  void dragPlansFollowTheSelection();
+  void previewTimingAndLoopRule();
+
+ private:
+  std::unique_ptr<test::ScopedMessages> messages_;
+};
+
+void EditorTest::wholeSessionOpenReorderDeleteUndoSave() {
+  test::TempDir dir;
+  const QString b = WriteGif(dir, "b.gif", {40, 50});
+  const QString a = WriteGif(dir, "A.gif", {10, 20, 30});
+  MainWindow w;
+  w.show();
+  // Chosen in the order b, A: loaded A first, case ignored; a merge is untitled and modified.
+  QCOMPARE(w.openFiles({b, a}), 2);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{10, 20, 30, 40, 50}));
+  QVERIFY(w.state().fileName.empty());
+  QVERIFY(w.isModified());
+  QVERIFY(w.windowTitle().startsWith(QString::fromUtf8(MessageText(40235))));
+
+  // Click the first cell: it becomes current and the status bar says so.
+  FrameStrip* strip = w.strip();
+  QTest::mouseClick(strip->viewport(), Qt::LeftButton, {}, strip->cellCentre(0));
+  QCOMPARE(w.currentFrame(), 0);
+  QCOMPARE(w.statusText(0), QString::fromUtf8("  帧 #1 of 5"));
+
+  // Drag it behind the third frame with the mouse.
+  QTest::mousePress(strip->viewport(), Qt::LeftButton, {}, strip->cellCentre(0));
+  const QPoint c2 = strip->cellCentre(2), c3 = strip->cellCentre(3);
+  const QPoint between = (c2 + c3) / 2;
+  QMouseEvent move(QEvent::MouseMove, between, strip->viewport()->mapToGlobal(between), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(strip->viewport(), &move);
+  QTest::mouseRelease(strip->viewport(), Qt::LeftButton, {}, between);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{20, 30, 10, 40, 50}));
+  QCOMPARE(w.currentFrame(), 2);
+  QCOMPARE(CurrentUndoKind(), undo_kind::kMoveFrame);
+
+  // Delete it, then undo the delete and the move.
+  w.dispatch(40012);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{20, 30, 40, 50}));
+  QCOMPARE(w.currentFrame(), 2);  // the frame that now has the deleted index
+  w.dispatch(40001);
+  w.dispatch(40001);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{10, 20, 30, 40, 50}));
+  QCOMPARE(w.document()->frameCount, 5);
+  w.dispatch(40120);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{20, 30, 10, 40, 50}));
+
+  // Save as GIF, reopen and compare; the document takes the name.
+  const QString out = QString::fromStdString(dir.file("out.gif"));
+  QVERIFY(w.saveDocumentAs(out));
+  QVERIFY(!w.isModified());
+  QCOMPARE(QString::fromStdString(w.state().fileName), out);
+  LoadResult back = LoadAnimationFile(out.toStdString());
+  QVERIFY(back.document);
+  // Frame names follow the file they came from, so compare what a viewer shows.
+  const std::string difference =
+      test::TimelineDifference(test::ComposeTimeline(*w.document()), test::ComposeTimeline(*back.document));
+  QVERIFY2(difference.empty(), difference.c_str());
+
+  // Save as animated PNG keeps every frame and delay.
+  const QString png = QString::fromStdString(dir.file("out.png"));
+  QVERIFY(w.saveDocumentAs(png));
+  LoadResult apng = LoadAnimationFile(png.toStdString());
+  QVERIFY(apng.document);
+  QCOMPARE(Delays(apng.document.get()), (std::vector<int>{20, 30, 10, 40, 50}));
+
+  // Deleting every frame leaves no current frame and greys the frame commands.
+  w.dispatch(40131);
+  w.dispatch(40012);
+  QCOMPARE(w.document()->frameCount, 0);
+  QCOMPARE(w.currentFrame(), -1);
+  w.updateCommandStates();
+  QVERIFY(!w.action(40012)->isEnabled());
+  QVERIFY(!w.action(1012)->isEnabled());
+}
+
+void EditorTest::commandsAreGreyedByState() {
+  test::TempDir dir;
+  const QString one = WriteGif(dir, "one.gif", {5, 6});
+  MainWindow w;
+  w.updateCommandStates();
+  QVERIFY(w.action(1002)->isEnabled());
+  for (int id : {1015, 1016, 40012, 1012, 40002, 40010, 40115, 40001, 40120}) QVERIFY2(!w.action(id)->isEnabled(), qPrintable(QString::number(id)));
+  QCOMPARE(w.statusText(0), QString::fromUtf8(MessageText(40169)));
+  // Operations whose dialogs are not in this build stay greyed with a tip saying so.
+  QVERIFY(!w.action(40005)->isEnabled());
+  QVERIFY(!w.action(40005)->toolTip().isEmpty());
+
+  QCOMPARE(w.openFiles({one}), 1);
+  QVERIFY(!w.isModified());
+  QCOMPARE(w.windowTitle(), QStringLiteral("one.gif - Framewright"));
+  w.updateCommandStates();
+  QVERIFY(!w.action(1015)->isEnabled());  // nothing to save yet
+  QVERIFY(w.action(40115)->isEnabled());
+  QVERIFY(!w.action(40012)->isEnabled());  // nothing selected
+  QCOMPARE(w.statusText(0), QString::fromUtf8("  None of 2 frames"));
+  QCOMPARE(w.statusText(1), QString::fromUtf8("  16 × 12"));
+  QCOMPARE(w.statusText(2), QString::fromUtf8("  0.11 secs"));
+  // Zoom stops at its ends.
+  for (int i = 0; i < 6; ++i) w.dispatch(40038);
+  QCOMPARE(w.strip()->zoom(), 3);
+  QVERIFY(!w.action(40038)->isEnabled());
+  QCOMPARE(w.statusText(4), QString::fromUtf8("  400%"));
+  w.dispatch(40069);
+  QCOMPARE(w.strip()->zoom(), 0);
+  // The size worker's answer reaches the status bar.
+  QTRY_VERIFY_WITH_TIMEOUT(w.statusText(3).contains(QStringLiteral("bytes")), 5000);
+}
+
+void EditorTest::saveChangesPromptCancelKeepsDocument() {
+  test::TempDir dir;
+  const QString one = WriteGif(dir, "one.gif", {5, 6});
+  MainWindow w;
+  w.openFiles({one});
+  w.setCurrentFrame(0);
+  SelectFrames(*w.document(), 0, kSelectPlain);
+  w.dispatch(40012);
+  QVERIFY(w.isModified());
+  messages_->sink.scriptedAnswers = {Answer::Cancel};
+  w.dispatch(40021);
+  QVERIFY(w.document());
+  QCOMPARE(messages_->ids(), std::vector<int>{40250});
+  messages_->sink.scriptedAnswers = {Answer::No};
+  w.dispatch(40021);
+  QVERIFY(!w.document());
+  // The file on disk was not touched by the refused save.
+  QCOMPARE(LoadAnimationFile(one.toStdString()).document->frameCount, 2);
+}
+
+void EditorTest::propertyBarEditsAreUndoable() {
+  test::TempDir dir;
+  const QString one = WriteGif(dir, "one.gif", {5, 5, 9});
+  MainWindow w;
+  w.show();
+  w.openFiles({one});
+  SelectFrames(*w.document(), 0, kSelectPlain);
+  SelectFrames(*w.document(), 1, kSelectExtend);
+  w.setCurrentFrame(0);
+  auto* delay = w.propertyBar()->findChild<QLineEdit*>(QStringLiteral("c40046"));
+  QVERIFY(delay);
+  QCOMPARE(delay->text(), QStringLiteral("5"));  // shared by both selected frames
+  delay->setFocus();
+  delay->selectAll();
+  QTest::keyClicks(delay, QStringLiteral("7"));
+  QTest::keyClick(delay, Qt::Key_Return);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{7, 7, 9}));
+  w.dispatch(40001);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{5, 5, 9}));
+
+  // Out of range: the message, and 65535 in the frames.
+  delay->selectAll();
+  QTest::keyClicks(delay, QStringLiteral("70000"));
+  QTest::keyClick(delay, Qt::Key_Return);
+  QCOMPARE(messages_->ids(), std::vector<int>{40155});
+  QCOMPARE(Delays(w.document()), (std::vector<int>{65535, 65535, 9}));
+
+  // Transparency off and back by undo; disposal; loop count.
+  SelectFrames(*w.document(), 2, kSelectPlain);
+  w.setCurrentFrame(2);
+  ImageBlock* f = ImageAt(w.document(), 2);
+  SetTransparency(*f, true);
+  w.setTransparencyOfCurrent(false);
+  QVERIFY(!ImageAt(w.document(), 2)->transparent());
+  w.dispatch(40001);
+  QVERIFY(ImageAt(w.document(), 2)->transparent());
+  w.setDisposalOfCurrent(2);
+  QCOMPARE(ImageAt(w.document(), 2)->disposal(), 2);
+  w.dispatch(40001);
+  QVERIFY(ImageAt(w.document(), 2)->disposal() != 2);
+  const int loops = w.document()->playCount;
+  w.setLoopCount(loops + 3);
+  QCOMPARE(w.document()->playCount, loops + 3);
+  w.dispatch(40001);
+  QCOMPARE(w.document()->playCount, loops);
+}
+
+void EditorTest::copyPasteGoesThroughTheClipboardRecord() {
+  test::TempDir dir;
+  const QString one = WriteGif(dir, "one.gif", {11, 22, 33});
+  MainWindow w;
+  w.openFiles({one});
+  SelectFrames(*w.document(), 1, kSelectPlain);
+  w.setCurrentFrame(1);
+  w.dispatch(1012);
+  w.updateCommandStates();
+  QVERIFY(w.action(40004)->isEnabled());
+  SelectFrames(*w.document(), 0, kSelectPlain);
+  w.setCurrentFrame(0);
+  w.dispatch(40004);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{22, 11, 22, 33}));
+  QCOMPARE(w.currentFrame(), 0);  // the pasted frame is selected
+  w.dispatch(40001);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{11, 22, 33}));
+  // Cut removes, paste into a fresh window brings it back.
+  SelectFrames(*w.document(), 2, kSelectPlain);
+  w.setCurrentFrame(2);
+  w.dispatch(40002);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{11, 22}));
+  MainWindow other;
+  other.dispatch(40004);
+  QVERIFY(other.document());
+  QCOMPARE(Delays(other.document()), std::vector<int>{33});
+  QVERIFY(other.isModified());
+}
+
+void EditorTest::stripGeometryEdges() {
+  // 100 x 50 screen at 100%: cells of 58 along, strips of 12 + 108 + 8 across.
+  StripGeometry g = ComputeStripGeometry(100, 50, 0, true, 7, 200);
+  QCOMPARE(g.length, 58);
+  QCOMPARE(g.thickness, 128);
+  QCOMPARE(g.framesPerStrip, 3);
+  QCOMPARE(g.stripCount, 3);
+  QCOMPARE(StripHitTest(g, g.imageOffset, 10), -1);      // on the film edge
+  QCOMPARE(StripHitTest(g, g.imageOffset + 1, 5), -1);   // in the gap
+  QCOMPARE(StripHitTest(g, g.imageOffset + 1, 6), 0);
+  QCOMPARE(StripHitTest(g, 128 + 20, 5 + 58), 4);
+  QCOMPARE(StripHitTest(g, 2 * 128 + 20, 5 + 58), -1);  // past the last frame
+  QCOMPARE(StripHitTest(g, 3 * 128 + 20, 10), -1);      // past the last strip
+  QCOMPARE(StripInsertionIndex(g, 20, 0), 0);
+  QCOMPARE(StripInsertionIndex(g, 20, 200), 3);
+  QCOMPARE(StripInsertionIndex(g, 2 * 128 + 20, 200), 7);  // capped at the frame count
+  int num = 0, den = 0;
+  ZoomFraction(-7, num, den);
+  QCOMPARE(num * 100 / den, 20);
+  ZoomFraction(9, num, den);
+  QCOMPARE(num * 100 / den, 400);
+}
+
+void EditorTest::dragPlansFollowTheSelection() {
+  AnimPtr doc = test::NewDocument(4, 4, 4);
+  for (int i = 0; i < 6; ++i) test::AddFrame(*doc, 0, 0, 4, 4, [](int, int) { return 0; });
+  SelectFrames(*doc, 1, kSelectPlain);
+  QVERIFY(!PlanDragMove(*doc, 1, 1).moves);  // dropped where it is
+  QVERIFY(!PlanDragMove(*doc, 1, 2).moves);  // right behind itself
+  DragMove m = PlanDragMove(*doc, 1, 4);
+  QVERIFY(m.moves);
+  QCOMPARE(m.kind, undo_kind::kMoveFrame);
+  QCOMPARE(m.newCurrent, 3);
+  SelectFrames(*doc, 3, kSelectToggle);
+  QVERIFY(!PlanDragMove(*doc, 1, 4).moves);  // next to a selected frame
+  m = PlanDragMove(*doc, 1, 6);
+  QVERIFY(m.moves);
+  QCOMPARE(m.kind, undo_kind::kMoveFrames);
+  QCOMPARE(m.formers, (std::vector<int>{1, 3}));
+  QCOMPARE(m.newCurrent, 4);
+  // Shift extends from the anchor, Ctrl toggles and moves the anchor.
+  SelectFrames(*doc, 0, kSelectPlain);
+  SelectFrames(*doc, 2, kSelectExtend);
+  QCOMPARE(doc->selectedCount, 3);
+  SelectFrames(*doc, 1, kSelectToggle);
+  QCOMPARE(doc->selectedCount, 2);
+  QCOMPARE(CurrentAfterSelect(*doc, 1), 0);
+}
+
+void EditorTest::previewTimingAndLoopRule() {
+  QCOMPARE(PreviewInterval(0, 100), 1);
+  QCOMPARE(PreviewInterval(10, 100), 100);
+  QCOMPARE(PreviewInterval(7, 0), 70);
+  QCOMPARE(PreviewInterval(3, 1000), 3);
+  int loops = 2;
+  QVERIFY(PreviewContinuesAfterLastFrame(loops, false));
+  QVERIFY(!PreviewContinuesAfterLastFrame(loops, false));
+  loops = 1;
+  QVERIFY(PreviewContinuesAfterLastFrame(loops, true));
+  loops = 0;
+  QVERIFY(PreviewContinuesAfterLastFrame(loops, false));
+
+  // Loop count 1 plays each frame once and stops on the last one.
+  AnimPtr doc = test::NewDocument(4, 4, 4);
+  for (int i = 0; i < 3; ++i) test::AddFrame(*doc, 0, 0, 4, 4, [&](int, int) { return i; }).delay = 5;
+  doc->playCount = 1;
+  PreviewDialog preview(*doc, false, nullptr);
+  preview.setAttribute(Qt::WA_DeleteOnClose, false);
+  preview.play();
+  QCOMPARE(preview.position(), 1);
+  QCOMPARE(preview.currentInterval(), 50);
+  preview.tick();
+  preview.tick();
+  QCOMPARE(preview.position(), 3);
+  preview.tick();
+  QVERIFY(!preview.playing());
+  QCOMPARE(preview.position(), 3);
+}
+
+QTEST_MAIN(EditorTest)
+#include "editor_test.moc"
