@@ -1,0 +1,318 @@
+// AVI out: the uncompressed pass with its timing, then the re-save and what happens when it
+// fails.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "core/compositor.h"
+#include "core/frame_planes.h"
+#include "core/message_sink.h"
+#include "core/preferences.h"
+#include "core/progress.h"
+#include "core/string_table.h"
+#include "formats/avi_export.h"
+#include "formats/avi_ffmpeg.h"
+#include "formats/dib.h"
+#include "formats/format_messages.h"
+
+namespace fw {
+namespace {
+
+constexpr int kCannotCreate = 40092;
+constexpr int kFormatProblem = 40093;
+constexpr int kFrameError = 40094;
+constexpr int kCompressionFailed = 40095;
+constexpr int kOutOfMemoryReason = 40096;
+constexpr int kErrorCodeReason = 40097;
+constexpr int kCompressionCaption = 40098;
+constexpr int kPreparing = 40100;
+constexpr int kExporting = 40101;
+constexpr int kNoAudioStream = 40328;
+
+// The pictures of an animation as a viewer sees them, one per image, full screen. Plain
+// animations (every image a full opaque screen on the global palette) are read as they are;
+// anything else goes through the compositor.
+class Pictures {
+ public:
+  Pictures(const AnimHeader& document, bool trueColour)
+      : doc_(document), trueColour_(trueColour), width_(document.screenWidth), height_(document.screenHeight) {}
+
+  bool start();
+  // Top-down rows of stride(); nullptr after the last image or when memory ran out.
+  const uint8_t* next();
+  size_t stride() const { return trueColour_ ? Stride24(width_) : Stride8(width_); }
+
+ private:
+  bool plain() const;
+  const uint8_t* fromImage(const ImageBlock& image);
+
+  const AnimHeader& doc_;
+  bool trueColour_;
+  int width_, height_;
+  bool direct_ = false;
+  const ImageBlock* image_ = nullptr;
+  AnimPtr copy_;
+  CompositorPtr compositor_;
+  bool first_ = true;
+  std::vector<uint8_t> buffer_;
+};
+
+bool Pictures::plain() const {
+  for (const ImageBlock* f = FirstImage(&doc_); f; f = NextImage(f)) {
+    if (f->left != 0 || f->top != 0 || PlaneWidth(*f) != width_ || PlaneHeight(*f) != height_ || f->transparent())
+      return false;
+    if (trueColour_ ? (!f->hasTrueColour() && !f->indexedImage)
+                    : (!f->indexedImage || f->localPalette || f->activePalette != doc_.globalPalette.get()))
+      return false;
+  }
+  return true;
+}
+
+bool Pictures::start() {
+  direct_ = plain();
+  if (direct_) {
+    image_ = FirstImage(&doc_);
+    return true;
+  }
+  const AnimHeader* source = &doc_;
+  if (trueColour_) {
+    // Every image in true colour, so that the compositor keeps a true-colour canvas and local
+    // palettes show in their own colours.
+    copy_ = CopyAnimation(doc_, nullptr);
+    if (!copy_) return false;
+    for (ImageBlock* f = FirstImage(copy_.get()); f; f = NextImage(f))
+      if (!f->hasTrueColour() && f->indexedImage && !ExpandToTrueColour(*f)) return false;
+    source = copy_.get();
+  }
+  compositor_ = CreateCompositor(*source);
+  return compositor_ != nullptr;
+}
+
+const uint8_t* Pictures::fromImage(const ImageBlock& image) {
+  if (!trueColour_) return image.indexedImage->pixels.data();
+  if (const uint8_t* colour = TrueColourRows(image)) return colour;
+  uint32_t table[256];
+  PaletteEntries(image, table);
+  buffer_.resize(Stride24(width_) * static_cast<size_t>(height_));
+  ExpandIndexedRows(image.indexedImage->pixels.data(), image.indexedImage->stride(), table, width_, height_,
+                    buffer_.data(), Stride24(width_));
+  return buffer_.data();
+}
+
+const uint8_t* Pictures::next() {
+  if (direct_) {
+    if (!image_) return nullptr;
+    const ImageBlock& image = *image_;
+    image_ = NextImage(image_);
+    return fromImage(image);
+  }
+  const ImageBlock* canvas = first_ ? compositor_->first() : compositor_->next();
+  first_ = false;
+  if (!canvas) return nullptr;
+  if (!trueColour_) return canvas->indexedImage->pixels.data();
+  return canvas->trueColour.empty() ? nullptr : canvas->trueColour.data();
+}
+
+std::vector<uint8_t> PaletteTable(const AnimHeader& document) {
+  std::vector<uint8_t> table(1024, 0);
+  if (!document.globalPalette) return table;
+  for (int i = 0; i < document.globalPalette->count(); ++i) {
+    const Rgb& c = (*document.globalPalette)[i];
+    table[4 * size_t(i)] = c.b;
+    table[4 * size_t(i) + 1] = c.g;
+    table[4 * size_t(i) + 2] = c.r;
+  }
+  return table;
+}
+
+}  // namespace
+
+bool AviNeedsTrueColour(const AnimHeader& document) {
+  if (!document.globalPalette) return true;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
+    if (f->localPalette) return true;
+  return false;
+}
+
+int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bool trueColour, Progress* progress) {
+  const int width = document.screenWidth, height = document.screenHeight;
+  if (width <= 0 || height <= 0 || !PlaneSizeAllowed(Stride24(width), static_cast<size_t>(height))) {
+    ShowMessage(kFormatProblem);
+    return AVERROR(EINVAL);
+  }
+  const int timeBase = Prefs().timeBase();
+  std::vector<int> delays;
+  int64_t total = 0;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+    delays.push_back(f->delay);
+    total += f->delay;
+  }
+  const AviTiming timing = ChooseAviTiming(delays, timeBase);
+
+  AVFormatContext* raw = nullptr;
+  if (avformat_alloc_output_context2(&raw, nullptr, "avi", path.c_str()) < 0 || !raw) {
+    ShowMessage(kCannotCreate, path.c_str());
+    return AVERROR(EINVAL);
+  }
+  av::Output out(raw);
+  AVStream* stream = avformat_new_stream(out.get(), nullptr);
+  if (!stream) {
+    ShowMessage(kCannotCreate, path.c_str());
+    return AVERROR(ENOMEM);
+  }
+  AVCodecParameters& par = *stream->codecpar;
+  par.codec_type = AVMEDIA_TYPE_VIDEO;
+  par.codec_id = AV_CODEC_ID_RAWVIDEO;
+  par.codec_tag = 0;
+  par.width = width;
+  par.height = height;
+  par.format = trueColour ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_PAL8;
+  par.bits_per_coded_sample = trueColour ? 24 : 8;
+  if (!trueColour) {
+    // The colour table goes into the stream format after the bitmap header.
+    const std::vector<uint8_t> table = PaletteTable(document);
+    par.extradata = static_cast<uint8_t*>(av_mallocz(table.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!par.extradata) {
+      ShowMessage(kFormatProblem);
+      return AVERROR(ENOMEM);
+    }
+    std::memcpy(par.extradata, table.data(), table.size());
+    par.extradata_size = static_cast<int>(table.size());
+  }
+  stream->time_base = AVRational{static_cast<int>(timing.scale), static_cast<int>(timing.rate)};
+  if (avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+    ShowMessage(kCannotCreate, path.c_str());
+    return AVERROR(EIO);
+  }
+  // Rows are handed over bottom-up, as a DIB keeps them, and the header says so.
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+  const int header = avformat_write_header(out.get(), &options);
+  av_dict_free(&options);
+  if (header < 0) {
+    ShowMessage(kFormatProblem);
+    return header;
+  }
+
+  SetProgressText(progress, MessageText(kPreparing));
+  StartProgress(progress, std::max<int64_t>(1, total));
+  Pictures pictures(document, trueColour);
+  if (!pictures.start()) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    return AVERROR(ENOMEM);
+  }
+  const size_t stride = pictures.stride();
+  std::vector<uint8_t> rows(stride * static_cast<size_t>(height));
+  av::Packet packet(av_packet_alloc());
+  if (!packet) return AVERROR(ENOMEM);
+  int64_t lastSample = -1;
+  auto write = [&](int64_t sample) {
+    if (av_new_packet(packet.get(), static_cast<int>(rows.size())) < 0) return AVERROR(ENOMEM);
+    std::memcpy(packet->data, rows.data(), rows.size());
+    packet->pts = packet->dts =
+        av_rescale_q(sample, AVRational{static_cast<int>(timing.scale), static_cast<int>(timing.rate)}, stream->time_base);
+    packet->duration = 0;
+    packet->flags |= AV_PKT_FLAG_KEY;
+    packet->stream_index = stream->index;
+    const int r = av_write_frame(out.get(), packet.get());
+    av_packet_unref(packet.get());
+    lastSample = sample;
+    return r;
+  };
+
+  int64_t t = 0;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+    const uint8_t* picture = pictures.next();
+    if (!picture) {
+      ShowMessage(msg::kNoMemoryFrameImage);
+      return AVERROR(ENOMEM);
+    }
+    CopyDibRows(rows.data(), picture, stride, height, true);
+    // Images too short to reach a sample of their own are overtaken by the next one.
+    const int64_t sample = timing.sampleAt(t, timeBase);
+    if (sample > lastSample) {
+      if (const int r = write(sample); r < 0) {
+        ShowMessage(kFrameError, static_cast<unsigned>(r));
+        return r;
+      }
+    }
+    t += std::max<int64_t>(f->delay, timing.unit);
+    if (!SetProgressPosition(progress, t)) return avi_result::kAborted;
+  }
+  // The last picture again at the last sample, so that the stream lasts the whole time.
+  if (t > 0) {
+    const int64_t sample = timing.sampleAt(t - 1, timeBase);
+    if (sample > lastSample) {
+      if (const int r = write(sample); r < 0) {
+        ShowMessage(kFrameError, static_cast<unsigned>(r));
+        return r;
+      }
+    }
+  }
+  if (const int r = av_write_trailer(out.get()); r < 0) {
+    ShowMessage(kFrameError, static_cast<unsigned>(r));
+    return r;
+  }
+  return avi_result::kOk;
+}
+
+int WriteAvi(const std::string& path, const AnimHeader& document, const AviExportSettings& settings, Progress* progress) {
+  av::QuietLibraries();
+  const bool trueColour = settings.write24 || AviNeedsTrueColour(document);
+  AviCompressOptions options = settings.compress ? settings.options : AviPresetOptions(AviPreset::kNone);
+  // RLE8 carries 8-bit pictures only.
+  if (trueColour && AviPresetOf(options) == AviPreset::kRle8) options = AviPresetOptions(AviPreset::kVideo1);
+
+  const std::string temporary = path + "1.avi";
+  int r;
+  try {
+    r = WriteUncompressedAvi(temporary, document, trueColour, progress);
+  } catch (const std::bad_alloc&) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    r = AVERROR(ENOMEM);
+  }
+  if (r != avi_result::kOk) {
+    ::unlink(temporary.c_str());
+    return 0;
+  }
+  const std::string audio = settings.includeAudio ? settings.audioPath : std::string();
+  if (options.handler() == 0 && audio.empty()) {
+    ::unlink(path.c_str());
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+      ::unlink(temporary.c_str());
+      ShowMessage(fmsg::kCannotWrite, path.c_str());
+      return 0;
+    }
+    return 1;
+  }
+
+  SetProgressText(progress, MessageText(kExporting));
+  StartProgress(progress, 100);
+  try {
+    r = ResaveAvi(temporary, path, options, audio, progress);
+  } catch (const std::bad_alloc&) {
+    r = AVERROR(ENOMEM);
+  }
+  if (r == avi_result::kOk) {
+    ::unlink(temporary.c_str());
+    return 1;
+  }
+  ::unlink(path.c_str());
+  if (r == avi_result::kAborted || r == avi_result::kNoAudio) {
+    if (r == avi_result::kNoAudio) ShowMessage(kNoAudioStream);
+    ::unlink(temporary.c_str());
+    return 0;
+  }
+  const std::string reason =
+      r == AVERROR(ENOMEM) ? MessageText(kOutOfMemoryReason) : FormatText(MessageText(kErrorCodeReason), static_cast<unsigned>(r));
+  const Answer answer = Messages().ask(kCompressionFailed, FormatText(MessageText(kCompressionFailed), reason.c_str()),
+                                       MessageText(kCompressionCaption), Buttons::YesNo, Answer::Yes);
+  if (answer == Answer::Yes && std::rename(temporary.c_str(), path.c_str()) == 0) return 1;
+  ::unlink(temporary.c_str());
+  return 0;
+}
+
+}  // namespace fw
