@@ -34,22 +34,30 @@ ColorMapObject* RampMap(int bits) {
   return map;
 }
 
+// giflib's whole-file read from memory; nullptr with the reason in `error` on failure.
+GifFileType* Slurp(MemoryInput& input, std::string& error) {
+  int code = 0;
+  GifFileType* gif = DGifOpen(&input, ReadFromMemory, &code);
+  if (!gif) {
+    error = GifErrorString(code) ? GifErrorString(code) : "open failed";
+    return nullptr;
+  }
+  if (DGifSlurp(gif) != GIF_OK) {
+    error = GifErrorString(gif->Error) ? GifErrorString(gif->Error) : "slurp failed";
+    DGifCloseFile(gif, &code);
+    return nullptr;
+  }
+  return gif;
+}
+
 }  // namespace
 
 PeerGif GiflibDecode(const std::vector<uint8_t>& bytes) {
   PeerGif result;
   MemoryInput input{&bytes};
   int error = 0;
-  GifFileType* gif = DGifOpen(&input, ReadFromMemory, &error);
-  if (!gif) {
-    result.error = GifErrorString(error) ? GifErrorString(error) : "open failed";
-    return result;
-  }
-  if (DGifSlurp(gif) != GIF_OK) {
-    result.error = GifErrorString(gif->Error) ? GifErrorString(gif->Error) : "slurp failed";
-    DGifCloseFile(gif, &error);
-    return result;
-  }
+  GifFileType* gif = Slurp(input, result.error);
+  if (!gif) return result;
   result.ok = true;
   result.screenWidth = gif->SWidth;
   result.screenHeight = gif->SHeight;
@@ -134,16 +142,8 @@ PeerGifDetail GiflibDecodeDetail(const std::vector<uint8_t>& bytes) {
   PeerGifDetail result;
   MemoryInput input{&bytes};
   int error = 0;
-  GifFileType* gif = DGifOpen(&input, ReadFromMemory, &error);
-  if (!gif) {
-    result.error = GifErrorString(error) ? GifErrorString(error) : "open failed";
-    return result;
-  }
-  if (DGifSlurp(gif) != GIF_OK) {
-    result.error = GifErrorString(gif->Error) ? GifErrorString(gif->Error) : "slurp failed";
-    DGifCloseFile(gif, &error);
-    return result;
-  }
+  GifFileType* gif = Slurp(input, result.error);
+  if (!gif) return result;
   result.ok = true;
   result.colorResolution = gif->SColorResolution;
   result.backgroundIndex = gif->SBackGroundColor;
