@@ -8,7 +8,11 @@
 #include "core/string_table.h"
 #include "formats/bmp_file.h"
 #include "formats/jpeg_file.h"
+#include "formats/ani_file.h"
+#include "formats/avi_file.h"
+#include "formats/icon_file.h"
 #include "formats/png_file.h"
+#include "formats/psd_file.h"
 #include "gif/gif_reader.h"
 #include "imaging/palette_merge.h"
 
@@ -74,6 +78,18 @@ LoadResult LoadAnimationFile(const std::string& path, Progress* progress) {
   } else if (ext == "png") {
     source.reset();
     result = ReadPngFile(path);
+  } else if (ext == "psd") {
+    source.reset();
+    result = ReadPsdFile(path, false, progress);
+  } else if (ext == "ico" || ext == "cur") {
+    source.reset();
+    result = ReadIconFile(path);
+  } else if (ext == "ani") {
+    source.reset();
+    result = ReadAniFile(path);
+  } else if (ext == "avi") {
+    source.reset();
+    result = ReadAvi(path, progress);
   } else {
     ShowMessage(msg::kCannotReadType);
     return {};

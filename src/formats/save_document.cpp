@@ -11,12 +11,17 @@
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/string_table.h"
+#include "formats/ani_file.h"
+#include "formats/avi_file.h"
 #include "formats/bmp_file.h"
 #include "formats/filmstrip.h"
 #include "formats/format_messages.h"
 #include "formats/frame_sequence.h"
 #include "formats/jpeg_file.h"
+#include "formats/icon_file.h"
 #include "formats/png_file.h"
+#include "formats/psd_file.h"
+#include "formats/swf_file.h"
 #include "gif/gif_writer.h"
 
 namespace fw {
@@ -29,6 +34,48 @@ constexpr uint32_t kFilmstripLayoutInName = 1u << 9;
 constexpr uint32_t kPngAlwaysTrueColour = 1u << 10;
 
 bool WritesImages(int type) { return type == kSaveGif || type == kSaveBmp || type == kSaveJpg || type == kSavePng; }
+bool WritesWholeAnimation(int type) {
+  return type == kSaveAvi || type == kSaveSwf || type == kSavePsd || type == kSaveCur || type == kSaveIco ||
+         type == kSaveAni;
+}
+
+// AVI, SWF, PSD, icons and cursors: the whole animation by the type's writer, through a
+// temporary file beside the target.
+bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int type, Progress* progress) {
+  if (type == kSaveCur || type == kSaveIco || type == kSaveAni) {
+    for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
+      if (f->width > 255 || f->height > 255) {
+        ShowMessage(40335);
+        return false;
+      }
+  }
+  const std::string extension = SaveTypeExtension(type);
+  const std::string temporary = MakeTemporaryName(DirectoryOf(target), extension, extension);
+  std::FILE* probe = temporary.empty() ? nullptr : std::fopen(temporary.c_str(), "wb");
+  if (!probe) {
+    ShowMessage(fmsg::kCannotSaveTemp, temporary.empty() ? (DirectoryOf(target) + "/").c_str() : temporary.c_str());
+    return false;
+  }
+  std::fclose(probe);
+  int written = 0;
+  if (type == kSaveAvi) {
+    AviExportSettings settings;
+    FillAviDefaults(document, settings);
+    written = WriteAvi(temporary, document, settings, progress);
+  } else if (type == kSaveSwf || type == kSavePsd) {
+    written = type == kSaveSwf ? WriteSwfFile(temporary, document, progress) : WritePsdFile(temporary, document);
+    if (written != 1) ShowMessage(fmsg::kCannotWrite, target.c_str());
+  } else if (type == kSaveAni) {
+    written = WriteAniFile(temporary, document);
+  } else {
+    written = WriteIconFile(temporary, document, type == kSaveCur ? kIconTypeCursor : kIconTypeIcon);
+  }
+  if (written != 1) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return ReplaceFile(target, temporary);
+}
 
 // Writes an 8-bit image through a true-colour copy of it, leaving the document alone.
 template <typename Writer>
@@ -87,6 +134,7 @@ int WriteSingleImage(const std::string& path, ImageBlock& image, int type, const
 }
 
 bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t options, int type, Progress* progress) {
+  if (WritesWholeAnimation(type)) return WriteWholeAnimation(target, document, type, progress);
   if (!WritesImages(type)) {
     ShowText("Saving as %s is not available in this build yet; %s was not written.", SaveTypeExtension(type),
              target.c_str());
@@ -154,7 +202,8 @@ bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t opt
 
 bool SaveDocumentAs(const std::string& path, AnimHeader& document, Progress* progress) {
   const int type = SaveTypeForName(path);
-  if (!WritesImages(type)) return WriteDocument(path, document, save_option::kNoStyle, type, progress);
+  if (!WritesImages(type) && !WritesWholeAnimation(type))
+    return WriteDocument(path, document, save_option::kNoStyle, type, progress);
   ClipAllToScreen(document);
   return WriteDocument(path, document, save_option::kNoStyle, type, progress);
 }

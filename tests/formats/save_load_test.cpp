@@ -254,8 +254,8 @@ TEST(LoadDispatch, TrueColourFilesArriveOnAPalette) {
 TEST(LoadDispatch, UnknownAndMissingFiles) {
   test::ScopedMessages messages;
   test::TempDir dir;
-  test::WriteBytes(dir.file("x.psd"), {1, 2, 3});
-  EXPECT_EQ(LoadAnimationFile(dir.file("x.psd")).status, 0);
+  test::WriteBytes(dir.file("x.xyz"), {1, 2, 3});
+  EXPECT_EQ(LoadAnimationFile(dir.file("x.xyz")).status, 0);
   EXPECT_EQ(LoadAnimationFile(dir.file("none.png")).status, 0);
   test::WriteBytes(dir.file("bad.png"), {1, 2, 3, 4, 5, 6, 7, 8, 9});
   EXPECT_EQ(LoadAnimationFile(dir.file("bad.png")).status, 0);
