@@ -132,13 +132,16 @@ LoadResult Read(const uint8_t* data, size_t size) {
       return {};
     }
     ImagePtr& cursor = decoded[step.frame];
-    if (!cursor) cursor = FirstCursorImage(data, ani.icons[step.frame]);
     if (!cursor) {
-      ShowText("%s", kAniNotReadable);
-      return {};
+      cursor = FirstCursorImage(data, ani.icons[step.frame]);
+      if (!cursor) {
+        ShowText("%s", kAniNotReadable);
+        return {};
+      }
+      total += FrameBytes(*cursor);
     }
-    // Steps may name the same large cursor over and over; the copies must stay within what
-    // one plane may hold.
+    // Steps may name the same large cursor over and over: the decoded cursors and all their
+    // copies together must stay within what one plane may hold.
     total += FrameBytes(*cursor);
     if (total > MaxPlaneBytes()) {
       ShowMessage(msg::kNoMemoryFrameImage);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <new>
 
+#include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "core/string_table.h"
 #include "formats/dib.h"
@@ -13,6 +14,11 @@ namespace {
 
 constexpr size_t kDirectoryBytes = 6;
 constexpr size_t kEntryBytes = 16;
+
+size_t FrameBytes(const ImageBlock& f) {
+  const size_t h = static_cast<size_t>(PlaneHeight(f));
+  return (f.indexedImage ? f.indexedImage->stride() * h : 0) + f.trueColour.size() + f.alpha.size();
+}
 
 LoadResult Read(const uint8_t* data, size_t size) {
   if (size < kDirectoryBytes) {
@@ -33,6 +39,7 @@ LoadResult Read(const uint8_t* data, size_t size) {
   AnimPtr doc = CreateAnimation();
   if (!doc) return {};
   int screenWidth = 0, screenHeight = 0;
+  size_t total = 0;
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* entry = data + kDirectoryBytes + i * kEntryBytes;
     const int entryWidth = entry[0] ? entry[0] : 256;
@@ -45,6 +52,12 @@ LoadResult Read(const uint8_t* data, size_t size) {
     if (available < length) ShowText("%s", icon_text::kShortData);
     ImagePtr frame = available ? IconEntryToFrame(data + offset, available, colourCount, Le16(entry + 6)) : nullptr;
     if (!frame) continue;
+    // Entries may all point at the same data: together they get no more than one plane may.
+    total += FrameBytes(*frame);
+    if (total > MaxPlaneBytes()) {
+      ShowMessage(msg::kNoMemoryFrameImage);
+      return {};
+    }
     if (type == kIconTypeCursor) {
       frame->hotspotX = Le16(entry + 4);
       frame->hotspotY = Le16(entry + 6);

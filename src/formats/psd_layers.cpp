@@ -133,10 +133,15 @@ class LayerReader {
   ImageBlock composite_;  // planes only, the size of box_
   ImageBlock* background_ = nullptr;
   std::vector<uint8_t> row_;
+  size_t bytes_ = 0;
 };
 
 ImagePtr LayerReader::makeFrame(const Layer& layer, const Rect& rect, bool& damaged) {
   const int w = static_cast<int>(rect.width()), h = static_cast<int>(rect.height());
+  // Each frame is at most the canvas, but a file may hold many layers: all frames together
+  // get no more than one plane may.
+  bytes_ += (Stride24(w) + Stride8(w)) * static_cast<size_t>(h);
+  if (bytes_ > MaxPlaneBytes()) return nullptr;
   ImagePtr frame = CreateSizedImage(w, h);
   if (!frame) return nullptr;
   frame->left = static_cast<int32_t>(rect.left);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/frame_planes.h"
+#include "core/indexed_image.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "formats/dib.h"
@@ -468,6 +469,20 @@ TEST(IconRead, DamagedAndHostileFiles) {
   PutLe32(bad.data() + 22 + 4, 0x7FFFFFF);  // a huge width with no pixels behind it
   PutLe32(bad.data() + 22 + 8, 0x7FFFFFF);
   EXPECT_EQ(ReadIconMemory(bad.data(), bad.size()).status, 0);
+  // A thousand entries naming the same image: together they may not outgrow one plane.
+  {
+    const Bytes dib(good.begin() + 22, good.end());
+    Bytes many = IconFileOf(1, std::vector<Bytes>(1000, dib), std::vector<std::array<int, 3>>(1000, {8, 8, 1}));
+    for (size_t i = 1; i < 1000; ++i) PutLe32(many.data() + 6 + 16 * i + 12, 6 + 16 * 1000);
+    many.resize(6 + 16 * 1000 + dib.size());
+    const size_t limit = MaxPlaneBytes();
+    SetMaxPlaneBytes(20000);
+    EXPECT_EQ(ReadIconMemory(many.data(), many.size()).status, 0);
+    SetMaxPlaneBytes(limit);
+    LoadResult all = ReadIconMemory(many.data(), many.size());
+    ASSERT_EQ(all.status, 1);
+    EXPECT_EQ(all.document->frameCount, 1000);
+  }
   bad = good;
   bad[22] = 0x11;  // neither a DIB nor PNG
   messages.sink.clear();
