@@ -96,7 +96,9 @@ ImagePtr FirstCursorImage(const uint8_t* data, Range icon) {
   const uint32_t length = Le32(entry + 8), offset = Le32(entry + 12);
   if (offset >= icon.size) return nullptr;
   const size_t available = std::min<size_t>(length, icon.size - offset);
-  ImagePtr frame = IconEntryToFrame(file + offset, available, entry[2], Le16(entry + 6));
+  // A cursor entry holds its hotspot where an icon entry holds the bit count.
+  const int bitCount = type == kIconTypeCursor ? kUnknownIconBits : Le16(entry + 6);
+  ImagePtr frame = IconEntryToFrame(file + offset, available, entry[2], bitCount);
   if (frame && type == kIconTypeCursor) {
     frame->hotspotX = Le16(entry + 4);
     frame->hotspotY = Le16(entry + 6);

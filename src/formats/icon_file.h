@@ -37,7 +37,9 @@ ImagePtr IconImageToFrame(const uint8_t* dib, size_t size, int height);
 
 // The image data of one directory entry (DIB or PNG) as a frame; `colourCount` and `bitCount`
 // come from the entry (an icon's PNG with a colour count or fewer than 16 bits is reduced to a
-// palette). nullptr after a message.
+// palette). Cursor entries have no bit count: they pass kUnknownIconBits. nullptr after a
+// message.
+inline constexpr int kUnknownIconBits = 32;
 ImagePtr IconEntryToFrame(const uint8_t* data, size_t size, int colourCount, int bitCount);
 
 // Writes every frame as one image of an icon (`type` 1) or cursor (2) file. 1 on success; 0

@@ -50,7 +50,9 @@ LoadResult Read(const uint8_t* data, size_t size) {
     size_t available = 0;
     if (offset < size) available = std::min<size_t>(length, size - offset);
     if (available < length) ShowText("%s", icon_text::kShortData);
-    ImagePtr frame = available ? IconEntryToFrame(data + offset, available, colourCount, Le16(entry + 6)) : nullptr;
+    // A cursor entry holds its hotspot where an icon entry holds the bit count.
+    const int bitCount = type == kIconTypeCursor ? kUnknownIconBits : Le16(entry + 6);
+    ImagePtr frame = available ? IconEntryToFrame(data + offset, available, colourCount, bitCount) : nullptr;
     if (!frame) continue;
     // Entries may all point at the same data: together they get no more than one plane may.
     total += FrameBytes(*frame);

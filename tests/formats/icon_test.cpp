@@ -330,6 +330,19 @@ TEST(CursorWrite, HotspotsAndPixelsReachIcotool) {
   ASSERT_EQ(back.status, 1);
   EXPECT_EQ(FirstImage(back.document.get())->hotspotX, 3);
   EXPECT_EQ(FirstImage(back.document.get())->hotspotY, 5);
+
+  // A large cursor image goes out as PNG; its hotspot is no bit count, so a small one does
+  // not reduce the picture to a palette on reading.
+  ImageBlock& big = AddTrueColourFrame(*doc, 128, 128, true);
+  big.hotspotY = 5;
+  ASSERT_EQ(WriteIconFile(path, *doc, kIconTypeCursor), 1);
+  back = ReadIconFile(path);
+  ASSERT_EQ(back.status, 1);
+  const ImageBlock& bigBack = *ImageAt(back.document.get(), 1);
+  ASSERT_EQ(bigBack.width, 128);
+  EXPECT_EQ(bigBack.hotspotY, 5);
+  ASSERT_TRUE(AlphaRows(bigBack));
+  EXPECT_EQ(test::MaxDifference(test::FrameRgba(bigBack), test::FrameRgba(big)), 0);
 }
 
 TEST(IconRead, MasksChooseTheTransparentIndex) {
