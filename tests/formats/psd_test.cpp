@@ -522,7 +522,9 @@ TEST(PsdWrite, LayersMasksAndCompositeThatPillowReads) {
       const auto want = At(soft, x, y);
       const auto got = At(softBack, x + 6, y + 5);
       EXPECT_EQ(got[3], want[3]);
-      if (want[3]) EXPECT_EQ(got, want);
+      if (want[3]) {
+        EXPECT_EQ(got, want);
+      }
     }
   const std::vector<MagickLayer> mixedLayers = MagickLayers(maskPath);
   ASSERT_EQ(mixedLayers.size(), 3u);
