@@ -5,8 +5,10 @@
 #   bench/run_peer_comparison.sh [benchmark options...]
 #
 # Environment: FW_BENCH_BUILD (build directory, default build-bench), FW_BENCH_REPETITIONS
-# (default 3). Each figure is the best of the repetitions, for both sides alike: on a shared
-# machine the best run is the one least disturbed by other work.
+# (default 3), FW_BENCH_SYSTEM_HEAP=1 (glibc's own heap settings, under which decodes may pay
+# page faults for fresh frame memory depending on what ran before; see gif_codec_bench.cpp).
+# Each figure is the best of the repetitions, for both sides alike: on a shared machine the
+# best run is the one least disturbed by other work.
 #
 # Prints, per input, pixels per second of every codec and the ratios ours / giflib, where
 # giflib's decode figure is the faster of DGifSlurp and the DGifGetLine loop. The goals
@@ -41,7 +43,8 @@ best = {}
 for run in runs:
     if run.get("run_type") != "iteration" or "items_per_second" not in run:
         continue
-    name = re.sub(r"/(min_time|repeats|iterations):[^/]*", "", run.get("run_name", run["name"]))
+    # Options appear in names as /key:value (min_time, min_warmup_time, repeats...).
+    name = re.sub(r"/[a-z_]+:[^/]*", "", run.get("run_name", run["name"]))
     best[name] = max(best.get(name, 0.0), run["items_per_second"])
 
 def rate(name):
