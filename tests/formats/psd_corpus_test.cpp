@@ -62,7 +62,7 @@ for path in sys.argv[1:]:
     at += 8;
     test::Rgba p(size[0], size[1]);
     if (out.size() - at < p.px.size()) break;
-    std::memcpy(p.px.data(), out.data() + at, p.px.size());
+    if (!p.px.empty()) std::memcpy(p.px.data(), out.data() + at, p.px.size());
     at += p.px.size();
     pictures.push_back(std::move(p));
   }
