@@ -57,7 +57,7 @@ Bytes PackBitsPlanes(int w, int h, int planes, Fill fill) {
   return b;
 }
 
-struct LayerSpec {
+struct LayerPlan {
   int top = 0, left = 0, bottom = 0, right = 0;
   uint8_t opacity = 255;
   std::vector<std::pair<int, Bytes>> channels;
@@ -66,15 +66,15 @@ struct LayerSpec {
   uint8_t maskDefault = 0, maskFlags = 0;
 };
 
-struct PsdSpec {
+struct PsdPlan {
   int width = 4, height = 4, mode = 3, channels = 3;
   Bytes colourModeData, resources;
-  std::vector<LayerSpec> layers;
+  std::vector<LayerPlan> layers;
   bool negativeCount = false;
   Bytes merged;  // compression word and planes
 };
 
-Bytes MakePsd(const PsdSpec& s) {
+Bytes MakePsd(const PsdPlan& s) {
   Bytes b = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0};
   Be16(b, uint32_t(s.channels));
   Be32(b, uint32_t(s.height));
@@ -91,7 +91,7 @@ Bytes MakePsd(const PsdSpec& s) {
     Bytes info;
     const int count = int(s.layers.size());
     Be16(info, uint32_t(s.negativeCount ? -count : count) & 0xFFFF);
-    for (const LayerSpec& l : s.layers) {
+    for (const LayerPlan& l : s.layers) {
       Be32(info, uint32_t(l.top));
       Be32(info, uint32_t(l.left));
       Be32(info, uint32_t(l.bottom));
@@ -118,7 +118,7 @@ Bytes MakePsd(const PsdSpec& s) {
       Be32(info, uint32_t(extra.size()));
       Append(info, extra);
     }
-    for (const LayerSpec& l : s.layers)
+    for (const LayerPlan& l : s.layers)
       for (const auto& c : l.channels) Append(info, c.second);
     if (info.size() & 1) info.push_back(0);
     Be32(b, uint32_t(info.size() + 8));
@@ -132,8 +132,8 @@ Bytes MakePsd(const PsdSpec& s) {
 
 // A layer of solid colour with an optional alpha channel given by alphaAt(x, y).
 template <typename Alpha>
-LayerSpec SolidLayer(int left, int top, int w, int h, Rgb colour, Alpha alphaAt, bool withAlpha) {
-  LayerSpec l;
+LayerPlan SolidLayer(int left, int top, int w, int h, Rgb colour, Alpha alphaAt, bool withAlpha) {
+  LayerPlan l;
   l.left = left;
   l.top = top;
   l.right = left + w;
@@ -144,7 +144,7 @@ LayerSpec SolidLayer(int left, int top, int w, int h, Rgb colour, Alpha alphaAt,
   if (withAlpha) l.channels.push_back({-1, RawChannel(w, h, alphaAt)});
   return l;
 }
-LayerSpec Solid(int left, int top, int w, int h, Rgb colour) {
+LayerPlan Solid(int left, int top, int w, int h, Rgb colour) {
   return SolidLayer(left, top, w, h, colour, [](int, int) { return 255; }, false);
 }
 
@@ -234,7 +234,7 @@ std::vector<MagickLayer> MagickLayers(const std::string& path) {
 
 TEST(PsdRead, FlatFilesKeepTheirFourthChannelAsAlpha) {
   test::ScopedMessages messages;
-  PsdSpec s;
+  PsdPlan s;
   s.channels = 4;
   s.merged = PackBitsPlanes(3, 2, 4, [](int p, int x, int y) { return p == 3 ? (x == 0 ? 0 : 255) : p * 50 + x + 10 * y; });
   s.width = 3;
@@ -247,7 +247,7 @@ TEST(PsdRead, FlatFilesKeepTheirFourthChannelAsAlpha) {
   EXPECT_EQ(At(f, 0, 1)[3], 0);
 
   // Greyscale: one plane replicated.
-  PsdSpec g;
+  PsdPlan g;
   g.mode = 1;
   g.channels = 1;
   g.width = 2;
@@ -260,7 +260,7 @@ TEST(PsdRead, FlatFilesKeepTheirFourthChannelAsAlpha) {
 
 TEST(PsdRead, IndexedPictureWithItsPaletteAndTransparentIndex) {
   test::ScopedMessages messages;
-  PsdSpec s;
+  PsdPlan s;
   s.mode = 2;
   s.channels = 1;
   s.width = 3;
@@ -289,7 +289,7 @@ TEST(PsdRead, IndexedPictureWithItsPaletteAndTransparentIndex) {
 
 TEST(PsdRead, OneLayerIsEnlargedToTheCanvasAndCutAtItsEdges) {
   test::ScopedMessages messages;
-  PsdSpec s;
+  PsdPlan s;
   s.width = 6;
   s.height = 4;
   s.merged = MergedRaw(6, 4, 3, 0);
@@ -310,17 +310,17 @@ TEST(PsdRead, OneLayerIsEnlargedToTheCanvasAndCutAtItsEdges) {
 
 TEST(PsdRead, OpacityOnlyScalesATransparencyChannel) {
   test::ScopedMessages messages;
-  PsdSpec s;
+  PsdPlan s;
   s.width = 2;
   s.height = 1;
   s.merged = MergedRaw(2, 1, 3, 0);
-  LayerSpec opaque = Solid(0, 0, 2, 1, {10, 20, 30});
+  LayerPlan opaque = Solid(0, 0, 2, 1, {10, 20, 30});
   opaque.opacity = 128;
   s.layers = {opaque};
   LoadResult r = ReadPsdMemory(MakePsd(s).data(), MakePsd(s).size(), false, nullptr);
   ASSERT_EQ(r.status, 1) << testing::PrintToString(messages.ids());
   EXPECT_FALSE(AlphaRows(*FirstImage(r.document.get())));
-  LayerSpec clear = SolidLayer(0, 0, 2, 1, {10, 20, 30}, [](int x, int) { return x ? 200 : 255; }, true);
+  LayerPlan clear = SolidLayer(0, 0, 2, 1, {10, 20, 30}, [](int x, int) { return x ? 200 : 255; }, true);
   clear.opacity = 128;
   s.layers = {clear};
   r = ReadPsdMemory(MakePsd(s).data(), MakePsd(s).size(), false, nullptr);
@@ -331,13 +331,13 @@ TEST(PsdRead, OpacityOnlyScalesATransparencyChannel) {
 
 TEST(PsdRead, EveryLayerChoice) {
   test::ScopedMessages messages;
-  PsdSpec s;
+  PsdPlan s;
   s.width = 8;
   s.height = 6;
   s.merged = MergedRaw(8, 6, 3, 9);
   s.layers.push_back(Solid(0, 0, 8, 6, {0, 0, 200}));  // background
   s.layers.push_back(SolidLayer(2, 1, 3, 2, {255, 0, 0}, [](int x, int) { return x == 0 ? 0 : 255; }, true));
-  LayerSpec masked = Solid(4, 3, 4, 3, {0, 255, 0});
+  LayerPlan masked = Solid(4, 3, 4, 3, {0, 255, 0});
   masked.mask = true;  // a mask relative to the layer hiding its top row
   masked.maskTop = 0;
   masked.maskLeft = 0;
@@ -407,12 +407,12 @@ TEST(PsdRead, EveryLayerChoice) {
 
 TEST(PsdRead, DamagedHugeAndHostileFiles) {
   test::ScopedMessages messages;
-  PsdSpec s;
+  PsdPlan s;
   s.width = 8;
   s.height = 6;
   s.merged = PackBitsPlanes(8, 6, 3, [](int p, int x, int y) { return p + x * y; });
   s.layers.push_back(Solid(0, 0, 8, 6, {0, 0, 200}));
-  LayerSpec packed;
+  LayerPlan packed;
   packed.left = 1;
   packed.top = 1;
   packed.right = 5;
@@ -445,13 +445,13 @@ TEST(PsdRead, DamagedHugeAndHostileFiles) {
   EXPECT_EQ(ReadPsdMemory(bad.data(), bad.size(), true, nullptr).status, 0);
 
   // A canvas of 100000 x 100000 backed by a few bytes, and layers claiming to be larger still.
-  PsdSpec huge;
+  PsdPlan huge;
   huge.width = huge.height = 100000;
   huge.merged = PackBitsPlanes(1, 1, 3, [](int, int, int) { return 0; });
   Bytes file = MakePsd(huge);
   EXPECT_EQ(ReadPsdMemory(file.data(), file.size(), true, nullptr).status, 0);
-  PsdSpec wide = s;
-  LayerSpec giant;
+  PsdPlan wide = s;
+  LayerPlan giant;
   giant.left = -2000000000;
   giant.top = -2000000000;
   giant.right = 2000000000;
