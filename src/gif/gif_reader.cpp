@@ -32,7 +32,6 @@ struct ImageData {
 void GatherSubBlocks(ByteSource& source, ImageData& out) {
   out.size = 0;
   out.terminated = false;
-  uint8_t block[255];
   for (;;) {
     const int length = source.readByte();
     if (length < 0) return;
@@ -40,10 +39,11 @@ void GatherSubBlocks(ByteSource& source, ImageData& out) {
       out.terminated = true;
       break;
     }
-    // A sub-block cut short by the end of the file is unreadable as a whole.
-    if (!source.readExact(block, static_cast<size_t>(length))) return;
+    // Straight into place: the data of a large frame is copied once, not twice.
     if (out.bytes.size() < out.size + length + 8) out.bytes.resize((out.size + length + 8) * 2);
-    std::memcpy(out.bytes.data() + out.size, block, static_cast<size_t>(length));
+    // A sub-block cut short by the end of the file is unreadable as a whole; what came of it
+    // lies beyond `size` and is ignored.
+    if (!source.readExact(out.bytes.data() + out.size, static_cast<size_t>(length))) return;
     out.size += static_cast<size_t>(length);
   }
 }

@@ -1,95 +1,204 @@
 #include "gif/lzw_decoder.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
+#include <memory>
 
 namespace fw {
 namespace {
 
+// The bit reader's word loads and the string heads below take bytes in little-endian order.
+static_assert(std::endian::native == std::endian::little, "the LZW decoder assumes a little-endian machine");
+
 constexpr int kMaxCodes = 4096;
 
-// Where the next decoded pixels go: the current row and what is left of it, advancing
-// through the rows in stream order (top to bottom, or the four interlace passes).
-class RowCursor {
- public:
-  RowCursor(IndexedImage& image, int width, int height, bool interlaced)
-      : image_(image), width_(width), height_(height), interlaced_(interlaced) {
-    if (width_ <= 0 || height_ <= 0) {
-      done_ = true;
-      return;
+// Strings up to this long are written with one fixed-size copy that may run past their end
+// into pixels of the same row that are still to come; those are overwritten by the strings
+// that follow, or cleared when the data stops early.
+constexpr int kShortCopy = 16;
+
+// Where literal codes copy their single byte from, with slack for the fixed-size copy.
+struct IdentityBytes {
+  uint8_t bytes[256 + kShortCopy] = {};
+  constexpr IdentityBytes() {
+    for (int i = 0; i < 256; ++i) bytes[i] = static_cast<uint8_t>(i);
+  }
+};
+constexpr IdentityBytes kIdentity;
+
+// Loads both halves before storing, so a source that runs into the destination is fine.
+inline void CopyShort(uint8_t* d, const uint8_t* s) {
+  uint64_t a, b;
+  std::memcpy(&a, s, 8);
+  std::memcpy(&b, s + 8, 8);
+  std::memcpy(d, &a, 8);
+  std::memcpy(d + 8, &b, 8);
+}
+
+// Where the next decoded pixels go. A frame whose rows follow each other without padding and
+// without interlacing is one long row, so strings never need splitting; otherwise rows advance
+// in stream order (top to bottom, or the four interlace passes).
+struct Rows {
+  uint8_t* base;
+  size_t stride;
+  int width, height;
+  bool interlaced;
+  int row = 0, pass = 0;
+
+  // The first row's span (the whole frame when linear).
+  void first(uint8_t*& dst, uint8_t*& end, bool linear) {
+    dst = base;
+    if (linear) {
+      end = base + static_cast<size_t>(width) * static_cast<size_t>(height);
+      row = height - 1;  // the one span is also the last
+    } else {
+      end = base + width;
     }
-    row_ = 0;
-    setRow();
   }
-
-  bool done() const { return done_; }
-  int remaining() const { return remaining_; }
-  uint8_t* dst() { return dst_; }
-
-  // Records that n pixels (n <= remaining) were written at dst().
-  void advance(int n) {
-    dst_ += n;
-    remaining_ -= n;
-    if (remaining_ == 0) nextRow();
-  }
-
- private:
-  void setRow() {
-    dst_ = image_.row(row_);
-    remaining_ = width_;
-  }
-
-  void nextRow() {
-    if (!interlaced_) {
-      if (++row_ >= height_) {
-        done_ = true;
-        return;
+  // The next row's span; false when the frame is full.
+  bool next(uint8_t*& dst, uint8_t*& end) {
+    if (!interlaced) {
+      if (++row >= height) return false;
+    } else {
+      static constexpr int kStart[4] = {0, 4, 2, 1};
+      static constexpr int kStep[4] = {8, 8, 4, 2};
+      row += kStep[pass];
+      while (row >= height) {
+        if (++pass >= 4) return false;
+        row = kStart[pass];
       }
-      setRow();
-      return;
     }
-    static constexpr int kStart[4] = {0, 4, 2, 1};
-    static constexpr int kStep[4] = {8, 8, 4, 2};
-    row_ += kStep[pass_];
-    while (row_ >= height_) {
-      if (++pass_ >= 4) {
-        done_ = true;
-        return;
-      }
-      row_ = kStart[pass_];
-    }
-    setRow();
+    dst = base + static_cast<size_t>(row) * stride;
+    end = dst + width;
+    return true;
   }
-
-  IndexedImage& image_;
-  int width_, height_;
-  bool interlaced_;
-  int row_ = 0;
-  int pass_ = 0;
-  uint8_t* dst_ = nullptr;
-  int remaining_ = 0;
-  bool done_ = false;
 };
 
-}  // namespace
+struct Tables {
+  uint16_t* prefix;
+  uint8_t* suffix;
+  uint16_t* length;
+  uint8_t* scratch;
+  // A place in the frame (or in kIdentity for literals) holding the code's string in one
+  // piece, or null when it has none and must be spelled out through the prefix chain.
+  const uint8_t** where;
+  // The first eight bytes of the code's string, little-endian, zero beyond its length. Short
+  // strings are written straight from here: copying them out of the frame would mostly read
+  // bytes stored a moment ago, and such loads stall when they straddle earlier stores.
+  uint64_t* head;
+};
 
-LzwResult LzwDecoder::decode(const uint8_t* data, size_t size, bool terminated, int minCodeSize,
-                             IndexedImage& image, int width, int height, bool interlaced) {
-  RowCursor out(image, width, height, interlaced);
-  if (out.done()) return LzwResult::kComplete;
+// Companions of the decoder's own tables, one set per decoding thread, made on first use.
+struct MoreTables {
+  const uint8_t* where[kMaxCodes];
+  uint64_t head[kMaxCodes];
+};
+
+MoreTables& ThreadMoreTables() {
+  thread_local std::unique_ptr<MoreTables> tables(new MoreTables);
+  return *tables;
+}
+
+// Writes the `length` bytes of a string at d: copied from `src` when there is one, else by
+// walking the prefix chain from `code`. A KwKwK string is `code`'s string plus `extra`.
+inline void Spell(const Tables& t, int clear, uint8_t* d, int code, int length, bool kwkwk, uint8_t extra,
+                  const uint8_t* src) {
+  if (src) {
+    std::memcpy(d, src, static_cast<size_t>(kwkwk ? length - 1 : length));
+    if (kwkwk) d[length - 1] = extra;
+    return;
+  }
+  uint8_t* p = d + length - 1;
+  int c = code;
+  if (kwkwk) *p-- = extra;
+  while (c >= clear) {
+    *p-- = t.suffix[c];
+    c = t.prefix[c];
+  }
+  *p = static_cast<uint8_t>(c);
+}
+
+// The part of a row still to fill.
+struct Span {
+  uint8_t* dst;
+  uint8_t* end;
+};
+
+enum Emitted { kFrameFull, kInOneRow, kAcrossRows };
+
+// Writes a string that is not a plain short copy: long ones, ones near a row end, ones
+// without a copy source, and KwKwK ones. Kept out of line so the decoding loop keeps its
+// registers.
+[[gnu::noinline]] Emitted EmitLong(const Tables& t, int clear, Rows& rows, Span& span, int code, int length,
+                                   bool kwkwk, uint8_t extra, const uint8_t* src) {
+  const size_t room = static_cast<size_t>(span.end - span.dst);
+  if (static_cast<size_t>(length) <= room) {
+    if (src && length <= kShortCopy && room >= kShortCopy) {
+      CopyShort(span.dst, src);
+      if (kwkwk) span.dst[length - 1] = extra;
+    } else {
+      Spell(t, clear, span.dst, code, length, kwkwk, extra, src);
+    }
+    span.dst += length;
+    return kInOneRow;
+  }
+  // The string crosses a row end: spell it out, then copy it row by row.
+  Spell(t, clear, t.scratch, code, length, kwkwk, extra, src);
+  const uint8_t* s = t.scratch;
+  size_t left = static_cast<size_t>(length);
+  for (;;) {
+    const size_t n = std::min(left, static_cast<size_t>(span.end - span.dst));
+    std::memcpy(span.dst, s, n);
+    span.dst += n;
+    s += n;
+    left -= n;
+    if (left == 0) return kAcrossRows;
+    if (!rows.next(span.dst, span.end)) return kFrameFull;
+  }
+}
+
+template <bool kLinear>
+LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool terminated, int minCodeSize,
+                      IndexedImage& image, int width, int height, bool interlaced) {
+  Rows rows{image.pixels.data(), image.stride(), width, height, interlaced};
+  uint8_t* dst;
+  uint8_t* rowEnd;
+  rows.first(dst, rowEnd, kLinear);
+  // Strings kept as copy sources must leave room for a full short copy inside the plane.
+  uint8_t* const base = image.pixels.data();
+  const size_t planeSize = image.pixels.size();
+  auto canSource = [base, planeSize](const uint8_t* at) {
+    return static_cast<size_t>(at - base) + kShortCopy <= planeSize;
+  };
+  // Local copies: byte stores into the tables could otherwise alias `t` and force reloads.
+  uint16_t* const prefix = t.prefix;
+  uint8_t* const suffix = t.suffix;
+  uint16_t* const length = t.length;
+  const uint8_t** const where = t.where;
+  uint64_t* const head = t.head;
 
   const int clear = 1 << minCodeSize;
   const int end = clear + 1;
   for (int i = 0; i < clear; ++i) {
-    prefix_[i] = 0;
-    suffix_[i] = static_cast<uint8_t>(i);
-    first_[i] = static_cast<uint8_t>(i);
-    length_[i] = 1;
+    prefix[i] = 0;
+    suffix[i] = static_cast<uint8_t>(i);
+    length[i] = 1;
+    where[i] = kIdentity.bytes + i;
+    head[i] = static_cast<uint64_t>(i);
   }
 
   int codeSize = minCodeSize + 1;
+  uint32_t mask = (1u << codeSize) - 1;
   int limit = clear << 1;
   int nextFree = clear + 2;
   int previous = -1;  // -1: the next code starts a fresh table
+  // Where the previous code's string was written, when the next string follows it directly in
+  // the same row: then the new table entry (previous + next's first byte) sits there whole.
+  const uint8_t* previousAt = nullptr;
+  // The previous code's length and head, kept at hand for the entry that extends it.
+  int previousLength = 0;
+  uint64_t previousHead = 0;
 
   // Bit reader: a 64-bit window over the data, least significant bit first.
   const uint8_t* p = data;
@@ -97,14 +206,31 @@ LzwResult LzwDecoder::decode(const uint8_t* data, size_t size, bool terminated, 
   uint64_t bits = 0;
   int bitCount = 0;
 
-  auto ranOutOrEnded = [&](bool endCode) {
-    if (endCode) return terminated ? LzwResult::kEndedEarly : LzwResult::kRanOut;
-    return LzwResult::kRanOut;
+  // Pixels a short copy may have dirtied beyond the last string go back to 0 (the reader's
+  // planes start zero-filled), so a frame that stops early looks as if written exactly.
+  auto stop = [&dst, &rowEnd](LzwResult r) {
+    const size_t room = static_cast<size_t>(rowEnd - dst);
+    std::memset(dst, 0, std::min<size_t>(room, kShortCopy - 1));
+    return r;
+  };
+  auto emitLong = [&](int code, int n, bool kwkwk, uint8_t extra, const uint8_t* src) {
+    Span span{dst, rowEnd};
+    const Emitted e = EmitLong(t, clear, rows, span, code, n, kwkwk, extra, src);
+    dst = span.dst;
+    rowEnd = span.end;
+    return e;
   };
 
   for (;;) {
-    if (bitCount < codeSize) {
-      // Refill whole bytes; the caller's padding makes the 8-byte load safe.
+    if (dataEnd - p >= 8) {
+      // Branch-free refill to at least 56 bits; bits above the count are always data bits.
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      bits |= word << bitCount;
+      p += (63 - bitCount) >> 3;
+      bitCount |= 56;
+    } else if (bitCount < codeSize) {
+      // Near the end: whole bytes only, never past the data (the padding makes the load safe).
       if (p < dataEnd) {
         uint64_t word;
         std::memcpy(&word, p, 8);
@@ -116,94 +242,109 @@ LzwResult LzwDecoder::decode(const uint8_t* data, size_t size, bool terminated, 
         bitCount += bytes * 8;
         p += bytes;
       }
-      if (bitCount < codeSize) return LzwResult::kRanOut;
+      if (bitCount < codeSize) return stop(LzwResult::kRanOut);
     }
-    const int code = static_cast<int>(bits & ((1u << codeSize) - 1));
+    const int code = static_cast<int>(bits & mask);
     bits >>= codeSize;
     bitCount -= codeSize;
 
-    if (code == clear) {
+    const uint8_t* const at = dst;
+    Emitted emitted = kInOneRow;
+    uint8_t firstByte;
+    int n;
+    uint64_t h;
+    if (code < nextFree && previous >= 0 && static_cast<unsigned>(code - clear) >= 2) {
+      // The common case: a known code after another one.
+      n = length[code];
+      h = head[code];
+      firstByte = static_cast<uint8_t>(h);
+      if (n <= 8 && rowEnd - dst >= 8) {
+        std::memcpy(dst, &h, 8);
+        dst += n;
+      } else if (n <= kShortCopy && rowEnd - dst >= kShortCopy && (kLinear || where[code])) {
+        CopyShort(dst, where[code]);
+        dst += n;
+      } else if ((emitted = emitLong(code, n, false, 0, where[code])) == kFrameFull) {
+        return LzwResult::kComplete;
+      }
+    } else if (code == clear) {
       codeSize = minCodeSize + 1;
+      mask = (1u << codeSize) - 1;
       limit = clear << 1;
       nextFree = clear + 2;
       previous = -1;
       continue;
-    }
-    if (code == end) return ranOutOrEnded(true);
-
-    if (previous < 0) {
+    } else if (code == end) {
+      return stop(terminated ? LzwResult::kEndedEarly : LzwResult::kRanOut);
+    } else if (previous < 0) {
       // First code of a fresh table: only a literal is meaningful here.
-      if (code > end) return LzwResult::kCorrupt;
-      *out.dst() = static_cast<uint8_t>(code);
-      out.advance(1);
-      if (out.done()) return LzwResult::kComplete;
+      if (code > end) return stop(LzwResult::kCorrupt);
+      *dst++ = static_cast<uint8_t>(code);
       previous = code;
+      previousLength = 1;
+      previousHead = static_cast<uint64_t>(code);
+      if (dst == rowEnd) {
+        previousAt = nullptr;
+        if (!rows.next(dst, rowEnd)) return LzwResult::kComplete;
+      } else {
+        previousAt = kLinear || canSource(at) ? at : nullptr;
+      }
       continue;
-    }
-
-    int emitted;  // the code whose string is written (with the KwKwK case handled below)
-    int length;
-    uint8_t firstByte;
-    bool kwkwk = false;
-    if (code < nextFree) {
-      emitted = code;
-      length = length_[code];
-      firstByte = first_[code];
     } else if (code == nextFree && nextFree < kMaxCodes) {
-      // The string is previous + previous's first byte.
-      kwkwk = true;
-      emitted = previous;
-      length = length_[previous] + 1;
-      firstByte = first_[previous];
+      // KwKwK: the string is previous + previous's first byte, which lies right behind us.
+      firstByte = static_cast<uint8_t>(previousHead);
+      n = previousLength + 1;
+      h = previousLength < 8 ? previousHead | uint64_t{firstByte} << (8 * previousLength) : previousHead;
+      if (n <= 8 && rowEnd - dst >= 8) {
+        std::memcpy(dst, &h, 8);
+        dst += n;
+      } else if ((emitted = emitLong(previous, n, true, firstByte, previousAt)) == kFrameFull) {
+        return LzwResult::kComplete;
+      }
     } else {
-      return LzwResult::kCorrupt;
-    }
-
-    if (length <= out.remaining()) {
-      uint8_t* d = out.dst() + length - 1;
-      int c = emitted;
-      if (kwkwk) *d-- = firstByte;
-      while (c >= clear) {
-        *d-- = suffix_[c];
-        c = prefix_[c];
-      }
-      *d = static_cast<uint8_t>(c);
-      out.advance(length);
-    } else {
-      // The string crosses a row end: spell it out, then copy it row by row.
-      uint8_t* d = scratch_ + length - 1;
-      int c = emitted;
-      if (kwkwk) *d-- = firstByte;
-      while (c >= clear) {
-        *d-- = suffix_[c];
-        c = prefix_[c];
-      }
-      *d = static_cast<uint8_t>(c);
-      const uint8_t* s = scratch_;
-      int left = length;
-      while (left > 0 && !out.done()) {
-        const int n = left < out.remaining() ? left : out.remaining();
-        std::memcpy(out.dst(), s, static_cast<size_t>(n));
-        s += n;
-        left -= n;
-        out.advance(n);
-      }
+      return stop(LzwResult::kCorrupt);
     }
 
     if (nextFree < kMaxCodes) {
-      prefix_[nextFree] = static_cast<uint16_t>(previous);
-      suffix_[nextFree] = firstByte;
-      first_[nextFree] = first_[previous];
-      length_[nextFree] = static_cast<uint16_t>(length_[previous] + 1);
+      // A linear frame always has a copy source, so it never walks the prefix chain.
+      if (!kLinear) {
+        prefix[nextFree] = static_cast<uint16_t>(previous);
+        suffix[nextFree] = firstByte;
+      }
+      length[nextFree] = static_cast<uint16_t>(previousLength + 1);
+      where[nextFree] = previousAt;
+      head[nextFree] = previousLength < 8 ? previousHead | uint64_t{firstByte} << (8 * previousLength) : previousHead;
       ++nextFree;
       if (nextFree >= limit && limit < kMaxCodes) {
         limit <<= 1;
         ++codeSize;
+        mask = (1u << codeSize) - 1;
       }
     }
     previous = code;
-    if (out.done()) return LzwResult::kComplete;
+    previousLength = n;
+    previousHead = h;
+    if (dst == rowEnd) {
+      previousAt = nullptr;
+      if (!rows.next(dst, rowEnd)) return LzwResult::kComplete;
+    } else {
+      // A linear frame has one row, so whatever did not fill it stayed in one piece.
+      previousAt = kLinear || (emitted == kInOneRow && canSource(at)) ? at : nullptr;
+    }
   }
+}
+
+}  // namespace
+
+LzwResult LzwDecoder::decode(const uint8_t* data, size_t size, bool terminated, int minCodeSize,
+                             IndexedImage& image, int width, int height, bool interlaced) {
+  if (width <= 0 || height <= 0) return LzwResult::kComplete;
+  MoreTables& more = ThreadMoreTables();
+  const Tables t{prefix_, suffix_, length_, scratch_, more.where, more.head};
+  // Rows without padding, in order, are one run of memory: strings then never straddle rows.
+  if (!interlaced && image.stride() == static_cast<size_t>(width))
+    return DecodeCodes<true>(t, data, size, terminated, minCodeSize, image, width, height, interlaced);
+  return DecodeCodes<false>(t, data, size, terminated, minCodeSize, image, width, height, interlaced);
 }
 
 }  // namespace fw

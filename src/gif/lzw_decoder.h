@@ -28,7 +28,6 @@ class LzwDecoder {
  private:
   uint16_t prefix_[4096];
   uint8_t suffix_[4096];
-  uint8_t first_[4096];
   uint16_t length_[4096];
   uint8_t scratch_[4096];
 };

@@ -1,9 +1,80 @@
 #include "gif/lzw_encoder.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
 namespace fw {
+namespace {
+
+// How many of the `limit` bytes at p equal the byte repeated in `pattern`.
+inline int CountRepeats(const uint8_t* p, int limit, uint64_t pattern) {
+  int n = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; n + 8 <= limit; n += 8) {
+      uint64_t word;
+      std::memcpy(&word, p + n, 8);
+      if (const uint64_t diff = word ^ pattern) return n + std::countr_zero(diff) / 8;
+    }
+  }
+  while (n < limit && p[n] == static_cast<uint8_t>(pattern)) ++n;
+  return n;
+}
+
+// Runs of one index: for each index X a run X...X the table holds and its length, found
+// while skipping runs. Every shorter run is in the table too, each being the prefix of the
+// next. Entries from before the last table reset are told apart by the generation.
+struct RunTable {
+  uint16_t code[256] = {};
+  uint16_t length[256] = {};
+  uint32_t generation[256] = {};
+  uint32_t current = 1;
+};
+
+struct Skip {
+  int pixels;  // covered after x
+  int code;    // the string they end
+};
+
+// The string has just restarted at row[x] = c and at least eight more c follow. The plain
+// loop would climb the table one pixel at a time along the run codes it already has; this
+// goes straight to the code it would end on. Out of line, and answering by value, so that
+// the encoding loop keeps its variables in registers.
+[[gnu::noinline]] Skip SkipRun(RunTable& runs, const uint16_t* child, const uint32_t* slotOfCode, int shift,
+                               const uint8_t* row, int x, int width, int c) {
+  if (runs.generation[c] != runs.current) {
+    runs.generation[c] = runs.current;
+    runs.code[c] = static_cast<uint16_t>(c);
+    runs.length[c] = 1;
+  }
+  const uint64_t pattern = 0x0101010101010101ull * static_cast<uint8_t>(c);
+  const int available = 1 + 8 + CountRepeats(row + x + 9, width - x - 9, pattern);  // c...c from x
+  int code = runs.code[c];
+  int length = runs.length[c];
+  // Longer runs learned since the last visit.
+  while (length < available) {
+    const int longer = child[static_cast<uint32_t>(code << shift | c)];
+    if (!longer) break;
+    code = longer;
+    ++length;
+  }
+  runs.code[c] = static_cast<uint16_t>(code);
+  runs.length[c] = static_cast<uint16_t>(length);
+  if (length > available) {
+    if (length - available <= available) {
+      // Step back down from the top of the run.
+      for (; length > available; --length) code = static_cast<int>(slotOfCode[code] >> shift);
+    } else {
+      // Nearer the bottom: climb from c.
+      code = c;
+      for (length = 1; length < available; ++length) code = child[static_cast<uint32_t>(code << shift | c)];
+    }
+  }
+  return {length - 1, code};
+}
+
+}  // namespace
 
 LzwEncoder& ThreadLzwEncoder() {
   thread_local std::unique_ptr<LzwEncoder> encoder(new LzwEncoder);
@@ -77,9 +148,11 @@ bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, in
   const size_t tableSize = size_t{4096} << shift_;
   if (child_.size() < tableSize) child_.assign(tableSize, 0);
 
+  RunTable runs;
   auto resetTable = [&] {
     for (int c = clear_ + 2; c < nextFree_; ++c) child_[slotOfCode_[c]] = 0;
     nextFree_ = clear_ + 2;
+    ++runs.current;
   };
 
   const bool empty = width <= 0 || height <= 0;
@@ -117,6 +190,18 @@ bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, in
           emitCode(clear_);
         }
         prefix = c;
+
+        // A long run of c ahead, tested eight pixels at once: rarely true, so next to free
+        // for pictures without runs.
+        if (x + 8 < width) {
+          uint64_t ahead;
+          std::memcpy(&ahead, row + x + 1, 8);
+          if (ahead == 0x0101010101010101ull * static_cast<uint8_t>(c)) {
+            const Skip skip = SkipRun(runs, child, slotOfCode_, shift, row, x, width, c);
+            x += skip.pixels;
+            prefix = skip.code;
+          }
+        }
       }
       x = 0;
       // Next row in stream order.
