@@ -108,11 +108,11 @@ Picture RenderedScene(int w, int h) {
         // Blinn highlight toward the viewer.
         const double hx = lx / ln - rx, hy = ly / ln - ry, hz = lz / ln - rz;
         const double hn = std::sqrt(hx * hx + hy * hy + hz * hz);
-        const double spec = std::pow(std::max(0.0, (nx * hx + ny * hy + nz * hz) / hn), 40);
+        const double highlight = std::pow(std::max(0.0, (nx * hx + ny * hy + nz * hz) / hn), 40);
         const double light = 0.15 + 0.85 * diffuse;
-        cr = s.r * light + spec;
-        cg = s.g * light + spec;
-        cb = s.b * light + spec;
+        cr = s.r * light + highlight;
+        cg = s.g * light + highlight;
+        cb = s.b * light + highlight;
       }
       uint8_t* px = p.at(x, y);
       px[0] = Clamp(cr * 255);

@@ -12,8 +12,8 @@ Command Sub(const char* title) { return {kSubmenu, title, G::Never}; }
 constexpr Command EndSub{kEndSubmenu, nullptr, G::Never};
 }  // namespace
 
-const std::vector<MenuSpec>& MainMenus() {
-  static const std::vector<MenuSpec> menus = {
+const std::vector<MenuDefinition>& MainMenus() {
+  static const std::vector<MenuDefinition> menus = {
       {"文件(&F)",
        {{kOpen, "打开(&O)...", G::Never},
         {40111, "打开幻灯片(&F)...", G::Unavailable},
@@ -144,7 +144,7 @@ const std::vector<MenuSpec>& MainMenus() {
 }
 
 const Command* FindCommand(int id) {
-  for (const MenuSpec& m : MainMenus())
+  for (const MenuDefinition& m : MainMenus())
     for (const Command& c : m.items)
       if (c.id == id) return &c;
   return nullptr;

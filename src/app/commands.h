@@ -49,11 +49,11 @@ struct Command {
 // Menu items in order: id 0 is a separator, kSubmenu opens a submenu titled by the text and
 // kEndSubmenu closes it.
 inline constexpr int kSubmenu = -1, kEndSubmenu = -2;
-struct MenuSpec {
+struct MenuDefinition {
   const char* title;
   std::vector<Command> items;
 };
-const std::vector<MenuSpec>& MainMenus();
+const std::vector<MenuDefinition>& MainMenus();
 // A command by id (nullptr when unknown).
 const Command* FindCommand(int id);
 

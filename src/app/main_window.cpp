@@ -170,13 +170,13 @@ QAction* MainWindow::makeAction(int id, const QString& text) {
 }
 
 void MainWindow::buildMenus() {
-  for (const cmd::MenuSpec& spec : cmd::MainMenus()) {
-    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(spec.title));
+  for (const cmd::MenuDefinition& menuDef : cmd::MainMenus()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(menuDef.title));
     menu->setToolTipsVisible(true);
     menus_ << menu;
     if (!fileMenu_) fileMenu_ = menu;
     QMenu* target = menu;
-    for (const cmd::Command& c : spec.items) {
+    for (const cmd::Command& c : menuDef.items) {
       if (c.id == 0) {
         target->addSeparator();
       } else if (c.id == cmd::kSubmenu) {
@@ -313,8 +313,8 @@ void MainWindow::updateCommandStates() {
   const UndoMenu undo = UndoMenuTexts();
   const QMimeData* clip = QApplication::clipboard()->mimeData();
   const bool canPaste = clip && clip->hasFormat(QString::fromLatin1(kClipboardMimeType));
-  for (const cmd::MenuSpec& spec : cmd::MainMenus()) {
-    for (const cmd::Command& c : spec.items) {
+  for (const cmd::MenuDefinition& menuDef : cmd::MainMenus()) {
+    for (const cmd::Command& c : menuDef.items) {
       QAction* a = actions_.value(c.id);
       if (!a) continue;
       bool enabled = true;
