@@ -76,7 +76,8 @@ TEST_F(OptimizeTest, FirstImageIsCroppedOnlyWhenTransparent) {
   test::AddFrame(*doc, 0, 0, 10, 8, [](int x, int y) { return x > 2 && x < 6 && y == 4 ? 9 : 1; });
   EXPECT_EQ(FirstImage(OptimizedCopy(*doc, kDefault).get())->width, 10);
   MakeTransparent(*FirstImage(doc.get()), 1);
-  const ImageBlock& f = *FirstImage(OptimizedCopy(*doc, kCrop).get());
+  AnimPtr optimized = OptimizedCopy(*doc, kCrop);
+  const ImageBlock& f = *FirstImage(optimized.get());
   EXPECT_TRUE(f.left == 3 && f.top == 4 && f.width == 3 && f.height == 1);
 }
 
@@ -164,7 +165,8 @@ TEST_F(OptimizeTest, RepeatedPixelsTurnTransparentWhenAnIndexIsFree) {
   AnimPtr doc = test::NewDocument(40, 30, 16);
   test::AddFrame(*doc, 0, 0, 40, 30, [](int x, int y) { return (x * 3 + y * 5) % 11; });
   test::AddFrame(*doc, 0, 0, 40, 30, [](int x, int y) { return x == y || x == 39 - y ? 12 : (x * 3 + y * 5) % 11; });
-  const ImageBlock& f = *ImageAt(OptimizedCopy(*doc, kCrop | kTransparency).get(), 1);
+  AnimPtr optimized = OptimizedCopy(*doc, kCrop | kTransparency);
+  const ImageBlock& f = *ImageAt(optimized.get(), 1);
   EXPECT_TRUE(f.transparent());
   EXPECT_EQ(f.transparentIndex, 15);  // the highest index no kept pixel uses
 
