@@ -7,21 +7,11 @@
 
 #include "core/frame_planes.h"
 #include "core/indexed_image.h"
-#include "core/message_sink.h"
+#include "fuzz_setup.h"
 #include "formats/png_file.h"
 
-namespace {
-class Quiet : public fw::MessageSink {
- public:
-  void showError(int, const std::string&) override {}
-  fw::Answer ask(int, const std::string&, const std::string&, fw::Buttons, fw::Answer a) override { return a; }
-};
-Quiet g_quiet;
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fw::SetMaxPlaneBytes(size_t{1} << 24);
-  fw::SetMessageSink(&g_quiet);
+  fw::fuzz::QuietSmallPlanes(size_t{1} << 24);
   return 0;
 }
 

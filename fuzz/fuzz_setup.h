@@ -1,0 +1,24 @@
+#pragma once
+// What every harness does once: keep messages off the console and planes small, since inputs
+// may claim large pictures honestly and runs should stay fast.
+#include <cstddef>
+#include <string>
+
+#include "core/indexed_image.h"
+#include "core/message_sink.h"
+
+namespace fw::fuzz {
+
+class QuietSink : public MessageSink {
+ public:
+  void showError(int, const std::string&) override {}
+  Answer ask(int, const std::string&, const std::string&, Buttons, Answer a) override { return a; }
+};
+
+inline void QuietSmallPlanes(size_t maxPlaneBytes) {
+  static QuietSink quiet;
+  SetMaxPlaneBytes(maxPlaneBytes);
+  SetMessageSink(&quiet);
+}
+
+}  // namespace fw::fuzz
