@@ -23,6 +23,7 @@
 #include "core/clipboard_record.h"
 #include "core/frame_clip.h"
 #include "core/message_sink.h"
+#include "core/preference_store.h"
 #include "core/preferences.h"
 #include "core/string_table.h"
 #include "core/undo_apply.h"
@@ -31,13 +32,17 @@
 #include "formats/file_dispatch.h"
 #include "gif/gif_writer.h"
 #include "imaging/transforms.h"
+#include "formats/filmstrip.h"
 #include "formats/save_document.h"
 #include "imaging/palette_reconcile.h"
 #include "imaging/transform_commands.h"
+#include "ui/clipboard_frames.h"
 #include "ui/frame_image.h"
 #include "ui/frame_strip.h"
 #include "ui/preview_dialog.h"
 #include "ui/property_bar.h"
+#include "ui/save_as_dialog.h"
+#include "ui/save_style_panel.h"
 #include "ui/strip_geometry.h"
 
 namespace fw {
@@ -45,10 +50,6 @@ namespace {
 
 QString Text(int id) { return QString::fromUtf8(MessageText(id)); }
 std::string Path(const QString& p) { return p.toStdString(); }
-
-QString FormatMessageText(int id, const QString& argument) {
-  return QString::fromStdString(FormatText(MessageText(id), argument.toUtf8().constData()));
-}
 
 // The status and menu texts use printf formats from the string table.
 template <typename... A>
@@ -75,23 +76,6 @@ const char* ImportFilter(int id) {
     default: return nullptr;
   }
 }
-
-struct SaveTypeRow {
-  const char* extension;
-  const char* filter;
-};
-const SaveTypeRow kSaveTypes[] = {
-    {"gif", "GIF animation/image(s) (.gif) (*.gif)"},
-    {"avi", "AVI animation (.avi) (*.avi)"},
-    {"swf", "Macromedia Flash (SWF) animation (.swf) (*.swf)"},
-    {"bmp", "BMP image(s) (.bmp) (*.bmp)"},
-    {"jpg", "JPEG image(s) (.jpg) (*.jpg *.jpe *.jpeg)"},
-    {"psd", "Photoshop PSD image (.psd) (*.psd)"},
-    {"png", "PNG image(s) (.png) (*.png)"},
-    {"cur", "Windows cursor (.cur) (*.cur)"},
-    {"ico", "Windows icon (.ico) (*.ico)"},
-    {"ani", "Windows animated cursor (.ani) (*.ani)"},
-};
 
 int32_t MeasureEncodedSize(AnimHeader* document) { return EncodedSize(document, false, nullptr); }
 
@@ -312,7 +296,7 @@ void MainWindow::updateCommandStates() {
   const int frames = doc ? doc->frameCount : 0;
   const UndoMenu undo = UndoMenuTexts();
   const QMimeData* clip = QApplication::clipboard()->mimeData();
-  const bool canPaste = clip && clip->hasFormat(QString::fromLatin1(kClipboardMimeType));
+  const bool canPaste = ClipboardHasFrames(clip);
   for (const cmd::MenuDefinition& menuDef : cmd::MainMenus()) {
     for (const cmd::Command& c : menuDef.items) {
       QAction* a = actions_.value(c.id);
@@ -550,21 +534,44 @@ bool MainWindow::saveDocument() {
 }
 
 bool MainWindow::saveDocumentAs(const QString& path) {
+  const AnimHeader* doc = document();
+  if (!doc) return false;
+  const int type = SaveTypeForName(Path(path));
+  const auto styles = OfferedSaveStyles(type, doc->frameCount);
+  const bool animation = !styles.empty() && styles.front() == SaveStyle::Animation;
+  const uint32_t options = animation ? save_option::kAnimation : save_option::kNoStyle;
+  return saveDocumentAs(path, type, options);
+}
+
+// Whether the written file holds the whole animation, so the document takes its name.
+static bool FileHoldsDocument(int type, uint32_t options, int frameCount) {
+  switch (type) {
+    case kSaveAvi:
+    case kSavePsd:
+    case kSaveCur:
+    case kSaveIco:
+    case kSaveAni: return true;
+    case kSaveGif:
+    case kSavePng: return frameCount == 1 || (options & save_option::kAnimation);
+    case kSaveBmp:
+    case kSaveJpg: return frameCount == 1;
+    default: return false;
+  }
+}
+
+bool MainWindow::saveDocumentAs(const QString& path, int type, uint32_t options) {
   AnimHeader* doc = document();
   if (!doc) return false;
   CancelAndWait(worker::kDocument);
   if (ClipBeforeSave(*doc, true) == 0) return false;
   const std::string target = Path(path);
-  const int type = SaveTypeForName(target);
-  // Multi-frame documents keep their animation where the type can hold one.
-  const uint32_t options = doc->frameCount > 1 ? 2 : 1;
   auto progress = CreateProgress(progressHook_.get(), 0);
   if (!WriteDocument(target, *doc, options, type, progress.get())) return false;
-  Prefs().write(pref::kSaveAsMemory, static_cast<uint32_t>(type) | options << 16);
-  const bool whole = type == kSaveAvi || type == kSavePsd || type == kSaveCur || type == kSaveIco ||
-                     type == kSaveAni || ((type == kSaveGif || type == kSavePng)) ||
-                     ((type == kSaveBmp || type == kSaveJpg) && doc->frameCount == 1);
-  if (whole) {
+  // Bits 8-15 keep the JPEG quality.
+  const uint32_t memory = Prefs().read(pref::kSaveAsMemory);
+  Prefs().write(pref::kSaveAsMemory, (memory & 0xFF00u) | static_cast<uint32_t>(type) | (options & 0xFFFFu) << 16);
+  if (PreferenceStore* store = Prefs().store()) store->setText("SaveDir", Path(QFileInfo(path).absolutePath()));
+  if (FileHoldsDocument(type, options, doc->frameCount)) {
     state_.fileName = target;
     setModified(false);
     rememberRecent(target);
@@ -577,33 +584,16 @@ bool MainWindow::saveDocumentAs(const QString& path) {
 bool MainWindow::saveAsWithDialog(int fixedType) {
   AnimHeader* doc = document();
   if (!doc) return false;
-  int type = fixedType > 0 ? fixedType : static_cast<int>(Prefs().read(pref::kSaveAsMemory) & 0xFF);
-  if (type < 1 || type > 10) type = 1;
-  QStringList filters;
-  for (const SaveTypeRow& row : kSaveTypes) filters << QString::fromLatin1(row.filter);
-  QString start;
-  if (!state_.fileName.empty()) {
-    QFileInfo info(QString::fromStdString(state_.fileName));
-    start = info.dir().filePath(info.completeBaseName() + "." + kSaveTypes[type - 1].extension);
-  } else {
-    start = FormatMessageText(40292, QString::fromLatin1(kSaveTypes[type - 1].extension));
-  }
-  QFileDialog dialog(this, Text(40334), start);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters(fixedType > 0 ? QStringList{filters[fixedType - 1]} : filters);
-  dialog.selectNameFilter(filters[type - 1]);
-  dialog.setDefaultSuffix(QString::fromLatin1(kSaveTypes[type - 1].extension));
-  // The replace question is ours (message 40337), asked below.
-  dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& f) {
-    const int i = static_cast<int>(filters.indexOf(f));
-    if (i >= 0) dialog.setDefaultSuffix(QString::fromLatin1(kSaveTypes[i].extension));
-  });
+  if (ClipBeforeSave(*doc, true) == 0) return false;
+  const uint32_t memory = Prefs().read(pref::kSaveAsMemory);
+  SaveAsDialog dialog(*doc, state_.fileName, static_cast<int>(memory & 0xFF), fixedType, memory >> 16, this);
   for (;;) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    const QString path = dialog.selectedFiles().front();
+    const QString path = dialog.target();
+    const uint32_t options = dialog.options();
     QFileInfo info(path);
-    if (info.exists()) {
+    // Numbered files replace theirs one by one.
+    if (!(options & save_option::kSequence) && info.exists()) {
       if (!info.isWritable()) {
         Messages().ask(40366, FormatText(MessageText(40366), Path(path).c_str()), MessageText(40334), Buttons::Ok,
                        Answer::Ok);
@@ -613,7 +603,7 @@ bool MainWindow::saveAsWithDialog(int fixedType) {
                          Buttons::YesNo, Answer::No) != Answer::Yes)
         continue;
     }
-    return saveDocumentAs(path);
+    return saveDocumentAs(path, dialog.type(), options);
   }
 }
 
@@ -729,25 +719,21 @@ void MainWindow::copySelection(bool cut) {
   if (cut) stopWorkersAndPreview();
   const std::vector<uint8_t> record = PackFrames(*doc);
   if (record.empty()) return;
-  auto* data = new QMimeData;
-  data->setData(QString::fromLatin1(kClipboardMimeType),
-                QByteArray(reinterpret_cast<const char*>(record.data()), static_cast<qsizetype>(record.size())));
-  if (const ImageBlock* f = ImageAt(doc, current_)) data->setImageData(FrameToImage(*f, true));
+  const ImageBlock* current = ImageAt(doc, current_);
+  QMimeData* data = MakeFramesMimeData(record, current ? FrameToImage(*current, true) : QImage());
   QApplication::clipboard()->setMimeData(data);
   if (cut) deleteSelection();
   updateCommandStates();
 }
 
 void MainWindow::paste() {
-  const QMimeData* clip = QApplication::clipboard()->mimeData();
-  const QByteArray bytes = clip ? clip->data(QString::fromLatin1(kClipboardMimeType)) : QByteArray();
-  if (bytes.isEmpty()) {
+  if (!ClipboardHasFrames(QApplication::clipboard()->mimeData())) {
     ShowMessage(40244);
     return;
   }
   WaitForWorkers(worker::kUsage);
   stopWorkersAndPreview();
-  AnimPtr frames = UnpackFrames(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+  AnimPtr frames = ClipboardFrames(QApplication::clipboard()->mimeData());
   if (!frames) {
     ShowMessage(40244);
     return;

@@ -38,8 +38,11 @@ class MainWindow : public QMainWindow {
   // Inserts the files before the current frame (or at the end), as one undo step.
   int insertFiles(QStringList paths);
   bool saveDocument();
-  // Save As to a chosen path; the type follows the name's extension.
+  // Save As to a chosen path; the type follows the name's extension and the style is the
+  // type's first (the animation where the type holds one).
   bool saveDocumentAs(const QString& path);
+  // The write step of Save As with the dialog's type and options.
+  bool saveDocumentAs(const QString& path, int type, uint32_t options);
   // Asks to save a modified document; false when the user cancelled.
   bool closeDocument();
 

@@ -1,0 +1,113 @@
+#include "ui/save_as_dialog.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLineEdit>
+
+#include "core/preference_store.h"
+#include "core/preferences.h"
+#include "core/message_sink.h"
+#include "core/string_table.h"
+#include "formats/filmstrip.h"
+#include "formats/save_document.h"
+#include "ui/save_style_panel.h"
+
+namespace fw {
+namespace {
+
+const char* const kFilters[] = {
+    "GIF animation/image(s) (.gif) (*.gif)",
+    "AVI animation (.avi) (*.avi)",
+    "Macromedia Flash (SWF) animation (.swf) (*.swf)",
+    "BMP image(s) (.bmp) (*.bmp)",
+    "JPEG image(s) (.jpg) (*.jpg *.jpe *.jpeg)",
+    "Photoshop PSD image (.psd) (*.psd)",
+    "PNG image(s) (.png) (*.png)",
+    "Windows cursor (.cur) (*.cur)",
+    "Windows icon (.ico) (*.ico)",
+    "Windows animated cursor (.ani) (*.ani)",
+};
+
+int ValidType(int type) { return type >= 1 && type <= 10 ? type : 1; }
+QString Extension(int type) { return QString::fromLatin1(SaveTypeExtension(ValidType(type))); }
+
+}  // namespace
+
+QString SaveTypeFilter(int type) { return QString::fromLatin1(kFilters[ValidType(type) - 1]); }
+
+QString WithTypeExtension(const QString& name, int type) {
+  const int slash = static_cast<int>(std::max(name.lastIndexOf('/'), name.lastIndexOf('\\')));
+  const int dot = static_cast<int>(name.lastIndexOf('.'));
+  const QString stem = dot > slash ? name.left(dot) : name;
+  return stem + "." + Extension(type);
+}
+
+QString SaveAsStartPath(const std::string& documentName, int type) {
+  if (!documentName.empty()) return WithTypeExtension(QString::fromStdString(documentName), type);
+  QString folder;
+  if (PreferenceStore* store = Prefs().store()) {
+    auto dir = store->text("SaveDir");
+    if (!dir || dir->empty()) dir = store->text("InitDir");
+    if (dir) folder = QString::fromStdString(*dir);
+  }
+  const QString name =
+      QString::fromStdString(FormatText(MessageText(40292), Extension(type).toLatin1().constData()));
+  return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
+SaveAsDialog::SaveAsDialog(const AnimHeader& document, const std::string& documentName, int type, int fixedType,
+                           uint32_t rememberedOptions, QWidget* parent)
+    : QFileDialog(parent, QString::fromUtf8(MessageText(40334))), type_(ValidType(fixedType > 0 ? fixedType : type)) {
+  setObjectName(QStringLiteral("SaveAsDialog"));
+  // The extension panel lives inside the dialog, which only the Qt dialog allows.
+  setOption(QFileDialog::DontUseNativeDialog);
+  // The replace question is the program's own, asked after the dialog.
+  setOption(QFileDialog::DontConfirmOverwrite);
+  setAcceptMode(QFileDialog::AcceptSave);
+  QStringList filters;
+  if (fixedType > 0) {
+    filters << SaveTypeFilter(type_);
+  } else {
+    for (int t = 1; t <= 10; ++t) filters << SaveTypeFilter(t);
+  }
+  setNameFilters(filters);
+  selectNameFilter(SaveTypeFilter(type_));
+  setDefaultSuffix(Extension(type_));
+  const QString start = SaveAsStartPath(documentName, type_);
+  const QFileInfo info(start);
+  if (info.isAbsolute()) setDirectory(info.dir());
+  selectFile(info.fileName());
+
+  panel_ = new SaveStylePanel(document, rememberedOptions, this);
+  panel_->setType(type_);
+  panel_->setTargetPath(start);
+  if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(panel_, grid->rowCount(), 0, 1, grid->columnCount());
+  connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) {
+    for (int t = 1; t <= 10; ++t)
+      if (filter == SaveTypeFilter(t)) typeChosen(t);
+  });
+  if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+    connect(edit, &QLineEdit::textChanged, this,
+            [this](const QString& name) { panel_->setTargetPath(directory().filePath(name)); });
+  }
+}
+
+void SaveAsDialog::typeChosen(int type) {
+  type_ = type;
+  setDefaultSuffix(Extension(type));
+  if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+    if (!edit->text().isEmpty()) edit->setText(WithTypeExtension(edit->text(), type));
+  }
+  panel_->setType(type);
+}
+
+uint32_t SaveAsDialog::options() const { return panel_->options(); }
+
+QString SaveAsDialog::target() const {
+  const QStringList files = selectedFiles();
+  const QString chosen = files.isEmpty() ? QString() : files.front();
+  return (options() & save_option::kSequence) ? panel_->numberedTarget(chosen) : chosen;
+}
+
+}  // namespace fw
