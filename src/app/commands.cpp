@@ -94,7 +94,7 @@ const std::vector<MenuDefinition>& MainMenus() {
         {kAllFlipV, "垂直翻转(&V)", G::NoDocument},
         EndSub,
         Sep,
-        {kComments, "动画注释I(&I)...", G::Unavailable},
+        {kComments, "动画注释I(&I)...", G::NoDocument},
         {324, "载入时间文件...", G::Unavailable},
         {326, "保存时间文件...", G::Unavailable}}},
       {"查看(&V)",

@@ -4,6 +4,7 @@
 #include "app/gui_services.h"
 #include "app/main_window.h"
 #include "app/settings_store.h"
+#include "app/window_placement.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/workers.h"
@@ -32,10 +33,12 @@ int RunEditor(int argc, char** argv) {
     MainWindow window;
     MessageBoxSink sink(&window);
     MessageSink* previous = SetMessageSink(&sink);
+    RestoreWindowPlacement(window, &store);
     window.show();
     QStringList words = QCoreApplication::arguments().mid(1);
     if (!words.isEmpty()) window.openFiles({FileFromCommandLine(words)});
     status = app.exec();
+    StoreWindowPlacement(window, &store);
     CancelAndWait(worker::kDocument);
     SetMessageSink(previous);
   }

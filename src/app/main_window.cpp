@@ -43,6 +43,7 @@
 #include "ui/property_bar.h"
 #include "ui/save_as_dialog.h"
 #include "ui/save_style_panel.h"
+#include "ui/start_panel.h"
 #include "ui/strip_geometry.h"
 
 namespace fw {
@@ -79,6 +80,8 @@ const char* ImportFilter(int id) {
 
 int32_t MeasureEncodedSize(AnimHeader* document) { return EncodedSize(document, false, nullptr); }
 
+constexpr uint32_t kHideStartPanel = 1u << 4;
+
 QString UnavailableTip() { return QStringLiteral("此功能在本版本中尚未提供"); }
 
 }  // namespace
@@ -92,6 +95,9 @@ MainWindow::MainWindow() {
   InstallTransformUndo();
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);
+  startPanel_ = new StartPanel(strip_->viewport());
+  startPanel_->move(40, 40);
+  connect(startPanel_, &StartPanel::command, this, &MainWindow::dispatch);
   setAcceptDrops(true);
   buildMenus();
   buildToolBar();
@@ -246,6 +252,7 @@ void MainWindow::updateTitle() {
 QString MainWindow::statusText(int part) const { return status_[part]->text(); }
 
 void MainWindow::updateStatus() {
+  startPanel_->setVisible(!document() && !Prefs().bit(pref::kMoreFlags, kHideStartPanel));
   const AnimHeader* doc = document();
   if (!doc) {
     status_[0]->setText(Text(40169));
@@ -1037,6 +1044,7 @@ void MainWindow::dispatch(int id) {
     case cmd::kAbout:
       QMessageBox::about(this, QStringLiteral("Framewright"), Format(40310, "2.0"));
       break;
+    case cmd::kComments: editComments(); break;
     default: break;
   }
   strip_->setZoom(zoom_);

@@ -16,6 +16,7 @@ namespace fw {
 class FrameStrip;
 class PropertyBar;
 class PreviewDialog;
+class StartPanel;
 class QueuedSizeDisplay;
 class MessageBoxSink;
 class DialogProgressHook;
@@ -54,6 +55,7 @@ class MainWindow : public QMainWindow {
   FrameStrip* strip() const { return strip_; }
   PropertyBar* propertyBar() const { return propertyBar_; }
   PreviewDialog* preview() const { return preview_; }
+  StartPanel* startPanel() const { return startPanel_; }
   // Sets the current frame, as the strip does after a selection gesture.
   void setCurrentFrame(int index);
   // Moves the selection to the strip slot `insertion`, as a drag ends.
@@ -98,6 +100,7 @@ class MainWindow : public QMainWindow {
   void selectAll(bool invert);
   void togglePreview(bool selectionOnly);
   void openHelpPage(const char* page);
+  void editComments();
   void restart();
   void revert();
   void rememberRecent(const std::string& path);
@@ -116,6 +119,7 @@ class MainWindow : public QMainWindow {
   FrameStrip* strip_ = nullptr;
   PropertyBar* propertyBar_ = nullptr;
   PreviewDialog* preview_ = nullptr;
+  StartPanel* startPanel_ = nullptr;
   QLabel* status_[5] = {};
   int32_t shownSize_ = -1;
   std::unique_ptr<QueuedSizeDisplay> sizeDisplay_;

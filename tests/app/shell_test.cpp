@@ -1,0 +1,130 @@
+// The window's start panel, its placement between runs and the comment editor.
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/main_window.h"
+#include "app/window_placement.h"
+#include "core/anim_document.h"
+#include "core/preference_store.h"
+#include "core/preferences.h"
+#include "core/undo_history.h"
+#include "formats/file_dispatch.h"
+#include "formats/save_document.h"
+#include "support/test_support.h"
+#include "ui/comment_editor.h"
+#include "ui/start_panel.h"
+
+using namespace fw;
+
+class ShellTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() { messages_ = std::make_unique<test::ScopedMessages>(); }
+  void cleanup() {
+    ClearUndo();
+    messages_.reset();
+  }
+
+  void startPanelShowsOnlyWithoutDocument();
+  void placementSurvivesARestart();
+  void commentsAreEditedAndSaved();
+
+ private:
+  std::unique_ptr<test::ScopedMessages> messages_;
+};
+
+void ShellTest::startPanelShowsOnlyWithoutDocument() {
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(8, 8, 4);
+  test::AddFrame(*doc, 0, 0, 8, 8, [](int, int) { return 1; });
+  const std::string path = dir.file("one.gif");
+  QVERIFY(SaveDocumentAs(path, *doc));
+
+  MainWindow w;
+  w.show();
+  StartPanel* panel = w.startPanel();
+  QVERIFY(panel->isVisible());
+  {
+    // On its own, so the click does not open the window's file dialog.
+    StartPanel alone(nullptr);
+    QSignalSpy spy(&alone, &StartPanel::command);
+    QTest::mouseClick(alone.findChild<QPushButton*>(QStringLiteral("c40013")), Qt::LeftButton);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.front().front().toInt(), 40013);
+  }
+
+  QCOMPARE(w.openFiles({QString::fromStdString(path)}), 1);
+  QVERIFY(!panel->isVisible());
+  w.dispatch(40021);  // restart: back to no document
+  QVERIFY(panel->isVisible());
+  // The preference hides it for good.
+  Prefs().setBits(pref::kMoreFlags, 1u << 4, true);
+  w.updateCommandStates();
+  w.dispatch(40069);
+  QVERIFY(!panel->isVisible());
+}
+
+void ShellTest::placementSurvivesARestart() {
+  MemoryPreferenceStore store;
+  QVERIFY(!RestoreWindowPlacement(*std::make_unique<QWidget>(), &store));
+  {
+    MainWindow first;
+    first.setGeometry(60, 70, 640, 420);
+    first.show();
+    StoreWindowPlacement(first, &store);
+  }
+  MainWindow second;
+  QVERIFY(RestoreWindowPlacement(second, &store));
+  second.show();
+  QCOMPARE(second.size(), QSize(640, 420));
+}
+
+void ShellTest::commentsAreEditedAndSaved() {
+  QCOMPARE(CommentListText("one line"), QStringLiteral("one line"));
+  QCOMPARE(CommentListText("first\r\nsecond"), QStringLiteral("first ..."));
+  QCOMPARE(CommentListText("only\n"), QStringLiteral("only"));
+  QVERIFY(CommentTextFits(QString(254, 'a')));
+  QVERIFY(!CommentTextFits(QString(255, 'a')));
+  // 85 Chinese characters take 255 bytes: too long for one sub-block.
+  QVERIFY(!CommentTextFits(QString(85, QChar(0x6CE8))));
+
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(8, 8, 4);
+  test::AddFrame(*doc, 0, 0, 8, 8, [](int, int) { return 1; });
+  CommentEditor editor(*doc, nullptr);
+  QCOMPARE(editor.list()->count(), 0);
+  QVERIFY(editor.addComment(QStringLiteral("made by hand")));
+  QVERIFY(editor.addComment(QString::fromUtf8("第二条\nmore")));
+  QVERIFY(!editor.addComment(QString(300, 'x')));
+  QCOMPARE(editor.list()->count(), 2);
+  QCOMPARE(editor.list()->item(1)->text(), QString::fromUtf8("第二条 ..."));
+  QVERIFY(editor.editComment(0, QStringLiteral("edited")));
+  QVERIFY(editor.changed());
+  // Comments go ahead of the frames.
+  QVERIFY(IsComment(*doc->blockList->next));
+
+  const std::string path = dir.file("commented.gif");
+  Prefs().setBits(pref::kOptionFlags, pref::kNoSignature, true);
+  QVERIFY(SaveDocumentAs(path, *doc));
+  AnimPtr back = LoadAnimationFile(path).document;
+  QVERIFY(back);
+  std::vector<std::string> texts;
+  for (GifBlock* b = back->blockList->next; b; b = b->next)
+    if (IsComment(*b)) texts.push_back(FullCommentText(static_cast<ExtensionBlock&>(*b)));
+  QCOMPARE(texts, (std::vector<std::string>{"edited", "第二条\nmore"}));
+
+  CommentEditor again(*back, nullptr);
+  again.deleteComment(0);
+  QCOMPARE(again.list()->count(), 1);
+  QCOMPARE(back->frameCount, 1);
+
+  // A comment split over several sub-blocks reads whole.
+  auto block = CreateExtensionBlock(block_kind::kComment);
+  block->data = {3, 'a', 'b', 'c', 2, 'd', 'e', 0};
+  QCOMPARE(FullCommentText(*block), std::string("abcde"));
+}
+
+QTEST_MAIN(ShellTest)
+#include "shell_test.moc"
