@@ -15,7 +15,6 @@ FrameTipPopup::FrameTipPopup(QWidget* owner)
   setObjectName(QStringLiteral("MyGoodTip"));
   setAttribute(Qt::WA_ShowWithoutActivating);
   setAttribute(Qt::WA_TransparentForMouseEvents);
-  setFont(QToolTip::font());
 }
 
 QColor FrameTipPopup::foreground() const {
