@@ -26,6 +26,9 @@ constexpr int kAutoscrollMs = 100;
 // How close to an across edge the pointer must come for a drag to scroll on its own.
 constexpr int kAutoscrollMargin = 16;
 constexpr int kWheelNotch = 120;
+// Orientation codes and the option bits that keep a fixed orientation.
+constexpr int kVerticalCode = 4097, kHorizontalCode = 4098;
+constexpr uint32_t kFixedVertical = 1u << 4, kFixedHorizontal = 1u << 5;
 
 std::optional<QColor> AskColour(QColor initial, QWidget* parent) {
   // The dialog keeps the custom colours chosen earlier in this run.
@@ -50,6 +53,9 @@ FrameStrip::FrameStrip(QWidget* parent) : QAbstractScrollArea(parent), chooseCol
   connect(&autoscroll_, &QTimer::timeout, this, &FrameStrip::autoscrollStep);
   tip_ = new FrameTipPopup(this);
   display_ = TransparencyDisplay::fromPreference(Prefs().read(pref::kStripTransparency));
+  orientation_ = Prefs().bit(pref::kOptionFlags, kFixedHorizontal) ? kHorizontalCode
+                 : Prefs().bit(pref::kOptionFlags, kFixedVertical) ? kVerticalCode
+                                                                    : 0;
   applyFrameTipSetting();
 }
 
@@ -85,6 +91,10 @@ void FrameStrip::setZoom(int zoomIndex) {
 }
 
 void FrameStrip::setOrientation(int code) {
+  if (code != kVerticalCode && code != kHorizontalCode) code = 0;
+  Prefs().setBits(pref::kOptionFlags, kFixedVertical, code == kVerticalCode);
+  Prefs().setBits(pref::kOptionFlags, kFixedHorizontal, code == kHorizontalCode);
+  if (code == orientation_) return;
   // A cell's rendering does not depend on the direction the strips run, so it is kept.
   orientation_ = code;
   relayout();
@@ -133,8 +143,8 @@ void FrameStrip::buildContextMenu(QMenu& menu) {
 }
 
 void FrameStrip::relayout() {
-  const bool vertical = orientation_ == 4097 ? true
-                        : orientation_ == 4098 ? false
+  const bool vertical = orientation_ == kVerticalCode     ? true
+                        : orientation_ == kHorizontalCode ? false
                         : document_ && document_->screenHeight < document_->screenWidth;
   QScrollBar* across = vertical ? horizontalScrollBar() : verticalScrollBar();
   QScrollBar* along = vertical ? verticalScrollBar() : horizontalScrollBar();
@@ -144,6 +154,11 @@ void FrameStrip::relayout() {
     verticalScrollBar()->setRange(0, 0);
     viewport()->update();
     return;
+  }
+  if (vertical != geometry_.vertical) {
+    // The bars swap their meaning: an old position would land in the middle of nowhere.
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
   }
   const QSize client = viewport()->size();
   const int alongExtent = vertical ? client.height() : client.width();

@@ -34,7 +34,7 @@ class FrameStrip : public QAbstractScrollArea {
   void frameChanged(int index);
   void setZoom(int zoomIndex);
   int zoom() const { return zoom_; }
-  // 0 automatic, 4097 vertical, 4098 horizontal.
+  // 0 automatic, 4097 vertical, 4098 horizontal; stored, and taken up again by the next strip.
   void setOrientation(int code);
   int orientation() const { return orientation_; }
 

@@ -80,6 +80,7 @@ class StripTest : public QObject {
   void onlyVisibleCellsAreRendered();
   void openingALongAnimationPaintsOnlyTheFirstCells();
   void wheelAndKeysScroll();
+  void orientationIsKeptAndResetsTheBars();
   void dragNearTheEdgeScrollsUntilReleased();
   void contextMenuFollowsTheSelection();
   void frameTipText();
@@ -273,6 +274,27 @@ void StripTest::wheelAndKeysScroll() {
   const int perStrip = strip.geometry().framesPerStrip;
   QCOMPARE(doc->selectedCount, perStrip + 1);
   QCOMPARE(bar->value(), 0);
+}
+
+void StripTest::orientationIsKeptAndResetsTheBars() {
+  AnimPtr doc = LongDocument(60, 100, 120);
+  FrameStrip strip;
+  strip.resize(400, 300);
+  strip.show();
+  strip.setDocument(doc.get());
+  QVERIFY(!strip.geometry().vertical);  // taller than wide
+  strip.verticalScrollBar()->setValue(500);
+  strip.setOrientation(4098);  // the same as the automatic choice
+  QCOMPARE(strip.verticalScrollBar()->value(), 500);
+  strip.setOrientation(4097);
+  QVERIFY(strip.geometry().vertical);
+  QCOMPARE(strip.verticalScrollBar()->value(), 0);
+  QVERIFY(strip.horizontalScrollBar()->maximum() > 0);
+  QCOMPARE(Prefs().raw(pref::kOptionFlags) & 0x30u, 0x10u);
+  QCOMPARE(FrameStrip().orientation(), 4097);
+  strip.setOrientation(0);
+  QCOMPARE(Prefs().raw(pref::kOptionFlags) & 0x30u, 0u);
+  QVERIFY(!strip.geometry().vertical);
 }
 
 void StripTest::dragNearTheEdgeScrollsUntilReleased() {
