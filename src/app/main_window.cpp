@@ -112,6 +112,7 @@ MainWindow::MainWindow() {
   }
   connect(strip_, &FrameStrip::selectionChanged, this, [this](int current) { setCurrentFrame(current); });
   connect(strip_, &FrameStrip::dropAt, this, [this](int insertion) { moveSelectionTo(insertion); });
+  strip_->setCommandProvider({[this] { updateCommandStates(); }, [this](int id) { return action(id); }});
   connect(strip_, &FrameStrip::filesDropped, this, [this](int index, QStringList paths) {
     if (document()) {
       setCurrentFrame(index);
@@ -190,7 +191,7 @@ void MainWindow::buildMenus() {
   for (QMenu* m : menus_) connect(m, &QMenu::aboutToShow, this, [this] { updateCommandStates(); });
   // Ticked items.
   for (int id : {cmd::kPreview, cmd::kShowPropertyBar, cmd::kOrientAuto, cmd::kOrientHorizontal,
-                 cmd::kOrientVertical, cmd::kTransWindow, cmd::kTransFrame})
+                 cmd::kOrientVertical, cmd::kTransWindow, cmd::kTransFrame, cmd::kTransCustom, cmd::kFrameTips})
     actions_[id]->setCheckable(true);
   for (int id = 40060; id <= 40067; ++id) actions_[id]->setCheckable(true);
   for (int id = 40093; id <= 40098; ++id) actions_[id]->setCheckable(true);
@@ -226,6 +227,7 @@ void MainWindow::buildToolBar() {
                            {cmd::kPreview, cmd::kStopPreview, 0, 0},
                            {cmd::kEditTiming, cmd::kOptimize, cmd::kReduceColours, 0},
                            {cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, 0},
+                           {cmd::kFrameTips, 0, 0, 0},
                            {cmd::kHelp, 0, 0, 0}};
   bool first = true;
   for (const auto& group : groups) {
@@ -343,6 +345,8 @@ void MainWindow::updateCommandStates() {
   actions_[cmd::kOrientHorizontal]->setChecked(orientation == 4098);
   actions_[cmd::kTransWindow]->setChecked(strip_->transparencyMode() == 0);
   actions_[cmd::kTransFrame]->setChecked(strip_->transparencyMode() == 1);
+  actions_[cmd::kTransCustom]->setChecked(strip_->transparencyMode() == 2);
+  actions_[cmd::kFrameTips]->setChecked(strip_->frameTipsOn());
   const auto& speeds = cmd::DownloadSpeeds();
   const uint32_t chosen = Prefs().read(pref::kDownloadSpeed);
   for (size_t i = 0; i < speeds.size(); ++i) {
@@ -1037,8 +1041,10 @@ void MainWindow::dispatch(int id) {
     case cmd::kOrientAuto: strip_->setOrientation(0); break;
     case cmd::kOrientVertical: strip_->setOrientation(4097); break;
     case cmd::kOrientHorizontal: strip_->setOrientation(4098); break;
-    case cmd::kTransWindow: strip_->setTransparencyMode(0); break;
-    case cmd::kTransFrame: strip_->setTransparencyMode(1); break;
+    case cmd::kTransWindow:
+    case cmd::kTransFrame:
+    case cmd::kTransCustom: strip_->transparencyCommand(id); break;
+    case cmd::kFrameTips: strip_->toggleFrameTips(); break;
     case cmd::kHelp: openHelpPage("index.html"); break;
     case cmd::kTutorial: openHelpPage("tutorial.html"); break;
     case cmd::kAbout:

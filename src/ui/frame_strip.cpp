@@ -1,39 +1,84 @@
 #include "ui/frame_strip.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QColorDialog>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScrollBar>
 
 #include "core/anim_document.h"
-#include "ui/frame_image.h"
+#include "core/display_mask.h"
+#include "core/preferences.h"
+#include "ui/frame_tip_popup.h"
+#include "ui/frame_tip_text.h"
 
 namespace fw {
+namespace {
 
-FrameStrip::FrameStrip(QWidget* parent) : QAbstractScrollArea(parent) {
+constexpr int kAutoscrollMs = 100;
+// How close to an across edge the pointer must come for a drag to scroll on its own.
+constexpr int kAutoscrollMargin = 16;
+constexpr int kWheelNotch = 120;
+// Orientation codes and the option bits that keep a fixed orientation.
+constexpr int kVerticalCode = 4097, kHorizontalCode = 4098;
+constexpr uint32_t kFixedVertical = 1u << 4, kFixedHorizontal = 1u << 5;
+
+std::optional<QColor> AskColour(QColor initial, QWidget* parent) {
+  // The dialog keeps the custom colours chosen earlier in this run.
+  const QColor c = QColorDialog::getColor(initial, parent);
+  if (!c.isValid()) return std::nullopt;
+  return c;
+}
+
+int ModifierFlags(Qt::KeyboardModifiers m) {
+  return (m & Qt::ShiftModifier) ? kSelectExtend : (m & Qt::ControlModifier) ? kSelectToggle : kSelectPlain;
+}
+
+}  // namespace
+
+FrameStrip::FrameStrip(QWidget* parent) : QAbstractScrollArea(parent), chooseColour_(&AskColour) {
   setObjectName(QStringLiteral("MyClient"));
   setAcceptDrops(true);
   viewport()->setAutoFillBackground(true);
   viewport()->setBackgroundRole(QPalette::Button);
   setFocusPolicy(Qt::StrongFocus);
+  autoscroll_.setInterval(kAutoscrollMs);
+  connect(&autoscroll_, &QTimer::timeout, this, &FrameStrip::autoscrollStep);
+  tip_ = new FrameTipPopup(this);
+  display_ = TransparencyDisplay::fromPreference(Prefs().read(pref::kStripTransparency));
+  orientation_ = Prefs().bit(pref::kOptionFlags, kFixedHorizontal) ? kHorizontalCode
+                 : Prefs().bit(pref::kOptionFlags, kFixedVertical) ? kVerticalCode
+                                                                    : 0;
+  applyFrameTipSetting();
 }
 
 void FrameStrip::setDocument(AnimHeader* document) {
+  if (dragging_) endDrag();
   document_ = document;
-  cache_.clear();
+  forgetRenderings();
   relayout();
 }
 
 void FrameStrip::documentChanged() {
-  cache_.clear();
+  forgetRenderings();
   relayout();
+}
+
+void FrameStrip::forgetRenderings() {
+  cache_.clear();
+  tip_->clear();
 }
 
 void FrameStrip::frameChanged(int index) {
   if (const ImageBlock* f = document_ ? ImageAt(document_, index) : nullptr) cache_.remove(f);
+  tip_->clear();
   viewport()->update();
 }
 
@@ -46,25 +91,60 @@ void FrameStrip::setZoom(int zoomIndex) {
 }
 
 void FrameStrip::setOrientation(int code) {
+  if (code != kVerticalCode && code != kHorizontalCode) code = 0;
+  Prefs().setBits(pref::kOptionFlags, kFixedVertical, code == kVerticalCode);
+  Prefs().setBits(pref::kOptionFlags, kFixedHorizontal, code == kHorizontalCode);
+  if (code == orientation_) return;
+  // A cell's rendering does not depend on the direction the strips run, so it is kept.
   orientation_ = code;
   relayout();
 }
 
-void FrameStrip::setTransparencyMode(int mode) {
-  transparencyMode_ = mode;
-  cache_.clear();
+void FrameStrip::setTransparencyDisplay(const TransparencyDisplay& display) {
+  if (display == display_) return;
+  display_ = display;
+  Prefs().write(pref::kStripTransparency, display_.toPreference());
+  // Frames keep the shown colour of their transparent index in their colour tables.
+  if (document_) RebuildDisplayMasks(*document_);
+  forgetRenderings();
   viewport()->update();
 }
 
-int FrameStrip::takeRenderCount() {
-  const int n = renders_;
-  renders_ = 0;
-  return n;
+void FrameStrip::transparencyCommand(int id) {
+  TransparencyDisplay d = display_;
+  if (id == 40088) {
+    d.mode = TransparencyDisplay::kWindowBackground;
+  } else if (id == 40089) {
+    d.mode = TransparencyDisplay::kFrameColour;
+  } else if (id == 40090) {
+    const std::optional<QColor> chosen = chooseColour_ ? chooseColour_(display_.colour, this) : std::nullopt;
+    if (!chosen) return;
+    d.mode = TransparencyDisplay::kCustomColour;
+    d.colour = QColor(chosen->red(), chosen->green(), chosen->blue());
+  } else {
+    return;
+  }
+  setTransparencyDisplay(d);
+}
+
+void FrameStrip::applyFrameTipSetting() {
+  tipsOn_ = Prefs().bit(pref::kFrameTips, tip_item::kOn);
+  viewport()->setMouseTracking(tipsOn_);
+  if (!tipsOn_) tip_->clear();
+}
+
+void FrameStrip::toggleFrameTips() {
+  Prefs().setBits(pref::kFrameTips, tip_item::kOn, !tipsOn_);
+  applyFrameTipSetting();
+}
+
+void FrameStrip::buildContextMenu(QMenu& menu) {
+  BuildStripMenu(menu, document_ && document_->selectedCount > 0, commands_);
 }
 
 void FrameStrip::relayout() {
-  const bool vertical = orientation_ == 4097 ? true
-                        : orientation_ == 4098 ? false
+  const bool vertical = orientation_ == kVerticalCode     ? true
+                        : orientation_ == kHorizontalCode ? false
                         : document_ && document_->screenHeight < document_->screenWidth;
   QScrollBar* across = vertical ? horizontalScrollBar() : verticalScrollBar();
   QScrollBar* along = vertical ? verticalScrollBar() : horizontalScrollBar();
@@ -75,6 +155,11 @@ void FrameStrip::relayout() {
     viewport()->update();
     return;
   }
+  if (vertical != geometry_.vertical) {
+    // The bars swap their meaning: an old position would land in the middle of nowhere.
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+  }
   const QSize client = viewport()->size();
   const int alongExtent = vertical ? client.height() : client.width();
   const int acrossExtent = vertical ? client.width() : client.height();
@@ -82,18 +167,21 @@ void FrameStrip::relayout() {
                                    document_->frameCount, alongExtent);
   along->setRange(0, std::max(0, geometry_.length + 2 * kStripGap - alongExtent));
   along->setPageStep(alongExtent);
+  along->setSingleStep(ScrollDelta(ScrollStep::LineDown, alongExtent));
   across->setRange(0, std::max(0, geometry_.stripCount * geometry_.thickness - acrossExtent));
   across->setPageStep(acrossExtent);
-  across->setSingleStep(std::max(1, acrossExtent / 16));
+  across->setSingleStep(ScrollDelta(ScrollStep::LineDown, acrossExtent));
   viewport()->update();
 }
 
-int FrameStrip::acrossScroll() const {
-  return geometry_.vertical ? horizontalScrollBar()->value() : verticalScrollBar()->value();
+QScrollBar* FrameStrip::acrossBar() const {
+  return geometry_.vertical ? horizontalScrollBar() : verticalScrollBar();
 }
+int FrameStrip::acrossScroll() const { return acrossBar()->value(); }
 int FrameStrip::alongScroll() const {
   return geometry_.vertical ? verticalScrollBar()->value() : horizontalScrollBar()->value();
 }
+int FrameStrip::acrossExtent() const { return geometry_.vertical ? viewport()->width() : viewport()->height(); }
 
 void FrameStrip::toContent(QPoint p, int& across, int& along) const {
   across = acrossScroll() + (geometry_.vertical ? p.x() : p.y());
@@ -117,21 +205,15 @@ QPoint FrameStrip::cellCentre(int index) const {
 
 void FrameStrip::ensureVisible(int index) {
   if (!document_ || index < 0) return;
-  QScrollBar* across = geometry_.vertical ? horizontalScrollBar() : verticalScrollBar();
-  across->setValue(std::min(across->maximum(), geometry_.thickness * (index / geometry_.framesPerStrip)));
+  acrossBar()->setValue(std::min(acrossBar()->maximum(), geometry_.thickness * (index / geometry_.framesPerStrip)));
 }
 
 const QImage& FrameStrip::cellImage(const ImageBlock& frame) {
-  auto it = cache_.find(&frame);
-  if (it != cache_.end()) return *it;
+  if (const QImage* hit = cache_.find(&frame)) return *hit;
   ++renders_;
   int num = 1, den = 1;
   ZoomFraction(zoom_, num, den);
-  QImage image = FrameToImage(frame, transparencyMode_ == 0);
-  if (num != den && !image.isNull())
-    image = image.scaled(std::max(1, num * image.width() / den), std::max(1, num * image.height() / den),
-                         Qt::IgnoreAspectRatio, Qt::FastTransformation);
-  return *cache_.insert(&frame, image);
+  return cache_.insert(&frame, RenderCell(frame, display_, palette().color(QPalette::Button), num, den));
 }
 
 void FrameStrip::paintEvent(QPaintEvent* event) {
@@ -141,6 +223,7 @@ void FrameStrip::paintEvent(QPaintEvent* event) {
     p.drawText(viewport()->rect(), Qt::AlignCenter, QString::fromUtf8("准备动画"));
     return;
   }
+  cache_.beginPaint();
   const StripGeometry& g = geometry_;
   const QRect dirty = event->rect();
   const int acrossFrom = acrossScroll() + (g.vertical ? dirty.left() : dirty.top());
@@ -153,48 +236,87 @@ void FrameStrip::paintEvent(QPaintEvent* event) {
     return g.vertical ? QRect(across, along, acrossSize, alongSize) : QRect(along, across, alongSize, acrossSize);
   };
   const int w = g.zoomedWidth, h = g.zoomedHeight;
-  for (int s = firstStrip; s <= lastStrip; ++s) {
+  int num = 1, den = 1;
+  ZoomFraction(zoom_, num, den);
+  const QColor buttonFace = palette().color(QPalette::Button);
+  // One walk along the block list from the first visible frame, not a search per cell.
+  const ImageBlock* f = firstStrip <= lastStrip ? ImageAt(document_, firstStrip * g.framesPerStrip) : nullptr;
+  for (int s = firstStrip; s <= lastStrip && f; ++s) {
     const int cells = std::min(g.framesPerStrip, g.frameCount - s * g.framesPerStrip);
     const int stripLength = cells * g.length + 2 * kStripGap;
     // The film: a dark band with perforations down its edge.
     p.fillRect(rect(s * g.thickness + 1, 1, g.thickness - 2, stripLength - 2), QColor(60, 60, 60));
     for (int along = kStripGap; along + 6 < stripLength; along += 12)
-      p.fillRect(rect(s * g.thickness + 4, along, kPerforation - 4, 6), palette().color(QPalette::Button));
-    for (int k = 0; k < cells; ++k) {
+      p.fillRect(rect(s * g.thickness + 4, along, kPerforation - 4, 6), buttonFace);
+    for (int k = 0; k < cells && f; ++k, f = NextImage(f)) {
       const int index = s * g.framesPerStrip + k;
-      const ImageBlock* f = ImageAt(document_, index);
-      if (!f) break;
       int across = 0, along = 0;
       CellOrigin(g, index, across, along);
       const QRect box = rect(across + 1, along + 1, (g.vertical ? w : h) + 6, (g.vertical ? h : w) + 6);
       if (!box.intersects(dirty)) continue;
-      p.setPen(QPen(f->selected ? QColor(255, 0, 0) : palette().color(QPalette::Button), 2));
+      p.setPen(QPen(f->selected ? QColor(255, 0, 0) : buttonFace, 2));
       p.drawRect(box.adjusted(1, 1, -1, -1));
       p.setPen(Qt::black);
       const QRect inner = rect(across + 3, along + 3, (g.vertical ? w : h) + 2, (g.vertical ? h : w) + 2);
       p.drawRect(inner.adjusted(0, 0, -1, -1));
       const QRect image = inner.adjusted(1, 1, -1, -1);
-      p.fillRect(image, palette().color(QPalette::Button));
+      p.fillRect(image, buttonFace);
       p.save();
       p.setClipRect(image);
-      int num = 1, den = 1;
-      ZoomFraction(zoom_, num, den);
       p.drawImage(image.topLeft() + QPoint(num * f->left / den, num * f->top / den), cellImage(*f));
       p.restore();
     }
   }
-  if (dragging_ && marker_ >= 0) {
-    const int strip = std::min(marker_ / g.framesPerStrip, std::max(0, g.stripCount - 1));
-    const int slot = marker_ - strip * g.framesPerStrip;
-    const QRect line = rect(strip * g.thickness + g.imageOffset + 4, slot * g.length + kStripGap - 1,
-                            g.vertical ? w : h, 2);
-    p.fillRect(line, QColor(0, 0, 255));
+  if (dragging_ && marker_.index >= 0) drawMarker(p);
+}
+
+// The insertion marker: a two-pixel line across the cell image at the slot boundary with an
+// arrow at each end, drawn by inverting what lies below.
+void FrameStrip::drawMarker(QPainter& p) {
+  const StripGeometry& g = geometry_;
+  const int slot = marker_.index - marker_.strip * g.framesPerStrip;
+  const int acrossStart = marker_.strip * g.thickness + g.imageOffset + 4 - acrossScroll();
+  const int acrossSize = g.vertical ? g.zoomedWidth : g.zoomedHeight;
+  const int along = slot * g.length + kStripGap - 1 - alongScroll();
+  auto at = [&](int across, int alongPos) { return g.vertical ? QPointF(across, alongPos) : QPointF(alongPos, across); };
+  QPainterPath path;
+  path.addRect(g.vertical ? QRectF(acrossStart, along, acrossSize, 2) : QRectF(along, acrossStart, 2, acrossSize));
+  // Arrows point inwards from both ends of the line.
+  for (int end = 0; end < 2; ++end) {
+    const int base = end == 0 ? acrossStart - 8 : acrossStart + acrossSize + 8;
+    const int tip = end == 0 ? acrossStart : acrossStart + acrossSize;
+    QPolygonF arrow;
+    arrow << at(base, along - 3) << at(tip, along + 1) << at(base, along + 5);
+    path.addPolygon(arrow);
+    path.closeSubpath();
   }
+  p.save();
+  p.setCompositionMode(QPainter::RasterOp_NotDestination);
+  p.fillPath(path, Qt::black);
+  p.restore();
 }
 
 void FrameStrip::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   relayout();
+}
+
+void FrameStrip::scrollContentsBy(int dx, int dy) {
+  // Moving the pixels already drawn leaves only the uncovered band to paint; the marker is
+  // drawn relative to the window, so a drag repaints everything.
+  if (dragging_) viewport()->update();
+  else viewport()->scroll(dx, dy);
+}
+
+bool FrameStrip::viewportEvent(QEvent* e) {
+  if (e->type() == QEvent::Leave) tip_->follow({}, false);
+  return QAbstractScrollArea::viewportEvent(e);
+}
+
+void FrameStrip::changeEvent(QEvent* e) {
+  // Window-background cells are rendered over the button face.
+  if (e->type() == QEvent::PaletteChange) forgetRenderings();
+  QAbstractScrollArea::changeEvent(e);
 }
 
 void FrameStrip::selectAndNotify(int index, int flags) {
@@ -205,12 +327,8 @@ void FrameStrip::selectAndNotify(int index, int flags) {
   emit selectionChanged(current_);
 }
 
-static int ModifierFlags(Qt::KeyboardModifiers m) {
-  return (m & Qt::ShiftModifier) ? kSelectExtend : (m & Qt::ControlModifier) ? kSelectToggle : kSelectPlain;
-}
-
-void FrameStrip::mousePressEvent(QMouseEvent* e) {
-  if (!document_) return;
+void FrameStrip::pressAt(QMouseEvent* e) {
+  tip_->follow({}, false);
   pressPoint_ = e->position().toPoint();
   pressedIndex_ = hitTest(pressPoint_);
   pressHandled_ = false;
@@ -219,57 +337,164 @@ void FrameStrip::mousePressEvent(QMouseEvent* e) {
     selectAndNotify(pressedIndex_, kSelectPlain);
     pressHandled_ = true;
   }
+}
+
+void FrameStrip::mousePressEvent(QMouseEvent* e) {
+  if (!document_) return;
+  pressAt(e);
   armed_ = e->button() == Qt::LeftButton && current_ >= 0;
 }
 
+void FrameStrip::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (!document_) return;
+  pressAt(e);
+  armed_ = false;
+  if (e->button() == Qt::LeftButton) triggerCommand(document_->selectedCount > 0 ? 40009 : 40008);
+}
+
+void FrameStrip::triggerCommand(int id) {
+  if (commands_.refresh) commands_.refresh();
+  if (QAction* a = commands_.action ? commands_.action(id) : nullptr) a->trigger();
+}
+
 void FrameStrip::mouseMoveEvent(QMouseEvent* e) {
-  if (!document_ || !armed_ || !(e->buttons() & Qt::LeftButton)) return;
   const QPoint pos = e->position().toPoint();
+  if (!(e->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton))) {
+    showTipAt(pos);
+    return;
+  }
+  if (!document_ || !armed_ || !(e->buttons() & Qt::LeftButton)) return;
   if (!dragging_) {
     if (std::abs(pos.x() - pressPoint_.x()) <= 2 && std::abs(pos.y() - pressPoint_.y()) <= 2) return;
     const ImageBlock* f = pressedIndex_ >= 0 ? ImageAt(document_, pressedIndex_) : nullptr;
     if (f && !f->selected && (e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)))
       selectAndNotify(pressedIndex_, ModifierFlags(e->modifiers()));
     dragging_ = true;
+    dragFrameCount_ = document_->frameCount;
     setCursor(Qt::SizeAllCursor);
   }
+  trackDrag(pos);
+}
+
+void FrameStrip::trackDrag(QPoint pos) {
+  dragPoint_ = pos;
   int across = 0, along = 0;
   toContent(pos, across, along);
-  const int m = StripInsertionIndex(geometry_, across, along);
-  if (m != marker_) {
-    marker_ = m;
+  const AcrossScroll scroll{acrossScroll(), acrossBar()->maximum(), acrossExtent()};
+  const int pointer = geometry_.vertical ? pos.x() : pos.y();
+  const DragTarget t = DragInsertion(geometry_, scroll, pointer, along, dragFrameCount_, kAutoscrollMargin);
+  if (t.index != marker_.index || t.strip != marker_.strip) {
+    marker_ = t;
     viewport()->update();
   }
+  autoscrollDirection_ = t.autoscroll;
+  if (t.autoscroll == 0) autoscroll_.stop();
+  else if (!autoscroll_.isActive()) autoscroll_.start();
+}
+
+void FrameStrip::autoscrollStep() {
+  if (!dragging_ || autoscrollDirection_ == 0) {
+    autoscroll_.stop();
+    return;
+  }
+  QScrollBar* bar = acrossBar();
+  const int extent = acrossExtent();
+  bar->setValue(bar->value() +
+                ScrollDelta(autoscrollDirection_ < 0 ? ScrollStep::LineUp : ScrollStep::LineDown, extent));
+  trackDrag(dragPoint_);
+}
+
+void FrameStrip::endDrag() {
+  dragging_ = armed_ = false;
+  autoscroll_.stop();
+  autoscrollDirection_ = 0;
+  marker_ = DragTarget{};
+  unsetCursor();
+  viewport()->update();
 }
 
 void FrameStrip::mouseReleaseEvent(QMouseEvent* e) {
-  if (!document_) return;
   if (e->button() == Qt::RightButton) {
-    emit contextMenuAt(e->globalPosition().toPoint(), current_ >= 0);
+    showContextMenu(e->globalPosition().toPoint());
     return;
   }
-  if (e->button() != Qt::LeftButton) return;
+  if (!document_ || e->button() != Qt::LeftButton) return;
   if (dragging_) {
-    dragging_ = armed_ = false;
-    unsetCursor();
-    const int insertion = marker_;
-    marker_ = -1;
-    viewport()->update();
+    const int insertion = marker_.index;
+    endDrag();
     if (insertion >= 0) emit dropAt(insertion);
     return;
   }
   armed_ = false;
   if (!pressHandled_) selectAndNotify(hitTest(e->position().toPoint()), ModifierFlags(e->modifiers()));
+  showTipAt(e->position().toPoint());
+}
+
+void FrameStrip::showContextMenu(QPoint globalPos) {
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QStringLiteral("StripMenu"));
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  buildContextMenu(*menu);
+  menu->popup(globalPos);
+}
+
+void FrameStrip::contextMenuEvent(QContextMenuEvent* e) {
+  // The mouse's menu opens on the right button's release; the menu key opens it here.
+  if (e->reason() == QContextMenuEvent::Keyboard) showContextMenu(e->globalPos());
+  e->accept();
+}
+
+void FrameStrip::showTipAt(QPoint pos) {
+  if (!tipsOn_) return;
+  const int index = hitTest(pos);
+  const ImageBlock* f = index >= 0 ? ImageAt(document_, index) : nullptr;
+  if (!f) {
+    tip_->clear();
+    return;
+  }
+  const QString text = QString::fromStdString(
+      FrameTipText(*f, index, Prefs().read(pref::kFrameTips), Prefs().timeBase()));
+  tip_->setTip(text, f, [&] {
+    QImage picture = RenderCell(*f, display_, palette().color(QPalette::Button), 1, 1);
+    const TipPictureSize size = TipPicture(picture.width(), picture.height());
+    if (size.width != picture.width())
+      picture = picture.scaled(size.width, size.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return picture;
+  });
+  tip_->follow(viewport()->mapToGlobal(pos), viewport()->rect().contains(pos));
+}
+
+void FrameStrip::wheelEvent(QWheelEvent* e) {
+  if (e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) {
+    e->ignore();
+    return;
+  }
+  // Fine-grained wheels send fractions of a notch; each whole notch is one line.
+  wheelRemainder_ += e->angleDelta().y();
+  QScrollBar* bar = verticalScrollBar();
+  const int extent = viewport()->height();
+  for (; wheelRemainder_ >= kWheelNotch; wheelRemainder_ -= kWheelNotch)
+    bar->setValue(bar->value() + ScrollDelta(ScrollStep::LineUp, extent));
+  for (; wheelRemainder_ <= -kWheelNotch; wheelRemainder_ += kWheelNotch)
+    bar->setValue(bar->value() + ScrollDelta(ScrollStep::LineDown, extent));
+  e->accept();
 }
 
 void FrameStrip::keyPressEvent(QKeyEvent* e) {
   if (!document_) return QAbstractScrollArea::keyPressEvent(e);
   if (e->key() == Qt::Key_Escape && dragging_) {
-    dragging_ = armed_ = false;
-    marker_ = -1;
-    unsetCursor();
-    viewport()->update();
+    endDrag();
     return;
+  }
+  QScrollBar* across = acrossBar();
+  switch (e->key()) {
+    case Qt::Key_PageUp: across->setValue(across->value() + ScrollDelta(ScrollStep::PageUp, acrossExtent())); return;
+    case Qt::Key_PageDown:
+      across->setValue(across->value() + ScrollDelta(ScrollStep::PageDown, acrossExtent()));
+      return;
+    case Qt::Key_Home: across->setValue(across->minimum()); return;
+    case Qt::Key_End: across->setValue(across->maximum()); return;
+    default: break;
   }
   int step = 0;
   const int perStrip = geometry_.framesPerStrip;

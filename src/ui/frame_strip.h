@@ -1,16 +1,25 @@
 #pragma once
 // The frame strip: every frame of the document as a cell on strips of film. It owns the
-// selection gestures and the drag gesture; the shell performs the moves it asks for.
+// selection gestures, the drag gesture, scrolling, the transparency display and the frame
+// tips; the shell performs the moves it asks for and lends it the commands of its menu.
 #include <QAbstractScrollArea>
-#include <QHash>
 #include <QImage>
+#include <QTimer>
+#include <functional>
+#include <optional>
 
+#include "ui/cell_cache.h"
+#include "ui/cell_render.h"
 #include "ui/strip_geometry.h"
+#include "ui/strip_menu.h"
+
+class QMenu;
 
 namespace fw {
 
 struct AnimHeader;
 struct ImageBlock;
+class FrameTipPopup;
 
 class FrameStrip : public QAbstractScrollArea {
   Q_OBJECT
@@ -21,62 +30,112 @@ class FrameStrip : public QAbstractScrollArea {
   AnimHeader* document() const { return document_; }
   // Frame count, screen size or order changed: relayout and forget cached renderings.
   void documentChanged();
+  // One frame's pixels or properties changed: only its rendering is made again.
   void frameChanged(int index);
   void setZoom(int zoomIndex);
   int zoom() const { return zoom_; }
-  // 0 automatic, 4097 vertical, 4098 horizontal.
+  // 0 automatic, 4097 vertical, 4098 horizontal; stored, and taken up again by the next strip.
   void setOrientation(int code);
   int orientation() const { return orientation_; }
-  // 0 window background, 1 the frame's own colour.
-  void setTransparencyMode(int mode);
-  int transparencyMode() const { return transparencyMode_; }
+
+  // Transparency display: applied from the stored word at creation, stored when it changes;
+  // the commands 40088 (window background), 40089 (frame colour) and 40090 (custom colour,
+  // chosen in a colour dialog) change it.
+  void setTransparencyDisplay(const TransparencyDisplay& display);
+  const TransparencyDisplay& transparencyDisplay() const { return display_; }
+  int transparencyMode() const { return display_.mode; }
+  void transparencyCommand(int id);
+  // The colour dialog of command 40090: the initial colour in, the chosen one or nothing out.
+  using ColourChooser = std::function<std::optional<QColor>(QColor initial, QWidget* parent)>;
+  void setColourChooser(ColourChooser chooser) { chooseColour_ = std::move(chooser); }
+
+  // Frame tips (command 40344): on or off as stored; the toggle stores the new state.
+  void applyFrameTipSetting();
+  void toggleFrameTips();
+  bool frameTipsOn() const { return tipsOn_; }
+  FrameTipPopup* tipPopup() const { return tip_; }
+
+  // The commands of the context menu come from the window.
+  void setCommandProvider(CommandProvider commands) { commands_ = std::move(commands); }
+  // The context menu for the present selection, as a right click shows it.
+  void buildContextMenu(QMenu& menu);
 
   void setCurrent(int index) { current_ = index; }
   const StripGeometry& geometry() const { return geometry_; }
   int hitTest(QPoint viewportPoint) const;
   QPoint cellCentre(int index) const;  // viewport coordinates
   void ensureVisible(int index);
-  // Counts the cells painted since the last call (renders made, not cache hits).
-  int takeRenderCount();
+  // Renderings made since the strip was created (cache hits are not renderings).
+  int renderCount() const { return renders_; }
+  void setCacheBudget(qsizetype bytes) { cache_.setBudget(bytes); }
+
+  // The drag gesture's autoscroll: one timer tick, and whether the timer runs.
+  void autoscrollStep();
+  bool autoscrolling() const { return autoscroll_.isActive(); }
+  // The slot a drop would land in now, or -1.
+  int insertionMarker() const { return marker_.index; }
 
  signals:
   // The user selected: the shell sets its current frame to `current`.
   void selectionChanged(int current);
   // The selection was dragged to the slot `insertion`.
   void dropAt(int insertion);
-  void contextMenuAt(QPoint globalPos, bool withSelection);
   void filesDropped(int index, QStringList paths);
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
+  void scrollContentsBy(int dx, int dy) override;
+  bool viewportEvent(QEvent*) override;
+  void changeEvent(QEvent*) override;
   void mousePressEvent(QMouseEvent*) override;
+  void mouseDoubleClickEvent(QMouseEvent*) override;
   void mouseMoveEvent(QMouseEvent*) override;
   void mouseReleaseEvent(QMouseEvent*) override;
+  void wheelEvent(QWheelEvent*) override;
+  void contextMenuEvent(QContextMenuEvent*) override;
   void keyPressEvent(QKeyEvent*) override;
   void dragEnterEvent(QDragEnterEvent*) override;
   void dropEvent(QDropEvent*) override;
 
  private:
   void relayout();
+  QScrollBar* acrossBar() const;
   int acrossScroll() const;
   int alongScroll() const;
+  int acrossExtent() const;
   void toContent(QPoint p, int& across, int& along) const;
   const QImage& cellImage(const ImageBlock& frame);
+  void forgetRenderings();
   void selectAndNotify(int index, int flags);
+  void pressAt(QMouseEvent* e);
+  void trackDrag(QPoint viewportPoint);
+  void endDrag();
+  void drawMarker(QPainter& p);
+  void showTipAt(QPoint viewportPoint);
+  void showContextMenu(QPoint globalPos);
+  void triggerCommand(int id);
 
   AnimHeader* document_ = nullptr;
   StripGeometry geometry_;
   int zoom_ = 0;
   int orientation_ = 0;
-  int transparencyMode_ = 0;
-  QHash<const ImageBlock*, QImage> cache_;
+  TransparencyDisplay display_;
+  ColourChooser chooseColour_;
+  CellCache cache_;
   int renders_ = 0;
+  CommandProvider commands_;
+  FrameTipPopup* tip_ = nullptr;
+  bool tipsOn_ = false;
+  int wheelRemainder_ = 0;
   // Drag gesture.
   bool armed_ = false, dragging_ = false, pressHandled_ = false;
-  QPoint pressPoint_;
+  QPoint pressPoint_, dragPoint_;
   int pressedIndex_ = -1;
-  int marker_ = -1;
+  int dragFrameCount_ = 0;
+  DragTarget marker_;
+  QTimer autoscroll_;
+  int autoscrollDirection_ = 0;
   int current_ = -1;
 };
 

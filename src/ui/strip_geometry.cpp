@@ -57,6 +57,46 @@ int StripInsertionIndex(const StripGeometry& g, int across, int along) {
   return std::min(g.frameCount, a * g.framesPerStrip + slot);
 }
 
+DragTarget DragInsertion(const StripGeometry& g, const AcrossScroll& scroll, int pointer, int along, int frameLimit,
+                         int edgeMargin) {
+  DragTarget t;
+  if (g.thickness <= 0 || g.stripCount <= 0) return t;
+  const bool canGoBack = scroll.position > 0, canGoOn = scroll.position < scroll.maximum;
+  int across = 0;
+  if (pointer < 0) {
+    if (canGoBack) {
+      t.autoscroll = -1;
+      return t;
+    }
+    across = 0;
+  } else if (pointer >= scroll.extent) {
+    if (canGoOn) {
+      t.autoscroll = 1;
+      return t;
+    }
+    across = (g.stripCount - 1) * g.thickness;
+  } else {
+    across = scroll.position + pointer;
+    if (pointer < edgeMargin && canGoBack) t.autoscroll = -1;
+    else if (pointer >= scroll.extent - edgeMargin && canGoOn) t.autoscroll = 1;
+  }
+  const int index = StripInsertionIndex(g, across, along);
+  if (index < 0) return t;
+  t.strip = across / g.thickness;
+  t.index = std::min(index, std::max(0, frameLimit));
+  return t;
+}
+
+int ScrollDelta(ScrollStep step, int extent) {
+  switch (step) {
+    case ScrollStep::LineUp: return -std::max(1, extent / 16 - 1);
+    case ScrollStep::LineDown: return std::max(1, extent / 16 + 1);
+    case ScrollStep::PageUp: return -std::max(1, extent / 2 - 1);
+    case ScrollStep::PageDown: return std::max(1, extent / 2 + 1);
+  }
+  return 0;
+}
+
 void SelectFrames(AnimHeader& doc, int index, int flags) {
   if (flags & kSelectExtend) {
     if (index < 0) return;

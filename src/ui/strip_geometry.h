@@ -39,6 +39,28 @@ void CellOrigin(const StripGeometry& g, int index, int& across, int& along);
 // count; -1 when the point is beyond the last strip.
 int StripInsertionIndex(const StripGeometry& g, int across, int along);
 
+// Where a drag would drop, with the pointer's across coordinate `pointer` taken in the client
+// area (negative before it, `extent` or more beyond it) and `along` in content coordinates.
+struct DragTarget {
+  int index = -1;      // the insertion slot, or -1
+  int strip = -1;      // the strip the marker is drawn on (a slot at a strip boundary belongs
+                       // to the strip the pointer is in)
+  int autoscroll = 0;  // -1 towards the start, +1 towards the end, 0 none
+};
+struct AcrossScroll {
+  int position = 0, maximum = 0, extent = 0;
+};
+// `edgeMargin` pixels inside each across edge also scroll while the bar can move, so a drag
+// can reach hidden strips in a window that fills the screen; `frameLimit` is the frame count
+// when the drag started.
+DragTarget DragInsertion(const StripGeometry& g, const AcrossScroll& scroll, int pointer, int along, int frameLimit,
+                         int edgeMargin);
+
+// Scroll-bar steps for a client extent: a line or a page, towards the start or the end. The
+// asymmetric amounts keep the strip's traditional feel; every step moves at least one pixel.
+enum class ScrollStep { LineUp, LineDown, PageUp, PageDown };
+int ScrollDelta(ScrollStep step, int extent);
+
 // Selection gestures on the document's selected flags, count and anchor.
 enum SelectFlags { kSelectPlain = 0, kSelectExtend = 4, kSelectToggle = 8 };
 void SelectFrames(AnimHeader& document, int index, int flags);

@@ -54,8 +54,6 @@ class EditorTest : public QObject {
   void saveChangesPromptCancelKeepsDocument();
   void propertyBarEditsAreUndoable();
   void copyPasteGoesThroughTheClipboardRecord();
-  void stripGeometryEdges();
-  void dragPlansFollowTheSelection();
   void previewTimingAndLoopRule();
 
  private:
@@ -260,55 +258,6 @@ void EditorTest::copyPasteGoesThroughTheClipboardRecord() {
   QVERIFY(other.document());
   QCOMPARE(Delays(other.document()), std::vector<int>{33});
   QVERIFY(other.isModified());
-}
-
-void EditorTest::stripGeometryEdges() {
-  // 100 x 50 screen at 100%: cells of 58 along, strips of 12 + 108 + 8 across.
-  StripGeometry g = ComputeStripGeometry(100, 50, 0, true, 7, 200);
-  QCOMPARE(g.length, 58);
-  QCOMPARE(g.thickness, 128);
-  QCOMPARE(g.framesPerStrip, 3);
-  QCOMPARE(g.stripCount, 3);
-  QCOMPARE(StripHitTest(g, g.imageOffset, 10), -1);      // on the film edge
-  QCOMPARE(StripHitTest(g, g.imageOffset + 1, 5), -1);   // in the gap
-  QCOMPARE(StripHitTest(g, g.imageOffset + 1, 6), 0);
-  QCOMPARE(StripHitTest(g, 128 + 20, 5 + 58), 4);
-  QCOMPARE(StripHitTest(g, 2 * 128 + 20, 5 + 58), -1);  // past the last frame
-  QCOMPARE(StripHitTest(g, 3 * 128 + 20, 10), -1);      // past the last strip
-  QCOMPARE(StripInsertionIndex(g, 20, 0), 0);
-  QCOMPARE(StripInsertionIndex(g, 20, 200), 3);
-  QCOMPARE(StripInsertionIndex(g, 2 * 128 + 20, 200), 7);  // capped at the frame count
-  int num = 0, den = 0;
-  ZoomFraction(-7, num, den);
-  QCOMPARE(num * 100 / den, 20);
-  ZoomFraction(9, num, den);
-  QCOMPARE(num * 100 / den, 400);
-}
-
-void EditorTest::dragPlansFollowTheSelection() {
-  AnimPtr doc = test::NewDocument(4, 4, 4);
-  for (int i = 0; i < 6; ++i) test::AddFrame(*doc, 0, 0, 4, 4, [](int, int) { return 0; });
-  SelectFrames(*doc, 1, kSelectPlain);
-  QVERIFY(!PlanDragMove(*doc, 1, 1).moves);  // dropped where it is
-  QVERIFY(!PlanDragMove(*doc, 1, 2).moves);  // right behind itself
-  DragMove m = PlanDragMove(*doc, 1, 4);
-  QVERIFY(m.moves);
-  QCOMPARE(m.kind, undo_kind::kMoveFrame);
-  QCOMPARE(m.newCurrent, 3);
-  SelectFrames(*doc, 3, kSelectToggle);
-  QVERIFY(!PlanDragMove(*doc, 1, 4).moves);  // next to a selected frame
-  m = PlanDragMove(*doc, 1, 6);
-  QVERIFY(m.moves);
-  QCOMPARE(m.kind, undo_kind::kMoveFrames);
-  QCOMPARE(m.formers, (std::vector<int>{1, 3}));
-  QCOMPARE(m.newCurrent, 4);
-  // Shift extends from the anchor, Ctrl toggles and moves the anchor.
-  SelectFrames(*doc, 0, kSelectPlain);
-  SelectFrames(*doc, 2, kSelectExtend);
-  QCOMPARE(doc->selectedCount, 3);
-  SelectFrames(*doc, 1, kSelectToggle);
-  QCOMPARE(doc->selectedCount, 2);
-  QCOMPARE(CurrentAfterSelect(*doc, 1), 0);
 }
 
 void EditorTest::previewTimingAndLoopRule() {
