@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
-# Installs what Framewright needs, builds it, draws the sample animations and runs the main
-# batch job on them: merge every sample, re-time all frames to 5/100 s, write one GIF.
+# Installs what Framewright needs, builds it, draws the sample animations and opens the editor
+# on one of them. Without a display it says so and runs the main batch job instead: merge
+# every sample, re-time all frames to 5/100 s, write one GIF.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build -DCMAKE_BUILD_TYPE=Release
+
+sample=build/samples/bouncing-ball.gif
+if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+  echo "Opening the editor on $sample (close the window to finish)."
+  exec ./build/framewright "$sample"
+fi
+echo "No display found (neither DISPLAY nor WAYLAND_DISPLAY is set): running the batch demo instead."
 
 out=build/merged.gif
 echo "Samples drawn by our generator:"

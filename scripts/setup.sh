@@ -15,6 +15,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev giflib-tools gifsicle imagemagick ffmpeg libimagequant-dev icoutils
   python3 python3-pil python3-numpy
+  # screenshots of the interface in a virtual display, with a font for the Chinese texts
+  xvfb xauth fonts-noto-cjk
 )
 
 missing=()

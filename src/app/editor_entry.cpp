@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 #include <QStringList>
 
 #include "app/gui_services.h"
@@ -24,7 +26,26 @@ QString FileFromCommandLine(const QStringList& words) {
   return joined;
 }
 
+// Qt would abort with its own terse complaint; say what to do instead.
+static bool DisplayAvailable() {
+#if defined(Q_OS_LINUX)
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+#else
+  return true;
+#endif
+}
+
 int RunEditor(int argc, char** argv) {
+  if (!DisplayAvailable()) {
+    std::fprintf(stderr,
+                 "Framewright: no display for the editor window (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                 "Run it in a desktop session, or use batch mode: framewright -i input.gif ... -o output.gif\n");
+    return 1;
+  }
   QApplication app(argc, argv);
   SettingsStore store;
   Prefs().load(&store);
