@@ -20,6 +20,7 @@
 
 #include "app/commands.h"
 #include "app/gui_services.h"
+#include "app/preferences/merge_questions.h"
 #include "core/clipboard_record.h"
 #include "core/frame_clip.h"
 #include "core/message_sink.h"
@@ -106,6 +107,7 @@ MainWindow::MainWindow() {
   sizeDisplay_ = std::make_unique<QueuedSizeDisplay>([this](int32_t bytes) { showSize(bytes); });
   SetEncodedSizeMeasure(&MeasureEncodedSize);
   InstallTransformUndo();
+  InstallMergeQuestions(this);
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);
   setAcceptDrops(true);
@@ -153,6 +155,7 @@ MainWindow::MainWindow() {
 }
 
 MainWindow::~MainWindow() {
+  InstallMergeQuestions(nullptr);
   CancelAndWait(worker::kDocument);
   if (preview_) preview_->close();
   state_.document.reset();
@@ -1046,6 +1049,7 @@ void MainWindow::dispatch(int id) {
     case cmd::kOrientHorizontal: strip_->setOrientation(4098); break;
     case cmd::kTransWindow: strip_->setTransparencyMode(0); break;
     case cmd::kTransFrame: strip_->setTransparencyMode(1); break;
+    case cmd::kPreferences: runPreferences(); break;
     case cmd::kHelp: openHelpPage("index.html"); break;
     case cmd::kTutorial: openHelpPage("tutorial.html"); break;
     case cmd::kAbout:
