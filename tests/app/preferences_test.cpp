@@ -17,10 +17,13 @@
 #include "app/preferences/palette_choices.h"
 #include "app/preferences/palette_merge_dialog.h"
 #include "app/preferences/preferences_sheet.h"
+#include "app/preferences/purpose_dialog.h"
 #include "app/preferences/size_conflict_dialog.h"
 #include "core/preferences.h"
 #include "core/undo_history.h"
+#include "formats/pal_file.h"
 #include "formats/save_document.h"
+#include "imaging/fixed_palettes.h"
 #include "support/test_support.h"
 
 using namespace fw;
@@ -95,6 +98,8 @@ class PreferencesTest : public QObject {
   void animationPageKeepsFocusOnAnInvalidDelay();
   void exportPageChecksAndStoresTheSignature();
   void frameTipMasterDisablesItemsAndConfirmWritesTheWord();
+  void paletteLoadsTheFixedPaletteOrFallsBack();
+  void firstRunAsksForThePurposeOnce();
   void desktopEntryInstallCheckRemove();
   void editVerbFailureShowsItsMessage();
   void sizeConflictMakeDefaultStopsAsking();
@@ -238,6 +243,57 @@ void PreferencesTest::frameTipMasterDisablesItemsAndConfirmWritesTheWord() {
   number->setChecked(false);
   sheet.accept();
   QCOMPARE(Prefs().raw(pref::kFrameTips), 1u | 32u | 1024u);
+}
+
+void PreferencesTest::paletteLoadsTheFixedPaletteOrFallsBack() {
+  test::TempDir dir;
+  PreferencesSheet sheet;
+  auto* choices = sheet.page(202)->findChild<PaletteChoices*>();
+  auto* fixed = Control<QRadioButton>(sheet, 202, 1201);
+  auto* load = Control<QAbstractButton>(sheet, 202, 1290);
+  QVERIFY(!load->isEnabled());
+  fixed->setChecked(true);
+  QVERIFY(load->isEnabled());
+  // Nothing loadable and nothing stored: back to the adaptive palette.
+  QVERIFY(!choices->loadFixedPalette(QString::fromStdString(dir.file("missing.pal"))));
+  QVERIFY(Control<QRadioButton>(sheet, 202, 1197)->isChecked());
+  QCOMPARE(messages_->ids(), std::vector<int>{40236});
+
+  const Rgb entries[3] = {{1, 2, 3}, {250, 128, 0}, {9, 9, 9}};
+  QCOMPARE(WritePalFile(dir.file("three.pal"), *Palette::Create(entries, 3)), 1);
+  fixed->setChecked(true);
+  QVERIFY(choices->loadFixedPalette(QString::fromStdString(dir.file("three.pal"))));
+  QCOMPARE(store_->binaries["FixedPal"].size(), size_t{1028});
+  std::unique_ptr<Palette> stored = StoredFixedPalette();
+  QVERIFY(stored);
+  QCOMPARE(stored->count(), 3);
+  QVERIFY((*stored)[1] == (Rgb{250, 128, 0}));
+  // A failed load later keeps the stored palette and the choice.
+  QVERIFY(!choices->loadFixedPalette(QString::fromStdString(dir.file("missing.pal"))));
+  QVERIFY(fixed->isChecked());
+  sheet.accept();
+  QCOMPARE(Prefs().raw(pref::kPaletteMerge), 0x880000u | 1024u);
+}
+
+void PreferencesTest::firstRunAsksForThePurposeOnce() {
+  constexpr uint32_t kPurposeShown = 1u << 6;
+  AnswerNextDialog<PurposeDialog>([](PurposeDialog& d) {
+    Control<QRadioButton>(&d, 1074)->setChecked(true);
+    d.accept();
+  });
+  QVERIFY(ShowPurposeDialogOnFirstRun(nullptr));
+  QVERIFY(Prefs().bit(pref::kMoreFlags, kPurposeShown));
+  QCOMPARE(Prefs().raw(pref::kPaletteMerge), 0x880010u);
+  // Shown once: a second start does not ask.
+  QVERIFY(!ShowPurposeDialogOnFirstRun(nullptr));
+
+  // Closing the question without a choice still counts as shown and loads nothing.
+  Prefs().setBits(pref::kMoreFlags, kPurposeShown, false);
+  const std::vector<uint32_t> before = Words();
+  AnswerNextDialog<PurposeDialog>([](PurposeDialog& d) { d.reject(); });
+  QVERIFY(ShowPurposeDialogOnFirstRun(nullptr));
+  QCOMPARE(Prefs().raw(pref::kPaletteMerge), before[pref::kPaletteMerge]);
+  QVERIFY(Prefs().bit(pref::kMoreFlags, kPurposeShown));
 }
 
 void PreferencesTest::desktopEntryInstallCheckRemove() {
