@@ -17,6 +17,8 @@ PreferencesSheet::PreferencesSheet(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("PreferencesSheet"));
   setWindowTitle(QStringLiteral("Preferences"));
   tabs_ = new QTabWidget(this);
+  // Every page's tab stays in sight, as on a property sheet.
+  tabs_->setUsesScrollButtons(false);
   pages_ = {new PurposePage, new GeneralPage, new PalettePage, new AnimationPage,
             new ExportPage,  new ExportTwoPage, new FrameTipsPage};
   for (PreferencePage* p : pages_) tabs_->addTab(p, p->title());
