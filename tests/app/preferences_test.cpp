@@ -207,13 +207,18 @@ void PreferencesTest::exportPageChecksAndStoresTheSignature() {
   QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(276));
   QCOMPARE(messages_->ids(), std::vector<int>{40152});
 
-  // 255 characters are allowed, Chinese ones too.
-  text->setText(QString(255, QChar(0x4E2D)));
+  // The comment holds 255 bytes: 86 Chinese characters would be cut inside one, 85 fit.
+  messages_->sink.clear();
+  text->setText(QString(86, QChar(0x4E2D)));
+  sheet.showPage(327);
+  QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(276));
+  QCOMPARE(messages_->ids(), std::vector<int>{40152});
+  text->setText(QString(85, QChar(0x4E2D)));
   sheet.showPage(327);
   QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(327));
   sheet.accept();
   QVERIFY(sheet.outcome().signatureChanged);
-  QCOMPARE(QString::fromStdString(store_->texts["Sig"]), QString(255, QChar(0x4E2D)));
+  QCOMPARE(QString::fromStdString(store_->texts["Sig"]), QString(85, QChar(0x4E2D)));
 
   // Turning the signature off is a change too; the text stays as stored.
   PreferencesSheet off;

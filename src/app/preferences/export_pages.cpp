@@ -30,7 +30,7 @@ constexpr uint32_t kPngAlwaysTrueColour = 1u << 10;
 // Word 16: the JPEG quality step, 0 meaning step 6.
 constexpr uint32_t kJpegStepBits = 0xFF00;
 constexpr int kDefaultJpegStep = 6;
-constexpr int kMaxSignatureCharacters = 255;
+constexpr int kMaxSignatureBytes = 255;
 
 QCheckBox* Box(int id, const char* text, bool on, QWidget* parent) {
   auto* box = Named(new QCheckBox(QString::fromUtf8(text), parent), id);
@@ -120,7 +120,9 @@ void ExportPage::chooseColour() {
 }
 
 QWidget* ExportPage::invalidField() {
-  if (signatureText_->text().toUcs4().size() > kMaxSignatureCharacters) {
+  // A comment sub-block holds 255 bytes; the stored text is UTF-8, so a longer text would be
+  // cut inside a character when saved.
+  if (signatureText_->text().toUtf8().size() > kMaxSignatureBytes) {
     ShowFieldMessage(40152, 40153);
     return signatureText_;
   }
