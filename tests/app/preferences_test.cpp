@@ -46,8 +46,9 @@ std::vector<uint32_t> Words() {
   return w;
 }
 
-QString WriteGif(const test::TempDir& dir, const std::string& name, int width, int height, bool interlaced = false) {
-  AnimPtr doc = test::NewDocument(width, height, 16);
+QString WriteGif(const test::TempDir& dir, const std::string& name, int width, int height, bool interlaced = false,
+                 int colours = 16) {
+  AnimPtr doc = test::NewDocument(width, height, colours);
   for (int i = 0; i < 2; ++i) {
     ImageBlock& f = test::AddFrame(*doc, 0, 0, width, height, [i](int x, int y) { return (x + y + i) % 16; });
     if (interlaced) f.descriptorFlags |= 0x40;
@@ -106,6 +107,7 @@ class PreferencesTest : public QObject {
   void paletteMergeDialogForASingleImport();
   void windowRunsTheSheetAndDropsInterlacing();
   void windowAsksAboutLargerFrames();
+  void windowAsksAboutThePaletteMerge();
 
  private:
   test::TempDir dataHome_;
@@ -452,6 +454,31 @@ void PreferencesTest::windowAsksAboutLargerFrames() {
   AnswerNextDialog<SizeConflictDialog>([](SizeConflictDialog& d) { d.reject(); });
   QCOMPARE(w.insertFiles({large}), 0);
   QCOMPARE(w.document()->frameCount, 4);
+}
+
+void PreferencesTest::windowAsksAboutThePaletteMerge() {
+  test::TempDir dir;
+  const QString first = WriteGif(dir, "first.gif", 8, 8);
+  const QString other = WriteGif(dir, "other.gif", 8, 8, false, 32);  // a different palette
+  MainWindow w;
+  QCOMPARE(w.openFiles({first}), 1);
+  Prefs().write(pref::kPaletteMerge, 0x880001 | PaletteChoices::kAskBit);
+  AnswerNextDialog<PaletteMergeDialog>([](PaletteMergeDialog& d) {
+    QVERIFY(Control<QRadioButton>(&d, 1202)->isEnabled());  // frames join a document
+    d.reject();
+  });
+  QCOMPARE(w.insertFiles({other}), 0);
+  QCOMPARE(w.document()->frameCount, 2);
+
+  AnswerNextDialog<PaletteMergeDialog>([](PaletteMergeDialog& d) {
+    Control<QRadioButton>(&d, 1202)->setChecked(true);
+    d.findChild<QCheckBox*>(QStringLiteral("makeDefault"))->setChecked(true);
+    d.accept();
+  });
+  QCOMPARE(w.insertFiles({other}), 1);
+  QCOMPARE(w.document()->frameCount, 4);
+  QVERIFY(ImageAt(w.document(), 3)->localPalette);
+  QCOMPARE(Prefs().raw(pref::kPaletteMerge), 0x880010u);
 }
 
 QTEST_MAIN(PreferencesTest)
