@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -187,6 +188,13 @@ void PreferencesTest::animationPageKeepsFocusOnAnInvalidDelay() {
   QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(203));
   QCOMPARE(messages_->ids(), std::vector<int>{40157});
   QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(loops));
+
+  // A click on another tab is refused the same way.
+  messages_->sink.clear();
+  QTabBar* bar = sheet.tabs()->tabBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(sheet.tabs()->indexOf(sheet.page(265))).center());
+  QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(203));
+  QCOMPARE(messages_->ids(), std::vector<int>{40157});
 
   loops->setValue(65536);
   Control<QRadioButton>(sheet, 203, 1111)->setChecked(true);

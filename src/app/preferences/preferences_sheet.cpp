@@ -1,6 +1,8 @@
 #include "app/preferences/preferences_sheet.h"
 
 #include <QDialogButtonBox>
+#include <QMouseEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -23,6 +25,7 @@ PreferencesSheet::PreferencesSheet(QWidget* parent) : QDialog(parent) {
             new ExportPage,  new ExportTwoPage, new FrameTipsPage};
   for (PreferencePage* p : pages_) tabs_->addTab(p, p->title());
   connect(tabs_, &QTabWidget::currentChanged, this, &PreferencesSheet::tabChanged);
+  tabs_->tabBar()->installEventFilter(this);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &PreferencesSheet::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &PreferencesSheet::reject);
@@ -49,7 +52,18 @@ bool PreferencesSheet::currentPageValid() {
   return false;
 }
 
-// The tab widget has already switched when it tells us; an invalid page is shown again.
+// A click on another tab is checked before the tab bar switches, so the page with the problem
+// stays on screen under its message.
+bool PreferencesSheet::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == tabs_->tabBar() && event->type() == QEvent::MouseButtonPress) {
+    const int target = tabs_->tabBar()->tabAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+    if (target >= 0 && target != shown_ && !currentPageValid()) return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+// Other ways of switching (keys, showPage) arrive after the switch; an invalid page is shown
+// again.
 void PreferencesSheet::tabChanged(int index) {
   if (returning_) return;
   const int left = shown_;

@@ -25,6 +25,9 @@ class PreferencesSheet : public QDialog {
   // Checks the current page, then writes every page's changes.
   void accept() override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void tabChanged(int index);
   bool currentPageValid();
