@@ -74,11 +74,12 @@ bool MergeLoadedAnimations(DocumentState& state, AnimPtr chain, int count, const
   AnimHeader& grows = target ? *target : *chain;
   const FrameSizeChoice size = ChooseFrameSize(widest > grows.screenWidth || tallest > grows.screenHeight);
   if (size == FrameSizeChoice::Cancel) return false;
+  // A cancelled palette question leaves the document as it was, its size included.
+  if (!reconcile(target, *chain)) return false;
   if (size == FrameSizeChoice::Enlarge) {
     grows.screenWidth = std::max(grows.screenWidth, widest);
     grows.screenHeight = std::max(grows.screenHeight, tallest);
   }
-  if (!reconcile(target, *chain)) return false;
   chain->encodedSize = -1;
 
   if (target) {

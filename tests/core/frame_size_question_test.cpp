@@ -16,13 +16,13 @@ struct Merge {
 };
 
 // A 5 x 5 document with one frame receives a `w` x `h` animation with one frame.
-Merge MergeInto(int w, int h) {
+Merge MergeInto(int w, int h, const PaletteReconciler& reconcile = KeepPalettesAsLocal) {
   DocumentState state;
   state.document = test::NewDocument(5, 5, 4);
   test::AddFrame(*state.document, 0, 0, 1, 1, [](int, int) { return 0; });
   AnimPtr incoming = test::NewDocument(w, h, 4);
   test::AddFrame(*incoming, 0, 0, 1, 1, [](int, int) { return 0; });
-  const bool ok = MergeLoadedAnimations(state, std::move(incoming), 0, KeepPalettesAsLocal);
+  const bool ok = MergeLoadedAnimations(state, std::move(incoming), 0, reconcile);
   return {ok, state.document->screenWidth, state.document->screenHeight, state.document->frameCount};
 }
 
@@ -83,6 +83,11 @@ TEST_F(FrameSizeQuestion, TheAskerDecidesOnlyForLargerFramesWhenAskingIsStored) 
   m = MergeInto(8, 3);
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(m.width, 8);
+
+  // Enlarging waits for the palettes: a refused palette merge keeps the old size.
+  m = MergeInto(8, 3, [](AnimHeader*, AnimHeader&) { return false; });
+  EXPECT_FALSE(m.ok);
+  EXPECT_EQ(m.width, 5);
 }
 
 }  // namespace
