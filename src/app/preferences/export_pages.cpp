@@ -3,9 +3,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QDoubleSpinBox>
-#include <QFormLayout>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
