@@ -51,7 +51,7 @@ const std::vector<MenuDefinition>& MainMenus() {
         {kSelectAll, "全选(&A)", G::NoDocument},
         {kInvertSelection, "反向选择(&I)", G::NoDocument},
         Sep,
-        {40035, "首选项(&N)...", G::Unavailable}}},
+        {kPreferences, "首选项(&N)...", G::Never}}},
       {"帧(&R)",
        {{kFrameProperties, "属性(&P)...", G::Unavailable},
         {kGlobalFrameProperties, "全局属性(&G)...", G::Unavailable},

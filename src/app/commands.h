@@ -22,6 +22,7 @@ inline constexpr int kUndo = 40001, kCut = 40002, kPaste = 40004, kOptimize = 40
                      kShowPropertyBar = 40128, kSelectAll = 40131, kInvertSelection = 40132, kRecentFirst = 40150,
                      kRecentLast = 40156, kSaveAsGif = 40161, kEditTiming = 40289, kPreviewSelected = 40340,
                      kBounce = 40341, kFrameTips = 40344, kCentreAll = 325, kGlobalPalette = 40050;
+inline constexpr int kPreferences = 40035;
 
 // When a command is greyed (evaluated as the menus open).
 enum class Grey {

@@ -2,9 +2,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <QStringList>
+#include <QTimer>
 
 #include "app/gui_services.h"
 #include "app/main_window.h"
+#include "app/preferences/purpose_dialog.h"
 #include "app/settings_store.h"
 #include "app/window_placement.h"
 #include "core/message_sink.h"
@@ -58,6 +60,8 @@ int RunEditor(int argc, char** argv) {
     window.show();
     QStringList words = QCoreApplication::arguments().mid(1);
     if (!words.isEmpty()) window.openFiles({FileFromCommandLine(words)});
+    // A first run without a file asks what the program will be used for, over the shown window.
+    else QTimer::singleShot(0, &window, [&window] { ShowPurposeDialogOnFirstRun(&window); });
     status = app.exec();
     StoreWindowPlacement(window, &store);
     CancelAndWait(worker::kDocument);

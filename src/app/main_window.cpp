@@ -20,6 +20,7 @@
 
 #include "app/commands.h"
 #include "app/gui_services.h"
+#include "app/preferences/merge_questions.h"
 #include "core/clipboard_record.h"
 #include "core/frame_clip.h"
 #include "core/message_sink.h"
@@ -93,6 +94,7 @@ MainWindow::MainWindow() {
   sizeDisplay_ = std::make_unique<QueuedSizeDisplay>([this](int32_t bytes) { showSize(bytes); });
   SetEncodedSizeMeasure(&MeasureEncodedSize);
   InstallTransformUndo();
+  InstallMergeQuestions(this);
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);
   startPanel_ = new StartPanel(strip_->viewport());
@@ -144,6 +146,7 @@ MainWindow::MainWindow() {
 }
 
 MainWindow::~MainWindow() {
+  InstallMergeQuestions(nullptr);
   CancelAndWait(worker::kDocument);
   if (preview_) preview_->close();
   state_.document.reset();
@@ -1045,6 +1048,7 @@ void MainWindow::dispatch(int id) {
     case cmd::kTransFrame:
     case cmd::kTransCustom: strip_->transparencyCommand(id); break;
     case cmd::kFrameTips: strip_->toggleFrameTips(); break;
+    case cmd::kPreferences: runPreferences(); break;
     case cmd::kHelp: openHelpPage("index.html"); break;
     case cmd::kTutorial: openHelpPage("tutorial.html"); break;
     case cmd::kAbout:

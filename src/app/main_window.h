@@ -106,6 +106,10 @@ class MainWindow : public QMainWindow {
   void rememberRecent(const std::string& path);
   void rebuildRecentMenu();
   void openRecent(int n);
+  // Preferences (40035): the sheet, then what its changes mean for the window.
+  void runPreferences();
+  // The interlace setting changed: frames may no longer be interlaced.
+  void interlaceSettingChanged();
 
   DocumentState state_;
   bool modified_ = false;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/batch.h"
+#include "core/frame_size_question.h"
 #include "core/preferences.h"
 
 namespace fw {
@@ -18,8 +19,6 @@ bool ExtensionKeepsName(const std::string& fileName) {
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   return ext == "gif" || ext == "avi" || ext == "ani" || ext == "ico" || ext == "psd";
 }
-
-bool EnlargeScreens() { return Prefs().read(pref::kFrameSizePolicy) & pref::kSizeEnlarge; }
 
 // Moves the blocks of `incoming` to the end of `target`, or before the frame at `insertAt`
 // when that frame exists.
@@ -72,12 +71,15 @@ bool MergeLoadedAnimations(DocumentState& state, AnimPtr chain, int count, const
   }
   AnimHeader* target = state.document.get();
   const int framesBefore = target ? target->frameCount : 0;
-  if (EnlargeScreens()) {
-    AnimHeader& grows = target ? *target : *chain;
+  AnimHeader& grows = target ? *target : *chain;
+  const FrameSizeChoice size = ChooseFrameSize(widest > grows.screenWidth || tallest > grows.screenHeight);
+  if (size == FrameSizeChoice::Cancel) return false;
+  // A cancelled palette question leaves the document as it was, its size included.
+  if (!reconcile(target, *chain)) return false;
+  if (size == FrameSizeChoice::Enlarge) {
     grows.screenWidth = std::max(grows.screenWidth, widest);
     grows.screenHeight = std::max(grows.screenHeight, tallest);
   }
-  if (!reconcile(target, *chain)) return false;
   chain->encodedSize = -1;
 
   if (target) {

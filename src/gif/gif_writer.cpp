@@ -156,13 +156,26 @@ int WriteGifFile(const std::string& path, AnimHeader& document, Progress* progre
   return result == 1 && closed ? 1 : 0;
 }
 
-std::string SignatureText() {
-  // The size worker asks too; one reader of the store at a time.
+namespace {
+// The size worker reads the signature while the preferences may store a new one; one user of
+// the store's "Sig" value at a time.
+std::mutex& SignatureLock() {
   static std::mutex lock;
-  std::lock_guard<std::mutex> hold(lock);
+  return lock;
+}
+}  // namespace
+
+std::string SignatureText() {
+  std::lock_guard<std::mutex> hold(SignatureLock());
   if (PreferenceStore* store = Prefs().store())
     if (std::optional<std::string> text = store->text("Sig")) return *text;
   return "Built with Framewright 4.0";
+}
+
+bool StoreSignatureText(const std::string& text) {
+  std::lock_guard<std::mutex> hold(SignatureLock());
+  PreferenceStore* store = Prefs().store();
+  return store && store->setText("Sig", text);
 }
 
 bool IsSignatureComment(const GifBlock& block, const std::string& signature) {

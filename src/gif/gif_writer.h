@@ -24,6 +24,8 @@ int32_t EncodedSize(AnimHeader* document, bool force, Progress* progress);
 // The signature comment Save puts at the start of a GIF: the stored "Sig" text, else
 // "Built with Framewright 4.0".
 std::string SignatureText();
+// Stores a new signature text as "Sig"; false when there is no store or it refused the value.
+bool StoreSignatureText(const std::string& text);
 // A comment holding an earlier signature: its text begins with "Built with Framewright" or
 // equals `signature`. Save replaces such comments by the current one.
 bool IsSignatureComment(const GifBlock& block, const std::string& signature);

@@ -29,4 +29,22 @@ std::unique_ptr<Palette> StoredFixedPalette() {
   return Palette::Create(entries, count);
 }
 
+bool StoreFixedPalette(const Palette& palette) {
+  PreferenceStore* store = Prefs().store();
+  if (!store) return false;
+  // Always the full 256 slots, so that the value has one size whatever the entry count.
+  std::vector<uint8_t> record(4 + 256 * 4, 0);
+  const int count = palette.count();
+  record[0] = 0x00;
+  record[1] = 0x03;
+  record[2] = static_cast<uint8_t>(count & 0xFF);
+  record[3] = static_cast<uint8_t>(count >> 8);
+  for (int i = 0; i < count; ++i) {
+    record[4 + 4 * size_t(i)] = palette[i].r;
+    record[5 + 4 * size_t(i)] = palette[i].g;
+    record[6 + 4 * size_t(i)] = palette[i].b;
+  }
+  return store->setBinary("FixedPal", record);
+}
+
 }  // namespace fw

@@ -13,5 +13,8 @@ std::unique_ptr<Palette> WebPalette();
 // The user's fixed palette from the preference store's "FixedPal" value, or nullptr when
 // there is no store, no value or a malformed one.
 std::unique_ptr<Palette> StoredFixedPalette();
+// Stores the palette as "FixedPal" (version 0x300, 256 entries, unused ones black); false
+// when there is no store or it refused the value.
+bool StoreFixedPalette(const Palette& palette);
 
 }  // namespace fw

@@ -56,7 +56,8 @@ int Convert(AnimHeader* target, AnimHeader* first, uint32_t word, Progress* prog
 
   if (word == 0) {
     word = Prefs().read(pref::kPaletteMerge);
-    if ((word & merge_word::kAsk) && Asker() && !Asker()(word)) return kConvertCancelled;
+    const bool singleImport = !target && job.sources.size() == 1;
+    if ((word & merge_word::kAsk) && Asker() && !Asker()(word, singleImport)) return kConvertCancelled;
   }
   uint32_t mode = MergeMode(word);
   job.dither = word & merge_word::kDither;

@@ -39,8 +39,10 @@ int AdaptiveColours(uint32_t word);
 int TrueColourColours(uint32_t word);
 
 // Asked before a merge when the stored word has the ask bit: may change the word; false
-// cancels. Without an asker the stored choice is used as it is.
-using PaletteMergeAsker = std::function<bool(uint32_t& word)>;
+// cancels. `singleImport` is true when one file's frames are converted on their own (no
+// target), where a local palette per frame is no choice. Without an asker the stored choice
+// is used as it is.
+using PaletteMergeAsker = std::function<bool(uint32_t& word, bool singleImport)>;
 void SetPaletteMergeAsker(PaletteMergeAsker asker);
 
 enum ConvertResult : int { kConvertFailed = 0, kConvertDone = 1, kConvertCancelled = 2 };

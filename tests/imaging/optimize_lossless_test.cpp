@@ -195,7 +195,9 @@ const uint32_t kOptionWords[] = {kDefault,
 void CheckOptimizer(const Case& c) {
   SCOPED_TRACE(c.name);
   const AnimHeader& original = *c.doc;
-  if (!HasLocalPalettes(original)) ASSERT_EQ(test::CompositorDisagreement(original), "");
+  if (!HasLocalPalettes(original)) {
+    ASSERT_EQ(test::CompositorDisagreement(original), "");
+  }
   const test::ComposedTimeline before = test::ComposeTimeline(original);
   for (uint32_t options : kOptionWords) {
     SCOPED_TRACE("options " + std::to_string(options));
@@ -220,7 +222,9 @@ void CheckOptimizer(const Case& c) {
     ASSERT_TRUE(back);
     if (back->frameCount == 1) back->playCount = copy->playCount;  // a still picture stores no loop
     EXPECT_EQ(test::TimelineDifference(after, test::ComposeTimeline(*back)), "");
-    if (!HasLocalPalettes(*copy)) EXPECT_EQ(test::CompositorDisagreement(*copy), "");
+    if (!HasLocalPalettes(*copy)) {
+      EXPECT_EQ(test::CompositorDisagreement(*copy), "");
+    }
     if (options == kDefault) {
       EXPECT_LE(EncodedSize(copy.get(), true, nullptr), EncodedSize(c.doc.get(), true, nullptr));
     }

@@ -297,7 +297,7 @@ TEST_F(ResizeTest, FailureAndCancelLeaveTheDocumentAndHistoryAlone) {
 
   // Cancelling the palette question changes nothing either.
   Prefs().write(pref::kPaletteMerge, Prefs().read(pref::kPaletteMerge) | merge_word::kAsk);
-  SetPaletteMergeAsker([](uint32_t&) { return false; });
+  SetPaletteMergeAsker([](uint32_t&, bool) { return false; });
   EXPECT_EQ(ResizeAnimation(*doc, {16, 16, 20, 20, false}, true, nullptr), 0);
   EXPECT_EQ(test::DocumentDifference(*doc, *before), "");
   EXPECT_EQ(UndoCount(), 0);
