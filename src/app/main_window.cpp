@@ -456,6 +456,9 @@ int MainWindow::openFiles(QStringList paths) {
   else state_.fileName.clear();
   ClearSelection(*document());
   current_ = -1;
+  // A new document starts at 100%.
+  zoom_ = 0;
+  strip_->setZoom(0);
   strip_->setDocument(document());
   setModified(!plain);
   if (plain) rememberRecent(state_.fileName);

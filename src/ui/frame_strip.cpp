@@ -1,5 +1,6 @@
 #include "ui/frame_strip.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
@@ -219,8 +220,15 @@ const QImage& FrameStrip::cellImage(const ImageBlock& frame) {
 void FrameStrip::paintEvent(QPaintEvent* event) {
   QPainter p(viewport());
   if (!document_) {
-    p.setPen(palette().color(QPalette::ButtonText));
-    p.drawText(viewport()->rect(), Qt::AlignCenter, QString::fromUtf8("准备动画"));
+    // The start panel, when the window shows one, says more than this line.
+    const bool panelShown = std::any_of(viewport()->children().begin(), viewport()->children().end(), [](QObject* c) {
+      auto* w = qobject_cast<QWidget*>(c);
+      return w && w->isVisible();
+    });
+    if (!panelShown) {
+      p.setPen(palette().color(QPalette::ButtonText));
+      p.drawText(viewport()->rect(), Qt::AlignCenter, QString::fromUtf8("准备动画"));
+    }
     return;
   }
   cache_.beginPaint();

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Pictures of the editor for reviewers: the start panel, the main window with a sample
+# animation, the preview (playing and in timing mode) and every preferences page, drawn in a
+# virtual X display with the real fonts (the Chinese texts need fonts-noto-cjk).
+# Usage: scripts/screenshots.sh [OUTPUT_DIR]   (default build/screenshots)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=${1:-build/screenshots}
+scripts/setup.sh
+scripts/build.sh build
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+# A fresh settings folder: the pictures show the defaults, and the user's settings stay untouched.
+FRAMEWRIGHT_CONFIG_DIR="$config" xvfb-run -a -s "-screen 0 1280x800x24" \
+  ./build/tools/screenshots "$out" build/samples/bouncing-ball.gif
+echo "Screenshots are in $out"

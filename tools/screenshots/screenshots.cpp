@@ -1,0 +1,85 @@
+// Opens an animation in the editor and saves pictures of the main window, the preview and
+// every page of the preferences sheet, so the interface can be looked at without running it.
+// Usage: screenshots OUTPUT_DIR ANIMATION
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/main_window.h"
+#include "app/preferences/preferences_sheet.h"
+#include "app/settings_store.h"
+#include "core/preferences.h"
+#include "core/workers.h"
+#include "ui/preview_dialog.h"
+
+namespace {
+
+// Lets the window settle (layouts, the size worker's status text, the preview's first frame).
+void Settle(int milliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool Save(QWidget& widget, const QDir& dir, const QString& name) {
+  const QString path = dir.filePath(name);
+  const bool ok = widget.grab().save(path);
+  std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: screenshots OUTPUT_DIR ANIMATION\n");
+    return 2;
+  }
+  QApplication app(argc, argv);
+  fw::SettingsStore store;
+  fw::Prefs().load(&store);
+  // The preview is opened below on purpose, after the main window's picture.
+  fw::Prefs().setBits(fw::pref::kOptionFlags, 1u << 21, true);
+  const QDir out(QString::fromLocal8Bit(argv[1]));
+  QDir().mkpath(out.absolutePath());
+  bool ok = true;
+  {
+    fw::MainWindow window;
+    window.resize(1000, 640);
+    window.show();
+    Settle(300);
+    ok &= Save(window, out, QStringLiteral("start.png"));
+    if (window.openFiles({QString::fromLocal8Bit(argv[2])}) == 0) {
+      std::fprintf(stderr, "could not open %s\n", argv[2]);
+      return 1;
+    }
+    Settle(600);
+    ok &= Save(window, out, QStringLiteral("main-window.png"));
+
+    window.dispatch(40010);
+    Settle(700);
+    if (QDialog* preview = window.preview()) ok &= Save(*preview, out, QStringLiteral("preview.png"));
+    else ok = false;
+    window.dispatch(40010);
+
+    window.dispatch(40289);
+    Settle(500);
+    if (QDialog* timing = window.preview()) ok &= Save(*timing, out, QStringLiteral("preview-timing.png"));
+    window.dispatch(40010);
+
+    fw::PreferencesSheet sheet(&window);
+    sheet.show();
+    for (int i = 0; i < sheet.tabs()->count(); ++i) {
+      sheet.tabs()->setCurrentIndex(i);
+      Settle(150);
+      ok &= Save(sheet, out, QStringLiteral("preferences-%1.png").arg(i + 1));
+    }
+    sheet.reject();
+    fw::CancelAndWait(fw::worker::kDocument);
+  }
+  fw::Prefs().load(nullptr);
+  return ok ? 0 : 1;
+}
