@@ -462,6 +462,7 @@ int MainWindow::openFiles(QStringList paths) {
   strip_->setDocument(document());
   setModified(!plain);
   if (plain) rememberRecent(state_.fileName);
+  if (read == 1 && paths.size() == 1) splitFilmstripByName(Path(paths.front()));
   updateTitle();
   setCurrentFrame(-1);
   RefreshSize(document(), true, sizeDisplay_.get());
@@ -490,16 +491,52 @@ int MainWindow::insertFiles(QStringList paths) {
   return read;
 }
 
+// A one-picture file named "name (MxN).ext" holds M x N frames.
+void MainWindow::splitFilmstripByName(const std::string& path) {
+  AnimHeader* doc = document();
+  int columns = 0, rows = 0;
+  if (!doc || doc->frameCount != 1 || !ParseFilmstripName(path, columns, rows)) return;
+  if (FilmstripImportProblem(*doc, columns, rows) != 0) return;
+  StripLayout layout;
+  layout.totalWidth = doc->screenWidth;
+  layout.totalHeight = doc->screenHeight;
+  layout.columns = columns;
+  layout.rows = rows;
+  if (!SplitStrip(*doc, layout)) return;
+  doc->encodedSize = -1;
+  state_.fileName.clear();
+  strip_->setDocument(doc);
+  setModified(true);
+  propertyBar_->refresh(doc, current_, false);
+}
+
+// The open dialogs start where the last one ended, or among the samples.
+static QString OpenDialogFolder() {
+  if (PreferenceStore* store = Prefs().store()) {
+    if (auto dir = store->text("InitDir"); dir && !dir->empty()) return QString::fromStdString(*dir);
+  }
+  const QString samples = QCoreApplication::applicationDirPath() + "/samples";
+  return QFileInfo(samples).isDir() ? samples : QString();
+}
+
+static void RememberOpenFolder(const QStringList& paths) {
+  if (PreferenceStore* store = Prefs().store(); store && !paths.isEmpty())
+    store->setText("InitDir", QFileInfo(paths.front()).absolutePath().toStdString());
+}
+
 void MainWindow::openWithDialog(const QString& filter) {
-  const QStringList paths = QFileDialog::getOpenFileNames(this, Text(40230), QString(), filter);
+  const QStringList paths = QFileDialog::getOpenFileNames(this, Text(40230), OpenDialogFolder(), filter);
   if (paths.isEmpty()) return;
+  RememberOpenFolder(paths);
   openFiles(paths);
 }
 
 void MainWindow::insertWithDialog() {
   const QStringList paths =
-      QFileDialog::getOpenFileNames(this, Text(40229), QString(), QString::fromLatin1(kOpenFilters));
-  if (!paths.isEmpty()) insertFiles(paths);
+      QFileDialog::getOpenFileNames(this, Text(40229), OpenDialogFolder(), QString::fromLatin1(kOpenFilters));
+  if (paths.isEmpty()) return;
+  RememberOpenFolder(paths);
+  insertFiles(paths);
 }
 
 bool MainWindow::closeDocument() {
@@ -962,6 +999,10 @@ void MainWindow::openHelpPage(const char* page) {
                          QStringLiteral(FW_DOCS_DIR "/") + page};
   for (const QString& c : candidates) {
     if (QFileInfo::exists(c)) {
+      // The tutorial works on the sample animations: the next Open starts among them.
+      const QString samples = QCoreApplication::applicationDirPath() + "/samples";
+      if (std::string(page) == "tutorial.html" && QFileInfo(samples).isDir())
+        if (PreferenceStore* store = Prefs().store()) store->setText("InitDir", Path(samples));
       QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(c).absoluteFilePath()));
       return;
     }

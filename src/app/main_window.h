@@ -101,6 +101,7 @@ class MainWindow : public QMainWindow {
   void togglePreview(bool selectionOnly);
   void openHelpPage(const char* page);
   void editComments();
+  void splitFilmstripByName(const std::string& path);
   void restart();
   void revert();
   void rememberRecent(const std::string& path);
