@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
@@ -150,6 +151,7 @@ class PreviewTest : public QObject {
   void timingFieldsEditAroundTheFrameOnShow();
   void allFrameOperationsShareOneUndoStep();
   void viewFailureAndFullScreen();
+  void shellChangesAndPartnerViews();
   void mainWindowOpensTimingModeAndKeepsItThroughReset();
 
  private:
@@ -461,6 +463,60 @@ void PreviewTest::viewFailureAndFullScreen() {
   QVERIFY(!p->fullScreen());
   const QRect area = p->screen()->availableGeometry().adjusted(10, 10, -10, -10);
   QVERIFY(area.contains(QRect(p->pos(), p->size())));
+}
+
+void PreviewTest::shellChangesAndPartnerViews() {
+  AnimPtr doc = Frames({10, 20, 30, 40});
+  doc->hideFirstFrame = 1;
+  Preview p = Open(*doc, {.timing = true, .startFrame = 3});
+  p->begin();
+  QCOMPARE(p->position(), 3);
+  // A delay changed elsewhere lands on the position showing that frame.
+  p->setFrameDelay(3, 77);
+  QCOMPARE(p->delayAt(3), 77.0);
+  QCOMPARE(p.child<QLineEdit>(1071)->text(), QStringLiteral("77"));
+  QCOMPARE(p->delayAt(1), 20.0);
+
+  // Frames removed: the positions, the slider and the delays follow; the position is capped.
+  RemoveBlock(ImageAt(doc.get(), 2));
+  --doc->frameCount;
+  p->frameListChanged();
+  QCOMPARE(p->positionCount(), 2);
+  QCOMPARE(p.child<QSlider>(1100)->maximum(), 2);
+  QCOMPARE(p->position(), 2);
+  QCOMPARE(p.shownFrame(), QStringLiteral("3"));
+  QCOMPARE(p->delayAt(2), 40.0);
+  QCOMPARE(p->view()->picture().pixel(0, 0), PaletteColour(*doc, 4));
+  // While playing, playback starts over from the first position.
+  p->play();
+  p.clock->fireNext();
+  p->frameListChanged();
+  QVERIFY(p->playing());
+  QCOMPARE(p->position(), 1);
+  // A larger screen: the picture is made again at the new size.
+  doc->screenWidth = 9;
+  p->screenSizeChanged();
+  QCOMPARE(p->view()->picture().size(), QSize(9, 4));
+  QCOMPARE(p->position(), 1);
+
+  // Partnered views scroll together, both ways.
+  ShowAnimView left, right;
+  left.resize(14, 14);  // smaller than the zoomed 36 x 16 picture both ways
+  right.resize(14, 14);
+  left.show();
+  right.show();
+  QVERIFY(left.setDocument(doc.get(), false));
+  QVERIFY(right.setDocument(doc.get(), false));
+  left.setZoom(3);
+  right.setZoom(3);
+  left.setPartner(&right);
+  QCOMPARE(right.partner(), &left);
+  left.horizontalScrollBar()->setValue(7);
+  QCOMPARE(right.horizontalScrollBar()->value(), 7);
+  right.verticalScrollBar()->setValue(2);
+  QCOMPARE(left.verticalScrollBar()->value(), 2);
+  right.setPartner(nullptr);
+  QVERIFY(!left.partner());
 }
 
 void PreviewTest::mainWindowOpensTimingModeAndKeepsItThroughReset() {
