@@ -964,6 +964,7 @@ void MainWindow::togglePreview(bool selectionOnly, bool timing) {
     propertyBar_->refresh(document(), current_, false);
     strip_->viewport()->update();
     updateStatus();
+    updateCommandStates();
   });
   connect(preview_, &PreviewDialog::timingPanelToggled, propertyBar_, &PropertyBar::setTimingPanelShown);
   connect(preview_, &PreviewDialog::undoRequested, this, [this] { dispatch(cmd::kUndo); });

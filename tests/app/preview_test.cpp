@@ -545,6 +545,7 @@ void PreviewTest::mainWindowOpensTimingModeAndKeepsItThroughReset() {
   QVERIFY(w.isModified());
   QCOMPARE(barDelay->text(), QStringLiteral("44"));
   QVERIFY(!barDelay->isEnabled());  // the refresh keeps it greyed
+  QVERIFY(w.action(40001)->isEnabled());
 
   // Reset goes through the window's undo; the preview stays open with the old delays.
   preview->findChild<QToolButton*>(QStringLiteral("c1241"))->click();
@@ -563,6 +564,17 @@ void PreviewTest::mainWindowOpensTimingModeAndKeepsItThroughReset() {
   QVERIFY(w.preview()->playing());
   w.dispatch(40011);
   QVERIFY(!w.preview());
+
+  // Opening an animation in the shown window plays it, unless the preferences say not to.
+  w.show();
+  messages_->sink.scriptedAnswers = {Answer::No};  // keep the retimed file as it is
+  Prefs().setBits(pref::kOptionFlags, 1u << 21, true);
+  QCOMPARE(w.openFiles({path}), 1);
+  QVERIFY(!w.preview());
+  Prefs().setBits(pref::kOptionFlags, 1u << 21, false);
+  QCOMPARE(w.openFiles({path}), 1);
+  QVERIFY(w.preview());
+  QVERIFY(w.preview()->playing());
 }
 
 QTEST_MAIN(PreviewTest)
