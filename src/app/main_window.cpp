@@ -813,8 +813,13 @@ void MainWindow::paste() {
 void MainWindow::undoRedo(bool redo) {
   AnimHeader* doc = document();
   if (!doc) return;
-  stopWorkersAndPreview();
-  applyUndoHints(ApplyUndo(*doc, redo));
+  // A timing step changes only delays: an open preview reloads them instead of closing.
+  const bool timing = (redo ? NextRedoKind() : CurrentUndoKind()) == undo_kind::kEditTiming;
+  if (timing) CancelAndWait(worker::kDocument);
+  else stopWorkersAndPreview();
+  const uint32_t hints = ApplyUndo(*doc, redo);
+  applyUndoHints(hints);
+  if (preview_ && (hints & undo_hint::kDelays)) preview_->reloadDelays();
 }
 
 void MainWindow::moveSelectionTo(int insertion) {
@@ -976,20 +981,34 @@ void MainWindow::setLoopCount(int value) {
 
 // --- preview, help ---
 
-void MainWindow::togglePreview(bool selectionOnly) {
+void MainWindow::togglePreview(bool selectionOnly, bool timing) {
   if (preview_) {
     preview_->close();
     return;
   }
   AnimHeader* doc = document();
   if (!doc || doc->frameCount < 1) return;
-  preview_ = new PreviewDialog(*doc, selectionOnly, this);
+  PreviewDialog::Options options;
+  options.selectionOnly = selectionOnly;
+  options.timing = timing;
+  options.startFrame = timing ? current_ : -1;
+  preview_ = new PreviewDialog(*doc, options, this);
   connect(preview_, &PreviewDialog::closing, this, [this] {
     preview_ = nullptr;
     updateCommandStates();
   });
-  preview_->show();
-  preview_->play();
+  // Delays never change the encoded size (every frame carries its control block), so the
+  // size workers are left alone.
+  connect(preview_, &PreviewDialog::delaysWritten, this, [this] {
+    setModified(true);
+    propertyBar_->refresh(document(), current_, false);
+    strip_->viewport()->update();
+    updateStatus();
+    updateCommandStates();
+  });
+  connect(preview_, &PreviewDialog::timingPanelToggled, propertyBar_, &PropertyBar::setTimingPanelShown);
+  connect(preview_, &PreviewDialog::undoRequested, this, [this] { dispatch(cmd::kUndo); });
+  preview_->begin();
   updateCommandStates();
 }
 
@@ -1074,7 +1093,7 @@ void MainWindow::dispatch(int id) {
     case cmd::kPreviewSelected: togglePreview(true); break;
     case cmd::kEditTiming:
       if (preview_) preview_->close();
-      togglePreview(false);
+      togglePreview(false, true);
       break;
     case cmd::kShowPropertyBar: {
       const bool show = !propertyBar_->isVisible();

@@ -98,7 +98,7 @@ class MainWindow : public QMainWindow {
   void rotate(int id);
   void centreAll();
   void selectAll(bool invert);
-  void togglePreview(bool selectionOnly);
+  void togglePreview(bool selectionOnly, bool timing = false);
   void openHelpPage(const char* page);
   void editComments();
   void splitFilmstripByName(const std::string& path);

@@ -127,7 +127,8 @@ void PropertyBar::refresh(const AnimHeader* doc, int current, bool timingPanelSh
   }
   delay_->setText(delayText);
   delay_->setModified(false);
-  delay_->setEnabled(frame && !timingPanelShown);
+  hasFrame_ = frame != nullptr;
+  delay_->setEnabled(hasFrame_ && !timingPanelShown && !timingPanelShown_);
   chooser_->clear();
   chooser_->addItem(Text(40283), -1);
   if (doc) {
@@ -141,6 +142,11 @@ void PropertyBar::refresh(const AnimHeader* doc, int current, bool timingPanelSh
   loop_->setText(doc ? QString::number(doc->playCount) : QString());
   loop_->setModified(false);
   refreshing_ = false;
+}
+
+void PropertyBar::setTimingPanelShown(bool shown) {
+  timingPanelShown_ = shown;
+  delay_->setEnabled(hasFrame_ && !shown);
 }
 
 }  // namespace fw

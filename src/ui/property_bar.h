@@ -18,6 +18,9 @@ class PropertyBar : public QToolBar {
 
   // Shows the state of `current` (frame index or -1) in `document` (may be null).
   void refresh(const AnimHeader* document, int current, bool timingPanelShown);
+  // While the preview's timing panel edits delays, the bar's own delay field stays greyed,
+  // whatever later refreshes are told.
+  void setTimingPanelShown(bool shown);
 
  signals:
   void delayEdited(int value);
@@ -29,6 +32,8 @@ class PropertyBar : public QToolBar {
 
  private:
   bool refreshing_ = false;
+  bool timingPanelShown_ = false;
+  bool hasFrame_ = false;
   QLineEdit* delay_;
   QToolButton* disposal_[3];
   QToolButton* transparency_;

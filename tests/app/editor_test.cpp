@@ -12,7 +12,6 @@
 #include "formats/save_document.h"
 #include "support/test_support.h"
 #include "ui/frame_strip.h"
-#include "ui/preview_dialog.h"
 #include "ui/property_bar.h"
 #include "ui/strip_geometry.h"
 
@@ -54,7 +53,6 @@ class EditorTest : public QObject {
   void saveChangesPromptCancelKeepsDocument();
   void propertyBarEditsAreUndoable();
   void copyPasteGoesThroughTheClipboardRecord();
-  void previewTimingAndLoopRule();
 
  private:
   std::unique_ptr<test::ScopedMessages> messages_;
@@ -258,36 +256,6 @@ void EditorTest::copyPasteGoesThroughTheClipboardRecord() {
   QVERIFY(other.document());
   QCOMPARE(Delays(other.document()), std::vector<int>{33});
   QVERIFY(other.isModified());
-}
-
-void EditorTest::previewTimingAndLoopRule() {
-  QCOMPARE(PreviewInterval(0, 100), 1);
-  QCOMPARE(PreviewInterval(10, 100), 100);
-  QCOMPARE(PreviewInterval(7, 0), 70);
-  QCOMPARE(PreviewInterval(3, 1000), 3);
-  int loops = 2;
-  QVERIFY(PreviewContinuesAfterLastFrame(loops, false));
-  QVERIFY(!PreviewContinuesAfterLastFrame(loops, false));
-  loops = 1;
-  QVERIFY(PreviewContinuesAfterLastFrame(loops, true));
-  loops = 0;
-  QVERIFY(PreviewContinuesAfterLastFrame(loops, false));
-
-  // Loop count 1 plays each frame once and stops on the last one.
-  AnimPtr doc = test::NewDocument(4, 4, 4);
-  for (int i = 0; i < 3; ++i) test::AddFrame(*doc, 0, 0, 4, 4, [&](int, int) { return i; }).delay = 5;
-  doc->playCount = 1;
-  PreviewDialog preview(*doc, false, nullptr);
-  preview.setAttribute(Qt::WA_DeleteOnClose, false);
-  preview.play();
-  QCOMPARE(preview.position(), 1);
-  QCOMPARE(preview.currentInterval(), 50);
-  preview.tick();
-  preview.tick();
-  QCOMPARE(preview.position(), 3);
-  preview.tick();
-  QVERIFY(!preview.playing());
-  QCOMPARE(preview.position(), 3);
 }
 
 QTEST_MAIN(EditorTest)
