@@ -893,10 +893,15 @@ void MainWindow::setDelayOfSelection(int value) {
     Messages().ask(40155, MessageText(40155), MessageText(40156), Buttons::Ok, Answer::Ok);
     value = 65535;
   }
-  stopWorkersAndPreview();
+  // A delay changes no frame the preview shows, so it stays open and is told the new delays.
+  CancelAndWait(worker::kDocument);
   RecordUndo(undo_kind::kEditTiming, *doc, nullptr, {}, 0);
-  for (ImageBlock* f = FirstImage(doc); f; f = NextImage(f))
-    if (f->selected) f->delay = value;
+  int index = 0;
+  for (ImageBlock* f = FirstImage(doc); f; f = NextImage(f), ++index) {
+    if (!f->selected) continue;
+    f->delay = value;
+    if (preview_) preview_->setFrameDelay(index, value);
+  }
   afterEdit(false, false);
 }
 

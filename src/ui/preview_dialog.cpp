@@ -95,7 +95,7 @@ void PreviewDialog::buildControls() {
   zoomOut_ = addButton(buttons, 40039, QStringLiteral("−"));
   actualSize_ = addButton(buttons, 40069, QStringLiteral("1:1"));
   buttons->addSpacing(8);
-  timingButton_ = addButton(buttons, 40289, QStringLiteral("⏱"));
+  timingButton_ = addButton(buttons, 40289, QString::fromUtf8("定时"));
   timingButton_->setCheckable(true);
   colourButton_ = new QToolButton(this);
   colourButton_->setObjectName(QStringLiteral("MyBkColorButton"));

@@ -19,7 +19,7 @@ QString Id(int id) { return QStringLiteral("c%1").arg(id); }
 PropertyBar::PropertyBar(QWidget* parent) : QToolBar(parent) {
   setObjectName(QStringLiteral("PropertyBar"));
   setMovable(false);
-  addWidget(new QLabel(QStringLiteral(" ⏱ "), this));
+  addWidget(new QLabel(QString::fromUtf8(" 延时 "), this));
   delay_ = new QLineEdit(this);
   delay_->setObjectName(Id(40046));
   delay_->setToolTip(Text(40046));

@@ -575,6 +575,15 @@ void PreviewTest::mainWindowOpensTimingModeAndKeepsItThroughReset() {
   QCOMPARE(w.openFiles({path}), 1);
   QVERIFY(w.preview());
   QVERIFY(w.preview()->playing());
+
+  // A delay typed on the property bar reaches the playing preview, which stays open.
+  PreviewDialog* playing = w.preview();
+  SelectFrames(*w.document(), 2, kSelectPlain);
+  w.setCurrentFrame(2);
+  w.setDelayOfSelection(7);
+  QCOMPARE(w.preview(), playing);
+  QCOMPARE(playing->delayAt(3), 7.0);
+  QCOMPARE(Delays(*w.document()), (std::vector<int>{10, 20, 7}));
 }
 
 QTEST_MAIN(PreviewTest)
