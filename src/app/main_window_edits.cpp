@@ -1,0 +1,322 @@
+// The main window's editing commands and the property bar's edits.
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/commands.h"
+#include "app/gui_services.h"
+#include "app/window_text.h"
+#include "app/preferences/merge_questions.h"
+#include "core/clipboard_record.h"
+#include "core/frame_clip.h"
+#include "core/message_sink.h"
+#include "core/preference_store.h"
+#include "core/preferences.h"
+#include "core/string_table.h"
+#include "core/undo_apply.h"
+#include "core/undo_history.h"
+#include "core/workers.h"
+#include "formats/file_dispatch.h"
+#include "gif/gif_writer.h"
+#include "imaging/transforms.h"
+#include "formats/filmstrip.h"
+#include "formats/save_document.h"
+#include "imaging/palette_reconcile.h"
+#include "imaging/transform_commands.h"
+#include "ui/clipboard_frames.h"
+#include "ui/frame_image.h"
+#include "ui/frame_strip.h"
+#include "ui/preview_dialog.h"
+#include "ui/property_bar.h"
+#include "ui/save_as_dialog.h"
+#include "ui/save_style_panel.h"
+#include "ui/start_panel.h"
+#include "ui/strip_geometry.h"
+
+namespace fw {
+
+using namespace window_text;
+
+// --- editing ---
+
+void MainWindow::deleteSelection() {
+  AnimHeader* doc = document();
+  if (!doc || current_ < 0) {
+    QApplication::beep();
+    return;
+  }
+  const bool several = doc->selectedCount > 1;
+  const int deletedIndex = current_;
+  stopWorkersAndPreview();
+  GifBlock* head = nullptr;
+  GifBlock* tail = nullptr;
+  int index = 0;
+  for (ImageBlock* f = FirstImage(doc); f;) {
+    ImageBlock* next = NextImage(f);
+    if (f->selected) {
+      f->formerIndex = index;
+      GifBlock* b = DetachBlock(f).release();
+      --doc->frameCount;
+      b->next = b->prev = nullptr;
+      if (tail) {
+        tail->next = b;
+        b->prev = tail;
+      } else {
+        head = b;
+      }
+      tail = b;
+    }
+    ++index;
+    f = next;
+  }
+  // Without undo the detached frames go with the chain.
+  BlockChain chain(head);
+  RecordUndo(undo_kind::kDeleteFrames, *doc, nullptr, std::move(chain), 0);
+  doc->encodedSize = -1;
+  ClearSelection(*doc);
+  if (several || doc->frameCount == 0) {
+    current_ = -1;
+  } else {
+    current_ = std::min(deletedIndex, doc->frameCount - 1);
+    SelectFrames(*doc, current_, kSelectPlain);
+  }
+  afterEdit(true, true);
+}
+
+void MainWindow::copySelection(bool cut) {
+  AnimHeader* doc = document();
+  if (!doc || current_ < 0) {
+    QApplication::beep();
+    return;
+  }
+  if (cut) stopWorkersAndPreview();
+  const std::vector<uint8_t> record = PackFrames(*doc);
+  if (record.empty()) return;
+  const ImageBlock* current = ImageAt(doc, current_);
+  QMimeData* data = MakeFramesMimeData(record, current ? FrameToImage(*current, true) : QImage());
+  QApplication::clipboard()->setMimeData(data);
+  if (cut) deleteSelection();
+  updateCommandStates();
+}
+
+void MainWindow::paste() {
+  if (!ClipboardHasFrames(QApplication::clipboard()->mimeData())) {
+    ShowMessage(40244);
+    return;
+  }
+  WaitForWorkers(worker::kUsage);
+  stopWorkersAndPreview();
+  AnimPtr frames = ClipboardFrames(QApplication::clipboard()->mimeData());
+  if (!frames) {
+    ShowMessage(40244);
+    return;
+  }
+  const int count = frames->frameCount;
+  const bool hadDocument = document() != nullptr;
+  const int at = hadDocument && current_ >= 0 ? current_ : (hadDocument ? document()->frameCount : 0);
+  UndoPtr pending = hadDocument ? PrepareUndo(undo_kind::kPaste, *document(), at) : nullptr;
+  state_.currentFrame = hadDocument ? current_ : -1;
+  if (!MergeLoadedAnimations(state_, std::move(frames), 0, DocumentPaletteReconciler())) {
+    DiscardUndo(std::move(pending));
+    return;
+  }
+  if (pending) CommitUndoInsert(std::move(pending), *document());
+  if (!hadDocument) strip_->setDocument(document());
+  SelectFrames(*document(), at, kSelectPlain);
+  SelectFrames(*document(), at + count - 1, kSelectExtend);
+  current_ = at;
+  updateTitle();
+  afterEdit(true, true);
+}
+
+void MainWindow::undoRedo(bool redo) {
+  AnimHeader* doc = document();
+  if (!doc) return;
+  // A timing step changes only delays: an open preview reloads them instead of closing.
+  const bool timing = (redo ? NextRedoKind() : CurrentUndoKind()) == undo_kind::kEditTiming;
+  if (timing) CancelAndWait(worker::kDocument);
+  else stopWorkersAndPreview();
+  const uint32_t hints = ApplyUndo(*doc, redo);
+  applyUndoHints(hints);
+  if (preview_ && (hints & undo_hint::kDelays)) preview_->reloadDelays();
+}
+
+void MainWindow::moveSelectionTo(int insertion) {
+  AnimHeader* doc = document();
+  if (!doc) return;
+  const DragMove plan = PlanDragMove(*doc, current_, insertion);
+  if (!plan.moves) return;
+  stopWorkersAndPreview();
+  // The record's own redo is the move, so the strip and undo can never disagree about it.
+  UndoRecord temporary;
+  temporary.kind = plan.kind;
+  temporary.value = plan.value;
+  temporary.extra.assign(plan.formers.begin(), plan.formers.end());
+  ApplyUndoRecord(*doc, temporary, true);
+  RecordUndo(plan.kind, *doc, nullptr, {}, plan.value, std::vector<int32_t>(plan.formers.begin(), plan.formers.end()));
+  current_ = plan.newCurrent;
+  doc->encodedSize = -1;
+  afterEdit(false, true);
+}
+
+void MainWindow::rotate(int id) {
+  AnimHeader* doc = document();
+  if (!doc) return;
+  stopWorkersAndPreview();
+  if (id >= cmd::kAllRotateCw && id <= cmd::kAllFlipV) {
+    RotateAllCommand(*doc, id);
+  } else {
+    if (current_ < 0) return;
+    int index = 0;
+    for (ImageBlock* f = FirstImage(doc); f; f = NextImage(f), ++index)
+      if (f->selected) RotateFrameCommand(*doc, index, id);
+  }
+  strip_->documentChanged();
+  afterEdit(false, true);
+}
+
+void MainWindow::centreAll() {
+  AnimHeader* doc = document();
+  if (!doc) return;
+  stopWorkersAndPreview();
+  RecordUndo(undo_kind::kAllFrameProperties, *doc, nullptr, {}, 0);
+  for (ImageBlock* f = FirstImage(doc); f; f = NextImage(f)) {
+    f->left = (doc->screenWidth - f->width) / 2;
+    f->top = (doc->screenHeight - f->height) / 2;
+  }
+  doc->encodedSize = -1;
+  afterEdit(false, true);
+}
+
+void MainWindow::selectAll(bool invert) {
+  AnimHeader* doc = document();
+  if (!doc) return;
+  if (invert) {
+    for (int i = 0; i < doc->frameCount; ++i) SelectFrames(*doc, i, kSelectToggle);
+    current_ = CurrentAfterSelect(*doc, -1);
+  } else if (doc->frameCount > 0) {
+    SelectFrames(*doc, 0, kSelectPlain);
+    SelectFrames(*doc, doc->frameCount - 1, kSelectExtend);
+    current_ = 0;
+  }
+  strip_->viewport()->update();
+  setCurrentFrame(current_);
+}
+
+// --- property bar ---
+
+void MainWindow::setDelayOfSelection(int value) {
+  AnimHeader* doc = document();
+  if (!doc || current_ < 0) return;
+  if (value < 0 || value > 65535) {
+    Messages().ask(40155, MessageText(40155), MessageText(40156), Buttons::Ok, Answer::Ok);
+    value = 65535;
+  }
+  // A delay changes no frame the preview shows, so it stays open and is told the new delays.
+  CancelAndWait(worker::kDocument);
+  RecordUndo(undo_kind::kEditTiming, *doc, nullptr, {}, 0);
+  int index = 0;
+  for (ImageBlock* f = FirstImage(doc); f; f = NextImage(f), ++index) {
+    if (!f->selected) continue;
+    f->delay = value;
+    if (preview_) preview_->setFrameDelay(index, value);
+  }
+  afterEdit(false, false);
+}
+
+void MainWindow::setDisposalOfCurrent(int method) {
+  AnimHeader* doc = document();
+  ImageBlock* f = doc && current_ >= 0 ? ImageAt(doc, current_) : nullptr;
+  if (!f || f->disposal() == method) return;
+  stopWorkersAndPreview();
+  RecordUndo(undo_kind::kFrameProperties, *doc, nullptr, {}, 0 | current_ << 16);
+  SetDisposal(*f, method);
+  doc->encodedSize = -1;
+  afterEdit(false, true);
+}
+
+void MainWindow::setTransparencyOfCurrent(bool on) {
+  AnimHeader* doc = document();
+  ImageBlock* f = doc && current_ >= 0 ? ImageAt(doc, current_) : nullptr;
+  if (!f || f->transparent() == on) return;
+  // Ticking keeps the frame's stored transparent index: choosing another colour needs the
+  // transparency chooser, which comes with the palette editors.
+  stopWorkersAndPreview();
+  RecordUndo(undo_kind::kEditTransparency, *doc, nullptr, {}, (on ? 1 : 0) | current_ << 16);
+  SetTransparency(*f, on);
+  doc->encodedSize = -1;
+  strip_->frameChanged(current_);
+  afterEdit(false, true);
+}
+
+void MainWindow::setLocalPaletteOfCurrent(bool on) {
+  AnimHeader* doc = document();
+  ImageBlock* f = doc && current_ >= 0 ? ImageAt(doc, current_) : nullptr;
+  if (!f || static_cast<bool>(f->localPalette) == on) return;
+  stopWorkersAndPreview();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  UndoPtr pending = PrepareUndo(undo_kind::kDeleteLocalPalette, *doc, current_);
+  bool done = false;
+  if (on && doc->globalPalette) {
+    SetLocalPalette(*f, doc->globalPalette->copy());
+    done = true;
+  } else if (!on && doc->globalPalette) {
+    // The frame's pixels must show the same colours through the global palette.
+    std::unique_ptr<Palette> old = SetLocalPalette(*f, nullptr);
+    const Palette& g = *doc->globalPalette;
+    if (f->indexedImage && old) {
+      uint8_t map[256];
+      for (int i = 0; i < 256; ++i) map[i] = static_cast<uint8_t>(i < old->count() ? g.nearest((*old)[i]) : 0);
+      IndexedImage& ix = *f->indexedImage;
+      for (int y = 0; y < ix.height; ++y)
+        for (int x = 0; x < ix.width; ++x) ix.row(y)[x] = map[ix.row(y)[x]];
+      if (f->transparent()) f->transparentIndex = map[f->transparentIndex];
+    }
+    f->activePalette = doc->globalPalette.get();
+    if (f->indexedImage) SetColourTable(*f->indexedImage, f->activePalette);
+    done = true;
+  }
+  if (done && pending) CommitUndoLocalPalette(std::move(pending), *doc);
+  else DiscardUndo(std::move(pending));
+  QApplication::restoreOverrideCursor();
+  doc->encodedSize = -1;
+  strip_->frameChanged(current_);
+  afterEdit(false, true);
+}
+
+void MainWindow::setLoopCount(int value) {
+  AnimHeader* doc = document();
+  if (!doc) return;
+  if (value < 0 || value > 65536) {
+    Messages().ask(40234, MessageText(40234), MessageText(40158), Buttons::Ok, Answer::Ok);
+    value = 0;
+  }
+  if (value == doc->playCount) {
+    propertyBar_->refresh(doc, current_, false);
+    return;
+  }
+  stopWorkersAndPreview();
+  // The loop count lives in the header, which only the whole-document form of this step holds.
+  RecordUndo(undo_kind::kAllFrameProperties, *doc, nullptr, {}, 1);
+  doc->playCount = value;
+  doc->encodedSize = -1;
+  afterEdit(false, true);
+}
+
+}  // namespace fw
