@@ -115,6 +115,8 @@ MainWindow::MainWindow() {
   connect(propertyBar_, &PropertyBar::disposalChosen, this, [this](int m) { setDisposalOfCurrent(m); });
   connect(propertyBar_, &PropertyBar::transparencyToggled, this, [this](bool on) { setTransparencyOfCurrent(on); });
   connect(propertyBar_, &PropertyBar::localPaletteToggled, this, [this](bool on) { setLocalPaletteOfCurrent(on); });
+  connect(propertyBar_, &PropertyBar::trueColourToggled, this, [this](bool on) { setTrueColourOfCurrent(on); });
+  propertyBar_->bindCommands([this](int id) { return action(id); });
   connect(propertyBar_, &PropertyBar::loopEdited, this, [this](int v) { setLoopCount(v); });
   connect(propertyBar_, &PropertyBar::frameChosen, this, [this](int index) {
     if (!document()) return;

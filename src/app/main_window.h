@@ -66,6 +66,7 @@ class MainWindow : public QMainWindow {
   void setDisposalOfCurrent(int method);
   void setTransparencyOfCurrent(bool on);
   void setLocalPaletteOfCurrent(bool on);
+  void setTrueColourOfCurrent(bool on);
   void setLoopCount(int value);
 
  protected:

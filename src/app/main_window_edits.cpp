@@ -25,6 +25,7 @@
 #include "app/preferences/merge_questions.h"
 #include "core/clipboard_record.h"
 #include "core/frame_clip.h"
+#include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "core/preference_store.h"
 #include "core/preferences.h"
@@ -316,6 +317,26 @@ void MainWindow::setLoopCount(int value) {
   RecordUndo(undo_kind::kAllFrameProperties, *doc, nullptr, {}, 1);
   doc->playCount = value;
   doc->encodedSize = -1;
+  afterEdit(false, true);
+}
+
+void MainWindow::setTrueColourOfCurrent(bool on) {
+  AnimHeader* doc = document();
+  ImageBlock* frame = doc && current_ >= 0 ? ImageAt(doc, current_) : nullptr;
+  if (!frame || on == !frame->trueColour.empty()) return;
+  CancelAndWait(worker::kDocument);
+  if (on) {
+    RecordUndo(undo_kind::kAddTrueColour, *doc, nullptr, {}, current_);
+    if (!ExpandToTrueColour(*frame)) {
+      UndoLastAndForget(*doc);
+      propertyBar_->refresh(doc, current_, false);
+      return;
+    }
+  } else {
+    // The record keeps the frame's planes, so undo brings the 24-bit data back.
+    RecordUndo(undo_kind::kRemoveTrueColour, *doc, nullptr, {}, current_);
+    RemoveTrueColour(*frame);
+  }
   afterEdit(false, true);
 }
 

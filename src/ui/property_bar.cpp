@@ -5,20 +5,35 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAction>
 #include <QToolButton>
 
 #include "core/anim_document.h"
+#include "core/preferences.h"
 #include "core/string_table.h"
 
 namespace fw {
 namespace {
 QString Text(int id) { return QString::fromUtf8(MessageText(id)); }
 QString Id(int id) { return QStringLiteral("c%1").arg(id); }
+// Keeping 24-bit colour data is the export preference (word 6 bit 25).
+constexpr uint32_t kKeepTrueColour = 1u << 25;
 }  // namespace
 
 PropertyBar::PropertyBar(QWidget* parent) : QToolBar(parent) {
   setObjectName(QStringLiteral("PropertyBar"));
   setMovable(false);
+  auto commandButton = [this](int id) {
+    auto* b = new QToolButton(this);
+    b->setObjectName(Id(id));
+    b->setToolTip(Text(id));
+    b->setText(Text(id));
+    b->setEnabled(false);
+    commandButtons_ << b;
+    addWidget(b);
+    return b;
+  };
+  commandButton(40009);
   addWidget(new QLabel(QString::fromUtf8(" 延时 "), this));
   delay_ = new QLineEdit(this);
   delay_->setObjectName(Id(40046));
@@ -53,6 +68,13 @@ PropertyBar::PropertyBar(QWidget* parent) : QToolBar(parent) {
   connect(transparency_, &QToolButton::toggled, this, [this](bool on) {
     if (!refreshing_) emit transparencyToggled(on);
   });
+  // Choosing the transparent colour needs the transparency chooser, which this version lacks.
+  chooseTransparent_ = new QToolButton(this);
+  chooseTransparent_->setObjectName(Id(40042));
+  chooseTransparent_->setText(QStringLiteral("…"));
+  chooseTransparent_->setToolTip(Text(40042) + QString::fromUtf8("（此功能在本版本中尚未提供）"));
+  chooseTransparent_->setEnabled(false);
+  addWidget(chooseTransparent_);
   localPalette_ = new QToolButton(this);
   localPalette_->setObjectName(Id(40043));
   localPalette_->setToolTip(Text(40043));
@@ -61,6 +83,16 @@ PropertyBar::PropertyBar(QWidget* parent) : QToolBar(parent) {
   addWidget(localPalette_);
   connect(localPalette_, &QToolButton::toggled, this, [this](bool on) {
     if (!refreshing_) emit localPaletteToggled(on);
+  });
+  commandButton(40044);
+  trueColour_ = new QToolButton(this);
+  trueColour_->setObjectName(Id(40347));
+  trueColour_->setToolTip(Text(40347));
+  trueColour_->setText(QStringLiteral("24"));
+  trueColour_->setCheckable(true);
+  addWidget(trueColour_);
+  connect(trueColour_, &QToolButton::toggled, this, [this](bool on) {
+    if (!refreshing_) emit trueColourToggled(on);
   });
   addSeparator();
   chooser_ = new QComboBox(this);
@@ -74,12 +106,14 @@ PropertyBar::PropertyBar(QWidget* parent) : QToolBar(parent) {
       emit frameChosen(chooser_->itemData(entry).toInt());
   });
   addSeparator();
+  commandButton(40008);
   loop_ = new QLineEdit(this);
   loop_->setObjectName(Id(40049));
   loop_->setToolTip(Text(40049));
   loop_->setFixedWidth(60);
   addWidget(loop_);
   addWidget(new QLabel(QStringLiteral(" ↻"), this));
+  commandButton(40050);
   // Values are taken when the user finishes typing (Enter or leaving the field), so that one
   // edit makes one undo step rather than one per keystroke.
   connect(delay_, &QLineEdit::editingFinished, this, [this] {
@@ -112,6 +146,8 @@ void PropertyBar::refresh(const AnimHeader* doc, int current, bool timingPanelSh
   disposal_[2]->setChecked(single && disposal == 3);
   transparency_->setChecked(single && frame->transparent());
   localPalette_->setChecked(single && frame->localPalette);
+  trueColour_->setEnabled(single && Prefs().bit(pref::kOptionFlags, kKeepTrueColour));
+  trueColour_->setChecked(single && !frame->trueColour.empty());
   // The delay shared by every selected frame, or nothing when they differ.
   QString delayText;
   if (doc) {
@@ -147,6 +183,19 @@ void PropertyBar::refresh(const AnimHeader* doc, int current, bool timingPanelSh
 void PropertyBar::setTimingPanelShown(bool shown) {
   timingPanelShown_ = shown;
   delay_->setEnabled(hasFrame_ && !shown);
+}
+
+void PropertyBar::bindCommands(const std::function<QAction*(int id)>& action) {
+  for (QToolButton* b : commandButtons_) {
+    const int id = b->objectName().mid(1).toInt();
+    if (QAction* a = action(id)) {
+      b->setDefaultAction(a);
+      b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+      // The bar shows the short tip text, not the menu's.
+      b->setText(Text(id));
+      connect(a, &QAction::changed, b, [b, id] { b->setText(Text(id)); });
+    }
+  }
 }
 
 }  // namespace fw

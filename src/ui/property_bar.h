@@ -2,9 +2,11 @@
 // The property bar: the current frame's delay, disposal, transparency and local palette, the
 // frame chooser and the loop count. It shows and reports; the shell makes the edits.
 #include <QToolBar>
+#include <functional>
 
 class QLineEdit;
 class QComboBox;
+class QAction;
 class QToolButton;
 
 namespace fw {
@@ -21,12 +23,16 @@ class PropertyBar : public QToolBar {
   // While the preview's timing panel edits delays, the bar's own delay field stays greyed,
   // whatever later refreshes are told.
   void setTimingPanelShown(bool shown);
+  // The bar's command buttons (properties, palette editors) show the window's actions, so
+  // they grey and trigger exactly as the menu items do.
+  void bindCommands(const std::function<QAction*(int id)>& action);
 
  signals:
   void delayEdited(int value);
   void disposalChosen(int method);
   void transparencyToggled(bool on);
   void localPaletteToggled(bool on);
+  void trueColourToggled(bool on);
   void loopEdited(int value);
   void frameChosen(int index);  // -1 for "[无]"
 
@@ -38,6 +44,9 @@ class PropertyBar : public QToolBar {
   QToolButton* disposal_[3];
   QToolButton* transparency_;
   QToolButton* localPalette_;
+  QToolButton* trueColour_;
+  QToolButton* chooseTransparent_;
+  QList<QToolButton*> commandButtons_;
   QComboBox* chooser_;
   QLineEdit* loop_;
 };

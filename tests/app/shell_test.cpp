@@ -2,6 +2,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QToolButton>
 #include <QTest>
 
 #include "app/main_window.h"
@@ -14,7 +15,9 @@
 #include "formats/save_document.h"
 #include "support/test_support.h"
 #include "ui/comment_editor.h"
+#include "ui/property_bar.h"
 #include "ui/start_panel.h"
+#include "ui/strip_geometry.h"
 
 using namespace fw;
 
@@ -30,6 +33,7 @@ class ShellTest : public QObject {
   void startPanelShowsOnlyWithoutDocument();
   void placementSurvivesARestart();
   void commentsAreEditedAndSaved();
+  void propertyBarTrueColourAndCommandButtons();
 
  private:
   std::unique_ptr<test::ScopedMessages> messages_;
@@ -124,6 +128,46 @@ void ShellTest::commentsAreEditedAndSaved() {
   auto block = CreateExtensionBlock(block_kind::kComment);
   block->data = {3, 'a', 'b', 'c', 2, 'd', 'e', 0};
   QCOMPARE(FullCommentText(*block), std::string("abcde"));
+}
+
+void ShellTest::propertyBarTrueColourAndCommandButtons() {
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(6, 4, 4);
+  for (int i = 0; i < 2; ++i) test::AddFrame(*doc, 0, 0, 6, 4, [&](int x, int) { return (x + i) % 4; });
+  const std::string path = dir.file("two.gif");
+  QVERIFY(SaveDocumentAs(path, *doc));
+  MainWindow w;
+  QCOMPARE(w.openFiles({QString::fromStdString(path)}), 1);
+  SelectFrames(*w.document(), 1, kSelectPlain);
+  w.setCurrentFrame(1);
+  auto* bar = w.propertyBar();
+  auto* trueColour = bar->findChild<QToolButton*>(QStringLiteral("c40347"));
+  // Only offered when 24-bit data is kept for exports.
+  QVERIFY(!trueColour->isEnabled());
+  Prefs().setBits(pref::kOptionFlags, 1u << 25, true);
+  w.setCurrentFrame(1);
+  QVERIFY(trueColour->isEnabled());
+  QVERIFY(!trueColour->isChecked());
+
+  trueColour->click();
+  ImageBlock* frame = ImageAt(w.document(), 1);
+  QVERIFY(!frame->trueColour.empty());
+  QVERIFY(trueColour->isChecked());
+  const std::vector<uint8_t> planes = frame->trueColour;
+  trueColour->click();
+  QVERIFY(ImageAt(w.document(), 1)->trueColour.empty());
+  w.dispatch(40001);  // the 24-bit data comes back
+  QCOMPARE(ImageAt(w.document(), 1)->trueColour, planes);
+  w.dispatch(40001);  // and then goes, as before it was made
+  QVERIFY(ImageAt(w.document(), 1)->trueColour.empty());
+
+  // The command buttons follow the window's actions: greyed while their dialogs are missing,
+  // the global palette editor's availability follows the document.
+  auto* frameProperties = bar->findChild<QToolButton*>(QStringLiteral("c40009"));
+  QVERIFY(frameProperties->defaultAction() == w.action(40009));
+  QCOMPARE(frameProperties->isEnabled(), w.action(40009)->isEnabled());
+  QCOMPARE(frameProperties->text(), QString::fromUtf8("帧属性"));
+  QVERIFY(!bar->findChild<QToolButton*>(QStringLiteral("c40042"))->isEnabled());
 }
 
 QTEST_MAIN(ShellTest)
