@@ -6,10 +6,8 @@
 #include <vector>
 
 #include "core/string_table.h"
-#include "gif/byte_sink.h"
 #include "gif/frame_pixel_budget.h"
 #include "gif/gif_reader.h"
-#include "gif/gif_writer.h"
 #include "gif_bytes.h"
 #include "support/test_support.h"
 
@@ -59,31 +57,20 @@ Bytes DensestData(uint64_t pixels) {
   return test::PackCodes(codes);
 }
 
+// Data as dense as LZW gets, over 85% of the most pixels per byte there can be, still fills its
+// frame without touching the budget: complete files open however many pixels they hold.
 TEST(GifPixelBudget, FilledFramesNeverCountAgainstIt) {
   test::ScopedMessages messages;
   ScopedBlankLimit none(0);
-  {
-    // Data as dense as LZW gets, over 85% of the most pixels per byte there can be.
-    const int width = 8192, height = 6144;
-    const Bytes data = DensestData(uint64_t{width} * height);
-    EXPECT_GT(double(width) * height / double(data.size()), 0.85 * MostPixelsFromData(1));
-    Bytes gif = test::GifHeader(width, height, 2);
-    test::Put(gif, test::Image(0, 0, width, height, 0x00, 2, data));
-    test::Put(gif, {0x3B});
-    ReadResult r = Read(gif);
-    ASSERT_EQ(r.status, kReadComplete);
-    EXPECT_EQ(FirstImage(r.document.get())->indexedImage->row(height - 1)[width - 1], 1);
-  }
-  {
-    // Screen-sized frames of one colour, as our writer compresses them.
-    AnimPtr doc = test::NewDocument(1920, 1080, 4);
-    for (int i = 0; i < 3; ++i) test::AddFrame(*doc, 0, 0, 1920, 1080, [i](int, int) { return i; });
-    MemorySink sink;
-    ASSERT_EQ(WriteGifStream(sink, *doc, nullptr), 1);
-    ReadResult r = Read(sink.bytes);
-    ASSERT_EQ(r.status, kReadComplete);
-    EXPECT_EQ(r.document->frameCount, 3);
-  }
+  const int width = 8192, height = 6144;
+  const Bytes data = DensestData(uint64_t{width} * height);
+  EXPECT_GT(double(width) * height / double(data.size()), 0.85 * MostPixelsFromData(1));
+  Bytes gif = test::GifHeader(width, height, 2);
+  test::Put(gif, test::Image(0, 0, width, height, 0x00, 2, data));
+  test::Put(gif, {0x3B});
+  ReadResult r = Read(gif);
+  ASSERT_EQ(r.status, kReadComplete);
+  EXPECT_EQ(FirstImage(r.document.get())->indexedImage->row(height - 1)[width - 1], 1);
   EXPECT_TRUE(messages.ids().empty());
 }
 
