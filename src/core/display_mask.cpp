@@ -1,5 +1,6 @@
 #include "core/display_mask.h"
 
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -7,6 +8,9 @@
 
 namespace fw {
 namespace {
+
+// A word of indexes is read with its first pixel in the lowest byte.
+static_assert(std::endian::native == std::endian::little, "the display mask assumes a little-endian machine");
 
 uint32_t PaletteEntry(const ImageBlock& frame, int index) {
   const Palette* palette = frame.activePalette;
@@ -17,6 +21,38 @@ uint32_t PaletteEntry(const ImageBlock& frame, int index) {
 void SetTableEntry(ImageBlock& frame, bool dropping) {
   if (!frame.indexedImage || !frame.activePalette) return;
   frame.indexedImage->colourTable[frame.transparentIndex] = TransparentDisplayEntry(frame, dropping);
+}
+
+// One mask byte from eight indexes: bit 7 for the first pixel, set where it equals the key.
+// Opening a transparent animation builds a mask for every frame, so this runs over every
+// pixel read and compares a word of indexes at a time.
+inline uint8_t KeyBits(uint64_t indexes, uint64_t keys) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu, kHigh = 0x8080808080808080u;
+  const uint64_t diff = indexes ^ keys;  // a zero byte where the pixel is the key
+  // The high bit of each byte says "not zero"; the sum cannot carry into the next byte.
+  const uint64_t keyed = ~((((diff & kLow7) + kLow7) | diff)) & kHigh;
+  // Byte i's flag (bit 8i + 7) moves to bit 63 - i: every product term lands on its own bit,
+  // so nothing carries and the top byte holds the flags in pixel order, first pixel highest.
+  return static_cast<uint8_t>(((keyed >> 7) * 0x8040201008040201u) >> 56);
+}
+
+void MarkKeyPixels(const uint8_t* src, int width, uint8_t key, uint8_t* dst) {
+  const uint64_t keys = key * uint64_t{0x0101010101010101u};
+  const size_t n = static_cast<size_t>(width);
+  size_t x = 0;
+  for (; x + 8 <= n; x += 8) {
+    uint64_t indexes;
+    std::memcpy(&indexes, src + x, 8);
+    dst[x / 8] = KeyBits(indexes, keys);
+  }
+  if (x < n) {
+    // The row may end anywhere in the plane, so the last pixels are copied out rather than
+    // loaded as a word; the bits past the width stay clear.
+    const size_t rest = n - x;
+    uint64_t indexes = 0;
+    std::memcpy(&indexes, src + x, rest);
+    dst[x / 8] = static_cast<uint8_t>(KeyBits(indexes, keys) & (0xFF00u >> rest));
+  }
 }
 
 }  // namespace
@@ -63,13 +99,9 @@ void BuildDisplayMask(ImageBlock& frame) {
   } catch (const std::bad_alloc&) {
     return;  // drawn without transparency until the next rebuild
   }
-  const uint8_t key = frame.transparentIndex;
-  for (int y = 0; y < image.height; ++y) {
-    const uint8_t* src = image.row(y);
-    uint8_t* dst = frame.maskBitmap.data() + static_cast<size_t>(y) * stride;
-    for (int x = 0; x < image.width; ++x)
-      if (src[x] == key) dst[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-  }
+  for (int y = 0; y < image.height; ++y)
+    MarkKeyPixels(image.row(y), image.width, frame.transparentIndex,
+                  frame.maskBitmap.data() + static_cast<size_t>(y) * stride);
   // The true-colour plane is left alone: drawing goes through the mask, so blacking out its
   // transparent pixels (which a bitwise-OR blit would need) would only lose their colours.
   SetTableEntry(frame, false);

@@ -1,5 +1,6 @@
 #include "gif/gif_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -49,6 +50,13 @@ void GatherSubBlocks(ByteSource& source, ImageData& out) {
 }
 
 thread_local ImageData t_imageData;
+
+// A width or height of 0 is stored as 1.
+uint64_t StoredPixels(const ImageBlock& image) {
+  const uint64_t width = static_cast<uint64_t>(std::max(image.width, 1));
+  const uint64_t height = static_cast<uint64_t>(std::max(image.height, 1));
+  return width * height;
+}
 
 LzwDecoder& ThreadDecoder() {
   thread_local std::unique_ptr<LzwDecoder> decoder(new LzwDecoder);
@@ -112,7 +120,7 @@ ExtensionResult ReadExtension(ByteSource& source, uint8_t label, AnimHeader& doc
   return result;
 }
 
-int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document) {
+int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, FramePixelBudget& budget) {
   uint8_t d[9];
   if (!source.readExact(d, 9)) {
     ShowMessage(msg::kGifDamaged);
@@ -137,19 +145,22 @@ int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document) {
     image.activePalette = document.globalPalette.get();
   }
 
-  auto pixels = AllocIndexedImage(image.width, image.height, image.activePalette);
+  // The data comes before the plane: how much of the frame it can fill decides whether the
+  // plane is worth allocating.
+  const int minCodeSize = source.readByte();
+  ImageData& data = t_imageData;
+  GatherSubBlocks(source, data);
+  auto pixels = budget.admit(StoredPixels(image), data.size)
+                    ? AllocIndexedImage(image.width, image.height, image.activePalette)
+                    : nullptr;
   if (!pixels) {
     ShowMessage(msg::kNoMemoryFrameImage);
     return 0;
   }
-  const int minCodeSize = source.readByte();
   if (minCodeSize < 0 || minCodeSize > 8) {
     ShowMessage(msg::kGifDamaged);
     return 0;
   }
-
-  ImageData& data = t_imageData;
-  GatherSubBlocks(source, data);
   if (data.bytes.size() < data.size + 8) data.bytes.resize(data.size + 8);
   std::memset(data.bytes.data() + data.size, 0, 8);
 
@@ -167,6 +178,7 @@ int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress) 
   StartProgress(progress, source.size());
   GifBlock* tail = document.blockList;
   ImagePtr pending;
+  FramePixelBudget budget;
   int status = 0;
 
   auto append = [&](GifBlock* block) {
@@ -215,7 +227,7 @@ int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress) 
     }
     if (byte == ',') {
       ImagePtr image = pending ? std::move(pending) : CreateImageBlock(nullptr);
-      if (!image || !ReadGifImage(source, *image, document)) {
+      if (!image || !ReadGifImage(source, *image, document, budget)) {
         if (document.frameCount > 0) {
           ShowMessage(msg::kPartlyRead);
           return kReadPartial;

@@ -1,11 +1,13 @@
 #pragma once
 // Reading GIF87a/GIF89a streams into animation documents. Damaged files keep every frame
-// decoded before the damage and are reported as partly read.
+// decoded before the damage and are reported as partly read; so are files whose frames claim
+// far more pixels than their data can fill (see frame_pixel_budget.h).
 #include <string>
 
 #include "core/anim_document.h"
 #include "core/load_result.h"
 #include "gif/byte_source.h"
+#include "gif/frame_pixel_budget.h"
 
 namespace fw {
 
@@ -20,8 +22,9 @@ bool IsGifSignature(const uint8_t* sixBytes);
 ReadResult ReadGifFile(ByteSource& source, Progress* progress);
 // Reads the blocks after the screen descriptor and global table into `document`.
 int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress);
-// Reads one image (descriptor, local table, data) into `image`. 1 on success, 0 on failure.
-int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document);
+// Reads one image (descriptor, local table, data) into `image`. 1 on success, 0 on failure,
+// also when the frame's blank pixels would overrun the read's budget.
+int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, FramePixelBudget& budget);
 
 struct ExtensionResult {
   bool ok = false;
