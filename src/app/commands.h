@@ -21,7 +21,7 @@ inline constexpr int kUndo = 40001, kCut = 40002, kPaste = 40004, kOptimize = 40
                      kAllFlipV = 40108, kReverse = 40115, kRedo = 40120, kTutorial = 40127,
                      kShowPropertyBar = 40128, kSelectAll = 40131, kInvertSelection = 40132, kRecentFirst = 40150,
                      kRecentLast = 40156, kSaveAsGif = 40161, kEditTiming = 40289, kPreviewSelected = 40340,
-                     kBounce = 40341, kFrameTips = 40344, kCentreAll = 325, kGlobalPalette = 40050;
+                     kBounce = 40341, kFrameTips = 40344, kCentreAll = 325, kLoadTiming = 324, kSaveTiming = 326, kGlobalPalette = 40050;
 inline constexpr int kPreferences = 40035;
 
 // When a command is greyed (evaluated as the menus open).

@@ -106,7 +106,7 @@ MainWindow::MainWindow() {
   connect(strip_, &FrameStrip::filesDropped, this, [this](int index, QStringList paths) {
     if (document()) {
       setCurrentFrame(index);
-      insertFiles(paths);
+      dropIntoDocument(paths);
     } else {
       openFiles(paths);
     }
@@ -533,6 +533,8 @@ void MainWindow::dispatch(int id) {
       QMessageBox::about(this, QStringLiteral("Framewright"), Format(40310, "2.0"));
       break;
     case cmd::kComments: editComments(); break;
+    case cmd::kLoadTiming: loadTimingWithDialog(); break;
+    case cmd::kSaveTiming: saveTimingWithDialog(); break;
     default: break;
   }
   strip_->setZoom(zoom_);

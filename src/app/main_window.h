@@ -44,6 +44,11 @@ class MainWindow : public QMainWindow {
   bool saveDocumentAs(const QString& path);
   // The write step of Save As with the dialog's type and options.
   bool saveDocumentAs(const QString& path, int type, uint32_t options);
+  // Files dropped on the strip of an open document: timing files (".txt") retime it, the
+  // others are inserted at the current frame.
+  void dropIntoDocument(const QStringList& paths);
+  // Applies a timing file as one undo step; false when it could not be read.
+  bool loadTiming(const QString& path);
   // Asks to save a modified document; false when the user cancelled.
   bool closeDocument();
 
@@ -102,6 +107,8 @@ class MainWindow : public QMainWindow {
   void togglePreview(bool selectionOnly, bool timing = false);
   void openHelpPage(const char* page);
   void editComments();
+  void loadTimingWithDialog();
+  void saveTimingWithDialog();
   void splitFilmstripByName(const std::string& path);
   void restart();
   void revert();

@@ -34,6 +34,7 @@ class ShellTest : public QObject {
   void placementSurvivesARestart();
   void commentsAreEditedAndSaved();
   void propertyBarTrueColourAndCommandButtons();
+  void timingFilesRetimeAndDropWithPictures();
 
  private:
   std::unique_ptr<test::ScopedMessages> messages_;
@@ -168,6 +169,35 @@ void ShellTest::propertyBarTrueColourAndCommandButtons() {
   QCOMPARE(frameProperties->isEnabled(), w.action(40009)->isEnabled());
   QCOMPARE(frameProperties->text(), QString::fromUtf8("帧属性"));
   QVERIFY(!bar->findChild<QToolButton*>(QStringLiteral("c40042"))->isEnabled());
+}
+
+void ShellTest::timingFilesRetimeAndDropWithPictures() {
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(4, 4, 4);
+  for (int d : {10, 20, 30}) test::AddFrame(*doc, 0, 0, 4, 4, [](int, int) { return 1; }).delay = d;
+  const std::string gif = dir.file("three.gif");
+  QVERIFY(SaveDocumentAs(gif, *doc));
+  const std::string timing = dir.file("t.txt");
+  test::WriteBytes(timing, {'5', ',', '7'});
+  auto delays = [](const AnimHeader* d) {
+    std::vector<int> out;
+    for (const ImageBlock* f = FirstImage(d); f; f = NextImage(f)) out.push_back(f->delay);
+    return out;
+  };
+  MainWindow w;
+  QCOMPARE(w.openFiles({QString::fromStdString(gif)}), 1);
+  QVERIFY(w.action(324)->isEnabled() || (w.updateCommandStates(), w.action(324)->isEnabled()));
+  QVERIFY(w.loadTiming(QString::fromStdString(timing)));
+  QCOMPARE(delays(w.document()), (std::vector<int>{5, 7, 30}));
+  QVERIFY(w.isModified());
+  w.dispatch(40001);
+  QCOMPARE(delays(w.document()), (std::vector<int>{10, 20, 30}));
+  QVERIFY(!w.loadTiming(QString::fromStdString(dir.file("missing.txt"))));
+
+  // One drop with a picture and a timing file: the file retimes, the picture is inserted.
+  w.setCurrentFrame(-1);
+  w.dropIntoDocument({QString::fromStdString(timing), QString::fromStdString(gif)});
+  QCOMPARE(delays(w.document()), (std::vector<int>{5, 7, 30, 10, 20, 30}));
 }
 
 QTEST_MAIN(ShellTest)
