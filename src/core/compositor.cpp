@@ -4,23 +4,11 @@
 #include <cstring>
 #include <new>
 
+#include "core/canvas_span.h"
 #include "core/frame_planes.h"
 
 namespace fw {
 namespace {
-
-// Offsets and sizes are int32 and may sit anywhere; clip in 64 bits so nothing wraps.
-struct Span {
-  int begin = 0, end = 0;  // canvas coordinates, end exclusive
-  bool empty() const { return begin >= end; }
-};
-
-Span Clip(int32_t offset, int64_t size, int canvasSize) {
-  const int64_t begin = std::max<int64_t>(0, offset);
-  const int64_t end = std::min<int64_t>(canvasSize, int64_t{offset} + std::max<int64_t>(0, size));
-  if (begin >= end) return {};
-  return {static_cast<int>(begin), static_cast<int>(end)};
-}
 
 // Frame pixels over canvas pixels, skipping the transparent index; eight at a time, since
 // this is the inner loop of every transparent frame.
@@ -134,8 +122,8 @@ bool Compositor::draw(const ImageBlock& f, int index) {
 
   if (ValidPixels(f)) {
     const IndexedImage& src = *f.indexedImage;
-    const Span xs = Clip(f.left, std::min(f.width, src.width), canvasWidth_);
-    const Span ys = Clip(f.top, std::min(f.height, src.height), canvasHeight_);
+    const Span xs = ClipToCanvas(f.left, std::min(f.width, src.width), canvasWidth_);
+    const Span ys = ClipToCanvas(f.top, std::min(f.height, src.height), canvasHeight_);
     if (!xs.empty() && !ys.empty()) {
       IndexedImage& dst = *canvas_->indexedImage;
       const size_t n = static_cast<size_t>(xs.end - xs.begin);
@@ -215,8 +203,8 @@ bool Compositor::dispose(const ImageBlock& next) {
       return true;
     case kDisposalBackground: {
       const uint8_t fill = next.transparent() ? next.transparentIndex : document_.backgroundIndex;
-      const Span xs = Clip(f.left, f.width, canvasWidth_);
-      const Span ys = Clip(f.top, f.height, canvasHeight_);
+      const Span xs = ClipToCanvas(f.left, f.width, canvasWidth_);
+      const Span ys = ClipToCanvas(f.top, f.height, canvasHeight_);
       if (xs.empty() || ys.empty()) return true;
       IndexedImage& image = *canvas_->indexedImage;
       const size_t n = static_cast<size_t>(xs.end - xs.begin);

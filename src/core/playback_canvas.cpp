@@ -3,23 +3,11 @@
 #include <algorithm>
 #include <new>
 
+#include "core/canvas_span.h"
 #include "core/frame_planes.h"
 
 namespace fw {
 namespace {
-
-struct Span {
-  int begin = 0, end = 0;  // canvas coordinates, end exclusive
-  bool empty() const { return begin >= end; }
-};
-
-// Offsets and sizes come from files; clipping in 64 bits keeps them from wrapping.
-Span Clip(int32_t offset, int64_t size, int canvasSize) {
-  const int64_t begin = std::max<int64_t>(0, offset);
-  const int64_t end = std::min<int64_t>(canvasSize, int64_t{offset} + std::max<int64_t>(0, size));
-  if (begin >= end) return {};
-  return {static_cast<int>(begin), static_cast<int>(end)};
-}
 
 bool AnyRestoresPrevious(const AnimHeader& document) {
   for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
@@ -124,8 +112,8 @@ void PlaybackCanvas::step(const ImageBlock& frame, bool drawIt) {
 }
 
 void PlaybackCanvas::fillRect(const ImageBlock& frame) {
-  const Span xs = Clip(frame.left, frame.width, width_);
-  const Span ys = Clip(frame.top, frame.height, height_);
+  const Span xs = ClipToCanvas(frame.left, frame.width, width_);
+  const Span ys = ClipToCanvas(frame.top, frame.height, height_);
   if (xs.empty() || ys.empty()) return;
   for (int y = ys.begin; y < ys.end; ++y) std::fill(row(y) + xs.begin, row(y) + xs.end, background_);
 }
@@ -145,8 +133,8 @@ void PlaybackCanvas::restoreScreen() {
 void PlaybackCanvas::draw(const ImageBlock& frame) {
   const IndexedImage* image = frame.indexedImage.get();
   if (!image || image->pixels.size() < image->stride() * static_cast<size_t>(image->height)) return;
-  const Span xs = Clip(frame.left, std::min(frame.width, image->width), width_);
-  const Span ys = Clip(frame.top, std::min(frame.height, image->height), height_);
+  const Span xs = ClipToCanvas(frame.left, std::min(frame.width, image->width), width_);
+  const Span ys = ClipToCanvas(frame.top, std::min(frame.height, image->height), height_);
   if (xs.empty() || ys.empty()) return;
 
   const uint8_t* colour = TrueColourRows(frame);

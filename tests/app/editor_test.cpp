@@ -10,6 +10,7 @@
 #include "core/undo_history.h"
 #include "formats/file_dispatch.h"
 #include "formats/save_document.h"
+#include "app_test_case.h"
 #include "support/test_support.h"
 #include "ui/frame_strip.h"
 #include "ui/property_bar.h"
@@ -39,23 +40,15 @@ std::vector<int> Delays(const AnimHeader* doc) {
 
 }  // namespace
 
-class EditorTest : public QObject {
+class EditorTest : public test::AppTestCase {
   Q_OBJECT
  private slots:
-  void init() { messages_ = std::make_unique<test::ScopedMessages>(); }
-  void cleanup() {
-    ClearUndo();
-    messages_.reset();
-  }
-
   void wholeSessionOpenReorderDeleteUndoSave();
   void commandsAreGreyedByState();
   void saveChangesPromptCancelKeepsDocument();
   void propertyBarEditsAreUndoable();
   void copyPasteGoesThroughTheClipboardRecord();
 
- private:
-  std::unique_ptr<test::ScopedMessages> messages_;
 };
 
 void EditorTest::wholeSessionOpenReorderDeleteUndoSave() {
@@ -171,11 +164,11 @@ void EditorTest::saveChangesPromptCancelKeepsDocument() {
   SelectFrames(*w.document(), 0, kSelectPlain);
   w.dispatch(40012);
   QVERIFY(w.isModified());
-  messages_->sink.scriptedAnswers = {Answer::Cancel};
+  messages().sink.scriptedAnswers = {Answer::Cancel};
   w.dispatch(40021);
   QVERIFY(w.document());
-  QCOMPARE(messages_->ids(), std::vector<int>{40250});
-  messages_->sink.scriptedAnswers = {Answer::No};
+  QCOMPARE(messages().ids(), std::vector<int>{40250});
+  messages().sink.scriptedAnswers = {Answer::No};
   w.dispatch(40021);
   QVERIFY(!w.document());
   // The file on disk was not touched by the refused save.
@@ -206,7 +199,7 @@ void EditorTest::propertyBarEditsAreUndoable() {
   delay->selectAll();
   QTest::keyClicks(delay, QStringLiteral("70000"));
   QTest::keyClick(delay, Qt::Key_Return);
-  QCOMPARE(messages_->ids(), std::vector<int>{40155});
+  QCOMPARE(messages().ids(), std::vector<int>{40155});
   QCOMPARE(Delays(w.document()), (std::vector<int>{65535, 65535, 9}));
 
   // Transparency off and back by undo; disposal; loop count.

@@ -25,6 +25,7 @@
 #include "formats/pal_file.h"
 #include "formats/save_document.h"
 #include "imaging/fixed_palettes.h"
+#include "app_test_case.h"
 #include "support/test_support.h"
 
 using namespace fw;
@@ -76,7 +77,7 @@ void AnswerNextDialog(F answer) {
 
 }  // namespace
 
-class PreferencesTest : public QObject {
+class PreferencesTest : public test::AppTestCase {
   Q_OBJECT
  private slots:
   void initTestCase() {
@@ -84,13 +85,12 @@ class PreferencesTest : public QObject {
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dataHome_.path()));
   }
   void init() {
-    messages_ = std::make_unique<test::ScopedMessages>();
+    AppTestCase::init();
     store_ = std::make_unique<MemoryPreferenceStore>();
     Prefs().load(store_.get());
   }
   void cleanup() {
-    ClearUndo();
-    messages_.reset();
+    AppTestCase::cleanup();
     store_.reset();
     RemoveEditVerb();
   }
@@ -112,7 +112,6 @@ class PreferencesTest : public QObject {
 
  private:
   test::TempDir dataHome_;
-  std::unique_ptr<test::ScopedMessages> messages_;
   std::unique_ptr<MemoryPreferenceStore> store_;
 };
 
@@ -136,7 +135,7 @@ void PreferencesTest::untouchedSheetChangesNothing() {
   QVERIFY(!sheet.outcome().interlaceChanged);
   QCOMPARE(Words(), before);
   QCOMPARE(store_->texts, texts);
-  QVERIFY(messages_->ids().empty());
+  QVERIFY(messages().ids().empty());
 }
 
 void PreferencesTest::iconsPurposeLoadsItsPresetAndLaterPagesAddTheirChanges() {
@@ -174,7 +173,7 @@ void PreferencesTest::animationPageKeepsFocusOnAnInvalidDelay() {
   delay->setValue(65536);
   sheet.showPage(204);
   QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(203));
-  QCOMPARE(messages_->ids(), std::vector<int>{40155});
+  QCOMPARE(messages().ids(), std::vector<int>{40155});
   QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(delay));
   // OK is refused for the same reason and writes nothing.
   sheet.accept();
@@ -183,18 +182,18 @@ void PreferencesTest::animationPageKeepsFocusOnAnInvalidDelay() {
 
   delay->setValue(65535);
   loops->setValue(65537);
-  messages_->sink.clear();
+  messages().sink.clear();
   sheet.showPage(204);
   QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(203));
-  QCOMPARE(messages_->ids(), std::vector<int>{40157});
+  QCOMPARE(messages().ids(), std::vector<int>{40157});
   QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(loops));
 
   // A click on another tab is refused the same way.
-  messages_->sink.clear();
+  messages().sink.clear();
   QTabBar* bar = sheet.tabs()->tabBar();
   QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(sheet.tabs()->indexOf(sheet.page(265))).center());
   QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(203));
-  QCOMPARE(messages_->ids(), std::vector<int>{40157});
+  QCOMPARE(messages().ids(), std::vector<int>{40157});
 
   loops->setValue(65536);
   Control<QRadioButton>(sheet, 203, 1111)->setChecked(true);
@@ -215,14 +214,14 @@ void PreferencesTest::exportPageChecksAndStoresTheSignature() {
   text->setText(QString(256, QLatin1Char('x')));
   sheet.showPage(327);
   QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(276));
-  QCOMPARE(messages_->ids(), std::vector<int>{40152});
+  QCOMPARE(messages().ids(), std::vector<int>{40152});
 
   // The comment holds 255 bytes: 86 Chinese characters would be cut inside one, 85 fit.
-  messages_->sink.clear();
+  messages().sink.clear();
   text->setText(QString(86, QChar(0x4E2D)));
   sheet.showPage(327);
   QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(276));
-  QCOMPARE(messages_->ids(), std::vector<int>{40152});
+  QCOMPARE(messages().ids(), std::vector<int>{40152});
   text->setText(QString(85, QChar(0x4E2D)));
   sheet.showPage(327);
   QCOMPARE(sheet.tabs()->currentWidget(), sheet.page(327));
@@ -272,7 +271,7 @@ void PreferencesTest::paletteLoadsTheFixedPaletteOrFallsBack() {
   // Nothing loadable and nothing stored: back to the adaptive palette.
   QVERIFY(!choices->loadFixedPalette(QString::fromStdString(dir.file("missing.pal"))));
   QVERIFY(Control<QRadioButton>(sheet, 202, 1197)->isChecked());
-  QCOMPARE(messages_->ids(), std::vector<int>{40236});
+  QCOMPARE(messages().ids(), std::vector<int>{40236});
 
   const Rgb entries[3] = {{1, 2, 3}, {250, 128, 0}, {9, 9, 9}};
   QCOMPARE(WritePalFile(dir.file("three.pal"), *Palette::Create(entries, 3)), 1);
@@ -356,7 +355,7 @@ void PreferencesTest::editVerbFailureShowsItsMessage() {
   verb->setChecked(true);
   sheet.accept();
   qputenv("XDG_DATA_HOME", saved);
-  QCOMPARE(messages_->ids(), std::vector<int>{40154});
+  QCOMPARE(messages().ids(), std::vector<int>{40154});
 
   // Ticked in a writable place it is installed, and unticked it is removed.
   PreferencesSheet install;

@@ -17,6 +17,7 @@
 #include "core/string_table.h"
 #include "core/undo_history.h"
 #include "formats/save_document.h"
+#include "app_test_case.h"
 #include "support/test_support.h"
 #include "ui/preview_dialog.h"
 #include "ui/property_bar.h"
@@ -134,15 +135,9 @@ QString WriteGif(const test::TempDir& dir, const std::vector<int>& delays) {
 
 }  // namespace
 
-class PreviewTest : public QObject {
+class PreviewTest : public test::AppTestCase {
   Q_OBJECT
  private slots:
-  void init() { messages_ = std::make_unique<test::ScopedMessages>(); }
-  void cleanup() {
-    ClearUndo();
-    messages_.reset();
-  }
-
   void delaysSetTheIntervalsWithoutDrift();
   void loopCountAndTheForeverPreference();
   void selectionOnlyShowsTheSelectedFramesInOrder();
@@ -154,8 +149,6 @@ class PreviewTest : public QObject {
   void shellChangesAndPartnerViews();
   void mainWindowOpensTimingModeAndKeepsItThroughReset();
 
- private:
-  std::unique_ptr<test::ScopedMessages> messages_;
 };
 
 void PreviewTest::delaysSetTheIntervalsWithoutDrift() {
@@ -441,7 +434,7 @@ void PreviewTest::viewFailureAndFullScreen() {
     QSignalSpy closing(p.dialog.get(), &PreviewDialog::closing);
     p->begin();
     SetMaxPlaneBytes(saved);
-    QCOMPARE(messages_->ids(), std::vector<int>{40353});
+    QCOMPARE(messages().ids(), std::vector<int>{40353});
     QCOMPARE(closing.size(), 1);
     QVERIFY(!p->isVisible());
   }
@@ -567,7 +560,7 @@ void PreviewTest::mainWindowOpensTimingModeAndKeepsItThroughReset() {
 
   // Opening an animation in the shown window plays it, unless the preferences say not to.
   w.show();
-  messages_->sink.scriptedAnswers = {Answer::No};  // keep the retimed file as it is
+  messages().sink.scriptedAnswers = {Answer::No};  // keep the retimed file as it is
   Prefs().setBits(pref::kOptionFlags, 1u << 21, true);
   QCOMPARE(w.openFiles({path}), 1);
   QVERIFY(!w.preview());

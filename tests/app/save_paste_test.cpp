@@ -17,6 +17,7 @@
 #include "formats/file_dispatch.h"
 #include "formats/filmstrip.h"
 #include "formats/save_document.h"
+#include "app_test_case.h"
 #include "support/test_support.h"
 #include "ui/clipboard_frames.h"
 #include "ui/save_as_dialog.h"
@@ -38,15 +39,9 @@ AnimPtr Load(const QString& path) { return LoadAnimationFile(path.toStdString())
 
 }  // namespace
 
-class SavePasteTest : public QObject {
+class SavePasteTest : public test::AppTestCase {
   Q_OBJECT
  private slots:
-  void init() { messages_ = std::make_unique<test::ScopedMessages>(); }
-  void cleanup() {
-    ClearUndo();
-    messages_.reset();
-  }
-
   void stylesOfferedPerTypeAndRemembered();
   void panelBuildsFilmstripAndNumberedOptions();
   void typeChangeSwapsExtensionAndPanel();
@@ -55,8 +50,6 @@ class SavePasteTest : public QObject {
   void saveAsMemoryKeepsJpegQuality();
   void pastePlainPictureAsFrame();
 
- private:
-  std::unique_ptr<test::ScopedMessages> messages_;
 };
 
 void SavePasteTest::stylesOfferedPerTypeAndRemembered() {

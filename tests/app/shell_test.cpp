@@ -13,6 +13,7 @@
 #include "core/undo_history.h"
 #include "formats/file_dispatch.h"
 #include "formats/save_document.h"
+#include "app_test_case.h"
 #include "support/test_support.h"
 #include "ui/comment_editor.h"
 #include "ui/property_bar.h"
@@ -21,23 +22,15 @@
 
 using namespace fw;
 
-class ShellTest : public QObject {
+class ShellTest : public test::AppTestCase {
   Q_OBJECT
  private slots:
-  void init() { messages_ = std::make_unique<test::ScopedMessages>(); }
-  void cleanup() {
-    ClearUndo();
-    messages_.reset();
-  }
-
   void startPanelShowsOnlyWithoutDocument();
   void placementSurvivesARestart();
   void commentsAreEditedAndSaved();
   void propertyBarTrueColourAndCommandButtons();
   void timingFilesRetimeAndDropWithPictures();
 
- private:
-  std::unique_ptr<test::ScopedMessages> messages_;
 };
 
 void ShellTest::startPanelShowsOnlyWithoutDocument() {

@@ -13,6 +13,7 @@
 #include "core/string_table.h"
 #include "core/undo_history.h"
 #include "formats/save_document.h"
+#include "app_test_case.h"
 #include "support/test_support.h"
 #include "ui/cell_cache.h"
 #include "ui/frame_strip.h"
@@ -66,15 +67,9 @@ void Move(QWidget* target, QPoint at, Qt::MouseButtons buttons) {
 
 }  // namespace
 
-class StripTest : public QObject {
+class StripTest : public test::AppTestCase {
   Q_OBJECT
  private slots:
-  void init() { messages_ = std::make_unique<test::ScopedMessages>(); }
-  void cleanup() {
-    ClearUndo();
-    messages_.reset();
-  }
-
   void geometryHitTestAndInsertion();
   void dragInsertionAtTheEdgesAndScrollSteps();
   void dragPlansFollowTheSelection();
@@ -89,8 +84,6 @@ class StripTest : public QObject {
   void frameTipFollowsThePointer();
   void transparencyDisplayModes();
 
- private:
-  std::unique_ptr<test::ScopedMessages> messages_;
 };
 
 void StripTest::geometryHitTestAndInsertion() {
