@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what Framewright needs and runs every test: the unit, codec and command-line tests,
-# the same core tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a short
-# fuzzing run of every reader.
+# Installs what Framewright needs and runs every test: the unit, codec, command-line and
+# offscreen window tests, all of them again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the workers under ThreadSanitizer, and a short fuzzing run of
+# every reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -20,7 +21,7 @@ if grep -rnE '#include <Q' src/core src/gif src/imaging src/formats 2>/dev/null;
 fi
 
 echo "== Sanitizers (AddressSanitizer + UndefinedBehaviorSanitizer)"
-scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DFW_SANITIZE=ON -DFW_BUILD_APP=OFF -DFW_BUILD_BENCH=OFF
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DFW_SANITIZE=ON -DFW_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
