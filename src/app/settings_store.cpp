@@ -24,10 +24,12 @@ SettingsStore::SettingsStore() {
 SettingsStore::~SettingsStore() = default;
 
 bool SettingsStore::exists() const {
+  const std::lock_guard<std::mutex> hold(lock_);
   return settings_->status() == QSettings::NoError && !settings_->childGroups().isEmpty();
 }
 
 std::optional<std::vector<uint8_t>> SettingsStore::binary(const std::string& name) const {
+  const std::lock_guard<std::mutex> hold(lock_);
   const QVariant v = settings_->value(Key(name));
   if (!v.isValid()) return std::nullopt;
   const QByteArray bytes = v.toByteArray();
@@ -35,6 +37,7 @@ std::optional<std::vector<uint8_t>> SettingsStore::binary(const std::string& nam
 }
 
 std::optional<uint32_t> SettingsStore::number(const std::string& name) const {
+  const std::lock_guard<std::mutex> hold(lock_);
   const QVariant v = settings_->value(Key(name));
   bool ok = false;
   const uint32_t n = v.toUInt(&ok);
@@ -43,30 +46,35 @@ std::optional<uint32_t> SettingsStore::number(const std::string& name) const {
 }
 
 std::optional<std::string> SettingsStore::text(const std::string& name) const {
+  const std::lock_guard<std::mutex> hold(lock_);
   const QVariant v = settings_->value(Key(name));
   if (!v.isValid()) return std::nullopt;
   return v.toString().toStdString();
 }
 
 bool SettingsStore::setBinary(const std::string& name, const std::vector<uint8_t>& value) {
+  const std::lock_guard<std::mutex> hold(lock_);
   settings_->setValue(Key(name), QByteArray(reinterpret_cast<const char*>(value.data()), static_cast<int>(value.size())));
   settings_->sync();
   return settings_->status() == QSettings::NoError;
 }
 
 bool SettingsStore::setNumber(const std::string& name, uint32_t value) {
+  const std::lock_guard<std::mutex> hold(lock_);
   settings_->setValue(Key(name), value);
   settings_->sync();
   return settings_->status() == QSettings::NoError;
 }
 
 bool SettingsStore::setText(const std::string& name, const std::string& value) {
+  const std::lock_guard<std::mutex> hold(lock_);
   settings_->setValue(Key(name), QString::fromStdString(value));
   settings_->sync();
   return settings_->status() == QSettings::NoError;
 }
 
 bool SettingsStore::remove(const std::string& name) {
+  const std::lock_guard<std::mutex> hold(lock_);
   settings_->remove(Key(name));
   settings_->sync();
   return settings_->status() == QSettings::NoError;

@@ -2,6 +2,7 @@
 // The preference store of the program: QSettings under Tessaly/Framewright, group "2.0".
 // FRAMEWRIGHT_CONFIG_DIR, when set, holds the settings file instead (tests use it).
 #include <memory>
+#include <mutex>
 
 #include "core/preference_store.h"
 
@@ -24,6 +25,9 @@ class SettingsStore : public PreferenceStore {
   bool remove(const std::string& name) override;
 
  private:
+  // One QSettings object may not be used from two threads at once, and the size worker reads
+  // the signature text while the window writes other values.
+  mutable std::mutex lock_;
   std::unique_ptr<QSettings> settings_;
 };
 
