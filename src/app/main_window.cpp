@@ -359,7 +359,7 @@ void MainWindow::stopWorkersAndPreview() {
   if (preview_) preview_->close();
 }
 
-void MainWindow::afterEdit(bool frameCountChanged, bool blockDataChanged) {
+void MainWindow::afterEdit(bool frameCountChanged, bool blockDataChanged, int onlyFrame) {
   setModified(true);
   AnimHeader* doc = document();
   if (doc) {
@@ -368,7 +368,8 @@ void MainWindow::afterEdit(bool frameCountChanged, bool blockDataChanged) {
   }
   state_.currentFrame = current_;
   strip_->setCurrent(current_);
-  if (frameCountChanged || blockDataChanged) strip_->documentChanged();
+  if (!frameCountChanged && onlyFrame >= 0) strip_->frameChanged(onlyFrame);
+  else if (frameCountChanged || blockDataChanged) strip_->documentChanged();
   else strip_->viewport()->update();
   propertyBar_->refresh(doc, current_, false);
   updateStatus();

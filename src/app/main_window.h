@@ -89,7 +89,8 @@ class MainWindow : public QMainWindow {
   void showSize(int32_t bytes);
   // The common refresh steps after an edit.
   void stopWorkersAndPreview();
-  void afterEdit(bool frameCountChanged, bool blockDataChanged);
+  // `onlyFrame` names the one frame whose look changed, so the strip keeps the others' cells.
+  void afterEdit(bool frameCountChanged, bool blockDataChanged, int onlyFrame = -1);
   void applyUndoHints(uint32_t hints);
   void installDocument(AnimPtr chain, int count, bool insert);
   AnimPtr readFiles(const QStringList& paths, int& read, int& lastStatus);

@@ -249,7 +249,7 @@ void MainWindow::setDisposalOfCurrent(int method) {
   RecordUndo(undo_kind::kFrameProperties, *doc, nullptr, {}, 0 | current_ << 16);
   SetDisposal(*f, method);
   doc->encodedSize = -1;
-  afterEdit(false, true);
+  afterEdit(false, true, current_);
 }
 
 void MainWindow::setTransparencyOfCurrent(bool on) {
@@ -262,8 +262,7 @@ void MainWindow::setTransparencyOfCurrent(bool on) {
   RecordUndo(undo_kind::kEditTransparency, *doc, nullptr, {}, (on ? 1 : 0) | current_ << 16);
   SetTransparency(*f, on);
   doc->encodedSize = -1;
-  strip_->frameChanged(current_);
-  afterEdit(false, true);
+  afterEdit(false, true, current_);
 }
 
 void MainWindow::setLocalPaletteOfCurrent(bool on) {
@@ -297,8 +296,7 @@ void MainWindow::setLocalPaletteOfCurrent(bool on) {
   else DiscardUndo(std::move(pending));
   QApplication::restoreOverrideCursor();
   doc->encodedSize = -1;
-  strip_->frameChanged(current_);
-  afterEdit(false, true);
+  afterEdit(false, true, current_);
 }
 
 void MainWindow::setLoopCount(int value) {
@@ -337,7 +335,7 @@ void MainWindow::setTrueColourOfCurrent(bool on) {
     RecordUndo(undo_kind::kRemoveTrueColour, *doc, nullptr, {}, current_);
     RemoveTrueColour(*frame);
   }
-  afterEdit(false, true);
+  afterEdit(false, true, current_);
 }
 
 }  // namespace fw

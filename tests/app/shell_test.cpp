@@ -16,6 +16,7 @@
 #include "app_test_case.h"
 #include "support/test_support.h"
 #include "ui/comment_editor.h"
+#include "ui/frame_strip.h"
 #include "ui/property_bar.h"
 #include "ui/start_panel.h"
 #include "ui/strip_geometry.h"
@@ -154,6 +155,15 @@ void ShellTest::propertyBarTrueColourAndCommandButtons() {
   QCOMPARE(ImageAt(w.document(), 1)->trueColour, planes);
   w.dispatch(40001);  // and then goes, as before it was made
   QVERIFY(ImageAt(w.document(), 1)->trueColour.empty());
+
+  // A one-frame edit makes only that frame's cell again.
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  w.strip()->viewport()->repaint();
+  const int rendered = w.strip()->renderCount();
+  w.setDisposalOfCurrent(2);
+  w.strip()->viewport()->repaint();
+  QCOMPARE(w.strip()->renderCount() - rendered, 1);
 
   // The command buttons follow the window's actions: greyed while their dialogs are missing,
   // the global palette editor's availability follows the document.
