@@ -113,7 +113,11 @@ MainWindow::MainWindow() {
   });
   connect(propertyBar_, &PropertyBar::delayEdited, this, [this](int v) { setDelayOfSelection(v); });
   connect(propertyBar_, &PropertyBar::disposalChosen, this, [this](int m) { setDisposalOfCurrent(m); });
-  connect(propertyBar_, &PropertyBar::transparencyToggled, this, [this](bool on) { setTransparencyOfCurrent(on); });
+  connect(propertyBar_, &PropertyBar::transparencyToggled, this, [this](bool on) {
+    if (on) chooseTransparency(current_);
+    else setTransparencyOfCurrent(false);
+  });
+  connect(propertyBar_, &PropertyBar::transparentColourRequested, this, [this] { chooseTransparency(current_); });
   connect(propertyBar_, &PropertyBar::localPaletteToggled, this, [this](bool on) { setLocalPaletteOfCurrent(on); });
   connect(propertyBar_, &PropertyBar::trueColourToggled, this, [this](bool on) { setTrueColourOfCurrent(on); });
   propertyBar_->bindCommands([this](int id) { return action(id); });
@@ -536,6 +540,9 @@ void MainWindow::dispatch(int id) {
     case cmd::kComments: editComments(); break;
     case cmd::kLoadTiming: loadTimingWithDialog(); break;
     case cmd::kSaveTiming: saveTimingWithDialog(); break;
+    case cmd::kLocalPaletteEdit: editLocalPalette(current_); break;
+    case cmd::kGlobalPalette: editGlobalPalette(current_); break;
+    case cmd::kChooseTransparent: chooseTransparency(current_); break;
     default: break;
   }
   strip_->setZoom(zoom_);

@@ -3,9 +3,12 @@
 // the command dispatcher and the views that show the document.
 #include <QHash>
 #include <QMainWindow>
+#include <array>
 #include <memory>
+#include <vector>
 
 #include "core/batch.h"
+#include "core/palette.h"
 
 class QAction;
 class QLabel;
@@ -73,6 +76,16 @@ class MainWindow : public QMainWindow {
   void setLocalPaletteOfCurrent(bool on);
   void setTrueColourOfCurrent(bool on);
   void setLoopCount(int value);
+
+  // --- palette editors and the transparency chooser (true when the document changed) ---
+  bool editLocalPalette(int frameIndex);
+  // The frame whose picture and transparent index are shown, or -1 for the first frame
+  // drawn through the global palette.
+  bool editGlobalPalette(int frameIndex);
+  bool chooseTransparency(int frameIndex);
+  // What OK in the editor and the chooser commits, each as one undo step.
+  bool commitPaletteEdit(int frameIndex, const std::array<Rgb, 256>& entries);
+  bool commitTransparencyChoice(int frameIndex, const std::vector<int>& chosen);
 
  protected:
   void closeEvent(QCloseEvent*) override;

@@ -256,8 +256,8 @@ void MainWindow::setTransparencyOfCurrent(bool on) {
   AnimHeader* doc = document();
   ImageBlock* f = doc && current_ >= 0 ? ImageAt(doc, current_) : nullptr;
   if (!f || f->transparent() == on) return;
-  // Ticking keeps the frame's stored transparent index: choosing another colour needs the
-  // transparency chooser, which comes with the palette editors.
+  // Ticking here keeps the frame's stored transparent index; the bar's tick goes through the
+  // transparency chooser instead.
   stopWorkersAndPreview();
   RecordUndo(undo_kind::kEditTransparency, *doc, nullptr, {}, (on ? 1 : 0) | current_ << 16);
   SetTransparency(*f, on);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/frame_planes.h"
+#include "core/palette_edit.h"
 
 namespace fw {
 namespace {
@@ -218,8 +219,7 @@ uint32_t ApplyUndoRecord(AnimHeader& doc, UndoRecord& r, bool redo) {
           p->writeEntries(i, 1, &stored);
           r.extra[static_cast<size_t>(i)] = now.r | now.g << 8 | now.b << 16;
         }
-        for (ImageBlock* f = FirstImage(&doc); f; f = NextImage(f))
-          if (f->activePalette == p && f->indexedImage) SetColourTable(*f->indexedImage, p);
+        RefreshPaletteUsers(doc, p);
       }
       return r.value == -1 ? kDocument : OneFrame(kOneFrame, r.value);
     }

@@ -68,13 +68,15 @@ PropertyBar::PropertyBar(QWidget* parent) : QToolBar(parent) {
   connect(transparency_, &QToolButton::toggled, this, [this](bool on) {
     if (!refreshing_) emit transparencyToggled(on);
   });
-  // Choosing the transparent colour needs the transparency chooser, which this version lacks.
   chooseTransparent_ = new QToolButton(this);
   chooseTransparent_->setObjectName(Id(40042));
   chooseTransparent_->setText(QStringLiteral("…"));
-  chooseTransparent_->setToolTip(Text(40042) + QString::fromUtf8("（此功能在本版本中尚未提供）"));
+  chooseTransparent_->setToolTip(Text(40042));
   chooseTransparent_->setEnabled(false);
   addWidget(chooseTransparent_);
+  connect(chooseTransparent_, &QToolButton::clicked, this, [this] {
+    if (!refreshing_) emit transparentColourRequested();
+  });
   localPalette_ = new QToolButton(this);
   localPalette_->setObjectName(Id(40043));
   localPalette_->setToolTip(Text(40043));
@@ -139,6 +141,7 @@ void PropertyBar::refresh(const AnimHeader* doc, int current, bool timingPanelSh
   const bool single = frame && doc->selectedCount < 2;
   for (QToolButton* b : disposal_) b->setEnabled(single);
   transparency_->setEnabled(single);
+  chooseTransparent_->setEnabled(single);
   localPalette_->setEnabled(single);
   const int disposal = single ? frame->disposal() : 0;
   disposal_[0]->setChecked(single && disposal != 2 && disposal != 3);

@@ -31,6 +31,7 @@ class PropertyBar : public QToolBar {
   void delayEdited(int value);
   void disposalChosen(int method);
   void transparencyToggled(bool on);
+  void transparentColourRequested();
   void localPaletteToggled(bool on);
   void trueColourToggled(bool on);
   void loopEdited(int value);

@@ -407,7 +407,7 @@ void PreferencesTest::paletteMergeDialogForASingleImport() {
   dialog.findChild<QCheckBox*>(QStringLiteral("makeDefault"))->setChecked(true);
   dialog.accept();
   QCOMPARE(Prefs().raw(pref::kPaletteMerge), 0x880010u | PaletteChoices::kDitherBit);
-  // Editing the fixed palette waits for the palette editor.
+  // Editing the fixed palette is offered only with the fixed-palette method.
   QVERIFY(!Control<QAbstractButton>(&dialog, 1291)->isEnabled());
 }
 

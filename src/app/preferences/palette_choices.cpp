@@ -17,6 +17,7 @@
 #include "formats/pal_file.h"
 #include "imaging/fixed_palettes.h"
 #include "imaging/palette_merge.h"
+#include "ui/palette_editor.h"
 
 namespace fw {
 namespace {
@@ -51,8 +52,6 @@ PaletteChoices::PaletteChoices(uint32_t word, bool singleImport, bool withAskBox
   trueColourCount_ = CountList(1203, (word >> 20) & 15, this);
   load_ = Named(new QPushButton(QString::fromUtf8("载入..."), this), 1290);
   edit_ = Named(new QPushButton(QString::fromUtf8("编辑..."), this), 1291);
-  // Editing needs the palette editor, which this build does not have yet.
-  edit_->setToolTip(QString::fromUtf8("编辑固定调色板需要调色板编辑器，将随调色板编辑器提供"));
 
   uint32_t mode = MergeMode(word);
   if (mode == merge_word::kLocal && singleImport) mode = merge_word::kAdaptive;
@@ -90,12 +89,13 @@ PaletteChoices::PaletteChoices(uint32_t word, bool singleImport, bool withAskBox
   for (QRadioButton* r : {adaptive_, merge_, map_, web_, fixed_, local_})
     connect(r, &QRadioButton::toggled, this, [this] { methodChanged(); });
   connect(load_, &QPushButton::clicked, this, [this] { loadFixedPalette(); });
+  connect(edit_, &QPushButton::clicked, this, [this] { editFixedPalette(); });
   methodChanged();
 }
 
 void PaletteChoices::methodChanged() {
   load_->setEnabled(fixed_->isChecked());
-  edit_->setEnabled(false);
+  edit_->setEnabled(fixed_->isChecked());
 }
 
 uint32_t PaletteChoices::word(uint32_t base) const {
@@ -126,6 +126,20 @@ bool PaletteChoices::loadFixedPalette(const QString& given) {
   const bool stored = palette && StoreFixedPalette(*palette);
   if (!stored && !StoredFixedPalette()) adaptive_->setChecked(true);
   return stored;
+}
+
+bool PaletteChoices::editFixedPalette() {
+  std::unique_ptr<Palette> palette = StoredFixedPalette();
+  if (!palette) {
+    // Nothing stored yet: the user builds the fixed palette from black entries.
+    const std::array<Rgb, 256> black{};
+    palette = Palette::Create(black.data(), 256);
+  }
+  if (!palette) return false;
+  PaletteEditor editor({palette.get(), nullptr, nullptr, -1}, this);
+  if (editor.exec() != QDialog::Accepted || !editor.changed()) return false;
+  palette->writeEntries(0, palette->count(), editor.entries().data());
+  return StoreFixedPalette(*palette);
 }
 
 }  // namespace fw

@@ -29,6 +29,9 @@ class PaletteChoices : public QWidget {
   // Loads a palette file (or an image's palette) into the stored fixed palette; the chooser
   // is skipped when `path` is given. False when nothing was loaded.
   bool loadFixedPalette(const QString& path = QString());
+  // Edits the stored fixed palette in the compact palette editor and stores it back; false
+  // when nothing was changed or it could not be stored.
+  bool editFixedPalette();
 
  private:
   void methodChanged();
