@@ -11,6 +11,18 @@
 #include "ui/property_bar.h"
 
 namespace fw {
+namespace {
+
+// The frame asked for when it is drawn through the global palette, else the first that is.
+ImageBlock* FrameShownWithGlobalPalette(AnimHeader& doc, int frameIndex) {
+  ImageBlock* asked = frameIndex >= 0 ? ImageAt(&doc, frameIndex) : nullptr;
+  if (asked && !asked->localPalette) return asked;
+  ImageBlock* f = FirstImage(&doc);
+  while (f && f->localPalette) f = NextImage(f);
+  return f;
+}
+
+}  // namespace
 
 bool MainWindow::editLocalPalette(int frameIndex) {
   AnimHeader* doc = document();
@@ -31,11 +43,7 @@ bool MainWindow::editGlobalPalette(int frameIndex) {
   AnimHeader* doc = document();
   if (!doc || !doc->globalPalette) return false;
   stopWorkersAndPreview();
-  // The frame shown: the one asked for, else the first drawn through the global palette.
-  ImageBlock* shown = frameIndex >= 0 ? ImageAt(doc, frameIndex) : nullptr;
-  if (!shown || shown->localPalette)
-    for (shown = FirstImage(doc); shown && shown->localPalette; shown = NextImage(shown)) {
-    }
+  ImageBlock* shown = FrameShownWithGlobalPalette(*doc, frameIndex);
   // Counted here rather than taken from the worker, which was just stopped mid-count.
   std::array<int32_t, 256> usage{};
   ComputeColourUsage(*doc, usage.data(), true);
@@ -67,7 +75,10 @@ bool MainWindow::commitPaletteEdit(int frameIndex, const std::array<Rgb, 256>& e
 bool MainWindow::chooseTransparency(int frameIndex) {
   AnimHeader* doc = document();
   ImageBlock* frame = doc && frameIndex >= 0 ? ImageAt(doc, frameIndex) : nullptr;
-  if (!frame || !frame->activePalette) return false;
+  if (!frame || !frame->activePalette) {
+    propertyBar_->refresh(doc, current_, false);
+    return false;
+  }
   stopWorkersAndPreview();
   IndexChooserSubject subject;
   subject.title = QString::fromUtf8("选择透明度指数");

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 #include "core/indexed_image.h"
@@ -42,6 +43,7 @@ PaletteEditor::PaletteEditor(const PaletteEditorSubject& subject, QWidget* paren
     subject.palette->readEntries(0, count_, original_.data());
   }
   working_ = original_;
+  transparentIndex_ = subject.transparentIndex;
 
   grid_ = new ShowColors(this);
   grid_->setColours(working_, count_);
@@ -75,6 +77,9 @@ PaletteEditor::PaletteEditor(const PaletteEditorSubject& subject, QWidget* paren
 
   auto* side = new QVBoxLayout;
   side->addLayout(fields);
+  entryText_ = new QLabel(this);
+  entryText_->setObjectName(QStringLiteral("entryText"));
+  side->addWidget(entryText_);
   if (subject.usage && count_ > 0) {
     int used = 0;
     for (int i = 0; i < count_; ++i) used += (*subject.usage)[static_cast<size_t>(i)] > 0 ? 1 : 0;
@@ -131,6 +136,7 @@ void PaletteEditor::showFields() {
   }
   showingFields_ = false;
   PaintSwatch(swatch_, c, on);
+  entryText_->setText(on ? ColourTipText(selected_, c, transparentIndex_) : QString());
 }
 
 void PaletteEditor::selectIndex(int index) {

@@ -58,6 +58,7 @@ class PaletteEditor : public QDialog {
   std::array<Rgb, 256> original_{};
   std::array<Rgb, 256> working_{};
   int count_ = 0;
+  int transparentIndex_ = -1;
   int selected_ = -1;
   bool changed_ = false;
   bool showingFields_ = false;
@@ -67,6 +68,7 @@ class PaletteEditor : public QDialog {
   QPushButton* swatch_;
   QCheckBox* applied_;
   QLabel* usage_ = nullptr;
+  QLabel* entryText_;  // the selected entry's number and colour, or that it is transparent
   QSet<int> unused_;
 };
 

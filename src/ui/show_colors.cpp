@@ -1,10 +1,10 @@
 #include "ui/show_colors.h"
 
-#include <cstdio>
-
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <algorithm>
+#include <cstdio>
 
 #include "core/string_table.h"
 

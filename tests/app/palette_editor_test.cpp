@@ -217,6 +217,17 @@ void PaletteEditorTest::cancellingAfterTickingLeavesTheFrameOpaque() {
   QVERIFY(!ImageAt(w.document(), 1)->transparent());
   QVERIFY(!tick->isChecked());
   QCOMPARE(UndoCount(), steps);
+
+  // An opaque frame's stored index chosen after ticking still switches transparency on.
+  const int stored = ImageAt(w.document(), 1)->transparentIndex;
+  AnswerNextDialog<IndexChooser>([stored](IndexChooser& c) {
+    c.clickIndex(stored);
+    c.accept();
+  });
+  QTest::mouseClick(tick, Qt::LeftButton);
+  QVERIFY(ImageAt(w.document(), 1)->transparent());
+  QVERIFY(tick->isChecked());
+  QCOMPARE(UndoCount(), steps + 1);
 }
 
 void PaletteEditorTest::fixedPaletteEditIsStoredAndExportable() {
