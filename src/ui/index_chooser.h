@@ -3,6 +3,7 @@
 // palette indices picked in the grid or the picture with the select, add and remove tools.
 #include <QColor>
 #include <QDialog>
+#include <array>
 #include <vector>
 
 #include "core/palette.h"

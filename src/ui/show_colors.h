@@ -3,6 +3,7 @@
 // the selected entry and the choosers paint their chosen entries in a display colour.
 #include <QColor>
 #include <QSet>
+#include <QString>
 #include <QWidget>
 #include <array>
 
@@ -58,11 +59,8 @@ class ShowColors : public QWidget {
 
 // Each channel pushed to the far end: 255 below 128, else 0.
 QColor FlashColour(Rgb c);
-
-}  // namespace fw
-
-namespace fw {
 // The tip for an entry: "#%d: R=%d, G=%d, B=%d", or "#%d: 透明" for the transparent one
 // (`transparentIndex` -1 when the frame has none).
 QString ColourTipText(int index, Rgb colour, int transparentIndex);
+
 }  // namespace fw
