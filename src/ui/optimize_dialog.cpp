@@ -231,9 +231,9 @@ void OptimizeDialog::frameRemovalToggled(bool on) {
   // A finished trial shows whether removal could matter: only a frame that changed nothing
   // (left as one pixel) can be removed, and only a removed one can come back.
   const bool result = !trial_.running() && trial_.copy();
-  if (result && on && !trial_.copyHasSinglePixelImage()) return;
-  if (result && !on && trial_.copyFrameCount() == document_.frameCount) return;
-  startTrial();
+  const bool same = result && (on ? !trial_.copyHasSinglePixelImage() : trial_.copyFrameCount() == document_.frameCount);
+  if (same) status_->clear();
+  else startTrial();
 }
 
 void OptimizeDialog::startTrial() {

@@ -81,6 +81,7 @@ class OptimizeDialogTest : public test::AppTestCase {
   void animationThatCannotShrinkRecordsNothing();
   void cancelDuringTrialLeavesDocumentUntouched();
   void manualModeTrialsOnlyOnStart();
+  void frameRemovalRetriesOnlyWhenItCanMatter();
   void trueColourWarningCancelKeepsAndContinueDrops();
 };
 
@@ -257,6 +258,38 @@ void OptimizeDialogTest::manualModeTrialsOnlyOnStart() {
   QVERIFY(dialog.changed());
   // Without frame removal the repeated frame stays (as a one-pixel image).
   QCOMPARE(doc->frameCount, 4);
+}
+
+void OptimizeDialogTest::frameRemovalRetriesOnlyWhenItCanMatter() {
+  AnimPtr doc = RedundantAnimation();
+  Prefs().write(pref::kOptimizeOptions, optimize_bit::kDefault);
+  OptimizeDialog dialog(*doc, nullptr, nullptr);
+  QSignalSpy shown(&dialog, &OptimizeDialog::trialShown);
+  dialog.begin();
+  QVERIFY(shown.wait(20000));
+  const int32_t withRemoval = dialog.trialSize();
+  auto* removal = Control<QCheckBox>(&dialog, 1125);
+  // The trial removed the repeated frame: without removal the result differs.
+  removal->setChecked(false);
+  QVERIFY(shown.wait(20000));
+  QVERIFY(dialog.trialSize() > withRemoval);
+  // That result holds the repeated frame as one pixel, so switching back must try again.
+  removal->setChecked(true);
+  QVERIFY(shown.wait(20000));
+  QCOMPARE(dialog.trialSize(), withRemoval);
+
+  // Nothing repeats in a single frame: toggling removal cannot change the result.
+  AnimPtr single = test::NewDocument(16, 16, 16);
+  test::AddFrame(*single, 0, 0, 16, 16, [](int x, int y) { return (x + y) % 16; });
+  OptimizeDialog other(*single, nullptr, nullptr);
+  QSignalSpy otherShown(&other, &OptimizeDialog::trialShown);
+  other.begin();
+  QVERIFY(otherShown.wait(20000));
+  Control<QCheckBox>(&other, 1125)->setChecked(false);
+  Control<QCheckBox>(&other, 1125)->setChecked(true);
+  QVERIFY(!other.trialRunning());
+  QVERIFY(!otherShown.wait(200));
+  QVERIFY(other.trialSize() >= 0);
 }
 
 void OptimizeDialogTest::trueColourWarningCancelKeepsAndContinueDrops() {
