@@ -91,6 +91,9 @@ OptimizeDialog::OptimizeDialog(AnimHeader& document, ProgressHook* direct, QWidg
   palettesLayout->addWidget(shrink_);
 
   auto* sizes = new QGridLayout;
+  sizes->addWidget(new QLabel(Utf8("优化前:"), this), 0, 0);
+  sizes->addWidget(new QLabel(Utf8("优化后:"), this), 1, 0);
+  sizes->addWidget(new QLabel(Utf8("节省:"), this), 2, 0);
   sizes->addWidget(beforeText_, 0, 1);
   sizes->addWidget(after_, 1, 1);
   sizes->addWidget(saved_, 2, 1);
