@@ -77,7 +77,7 @@ const std::vector<MenuDefinition>& MainMenus() {
         {kGlobalPalette, "全局调色板(&G)...", G::NoGlobalPalette},
         Sep,
         {kReduceColours, "减少颜色(&R)...", G::Unavailable},
-        {kOptimize, "优化(&T)...", G::Unavailable},
+        {kOptimize, "优化(&T)...", G::FewerThan1},
         {kUnoptimize, "取消优化(&U)", G::NoDocument},
         Sub("重新排列帧(&F)"),
         {40119, "减少帧数(&N)...", G::Unavailable},

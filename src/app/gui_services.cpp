@@ -4,12 +4,24 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QProgressDialog>
+#include <QThread>
 
 #include "core/string_table.h"
 
 namespace fw {
 
-void MessageBoxSink::showError(int, const std::string& text) {
+namespace {
+bool OnInterfaceThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
+}  // namespace
+
+void MessageBoxSink::showError(int id, const std::string& text) {
+  // A worker (the optimize trial) may report; its box is shown later on the interface thread,
+  // without the worker waiting for it.
+  if (!OnInterfaceThread()) {
+    QObject* context = parent_ ? static_cast<QObject*>(parent_) : QCoreApplication::instance();
+    QMetaObject::invokeMethod(context, [this, id, text] { showError(id, text); }, Qt::QueuedConnection);
+    return;
+  }
   QMessageBox box(QMessageBox::Warning, QString::fromUtf8(MessageText(msg::kErrorCaption)), QString::fromStdString(text),
                   QMessageBox::Ok, parent_);
   box.setWindowModality(Qt::ApplicationModal);
@@ -18,6 +30,8 @@ void MessageBoxSink::showError(int, const std::string& text) {
 
 Answer MessageBoxSink::ask(int, const std::string& text, const std::string& caption, Buttons buttons,
                            Answer defaultAnswer) {
+  // Nobody can answer a worker: it goes on as a sink without a user would.
+  if (!OnInterfaceThread()) return defaultAnswer;
   QMessageBox::StandardButtons set;
   switch (buttons) {
     case Buttons::Ok: set = QMessageBox::Ok; break;

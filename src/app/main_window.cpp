@@ -538,6 +538,7 @@ void MainWindow::dispatch(int id) {
       QMessageBox::about(this, QStringLiteral("Framewright"), Format(40310, "2.0"));
       break;
     case cmd::kComments: editComments(); break;
+    case cmd::kOptimize: optimize(); break;
     case cmd::kLoadTiming: loadTimingWithDialog(); break;
     case cmd::kSaveTiming: saveTimingWithDialog(); break;
     case cmd::kLocalPaletteEdit: editLocalPalette(current_); break;

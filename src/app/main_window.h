@@ -133,6 +133,10 @@ class MainWindow : public QMainWindow {
   void runPreferences();
   // The interlace setting changed: frames may no longer be interlaced.
   void interlaceSettingChanged();
+  // Optimize (40005): the 24-bit warning, the dialog and its trial.
+  void optimize();
+  // Restarts the workers stopped for a command that then changed nothing.
+  void afterNothingChanged();
 
   DocumentState state_;
   bool modified_ = false;

@@ -1,0 +1,20 @@
+#pragma once
+// The optimize dialog's size read-outs: before, after, the bytes saved and the percentage.
+#include <QString>
+#include <cstdint>
+
+namespace fw {
+
+struct SizeReadouts {
+  QString after;
+  QString saved;
+  QString percent;
+};
+
+// "12,345 字节" grouped as the user's locale groups, "无" for nothing; empty when unknown.
+QString SizeText(int64_t bytes);
+// What the three trial read-outs show for a measured `after`; the savings stay blank when the
+// trial made the animation larger (or nothing is known).
+SizeReadouts TrialReadouts(int64_t before, int64_t after);
+
+}  // namespace fw
