@@ -534,6 +534,9 @@ void MainWindow::dispatch(int id) {
       QMessageBox::about(this, QStringLiteral("Framewright"), Format(40310, "2.0"));
       break;
     case cmd::kComments: editComments(); break;
+    case cmd::kResizeAnimation: resizeWithDialog(false); break;
+    case cmd::kResizeFrames: resizeWithDialog(true); break;
+    case cmd::kIncreaseCanvas: increaseCanvasWithDialog(); break;
     case cmd::kLoadTiming: loadTimingWithDialog(); break;
     case cmd::kSaveTiming: saveTimingWithDialog(); break;
     default: break;

@@ -108,6 +108,9 @@ class MainWindow : public QMainWindow {
   void togglePreview(bool selectionOnly, bool timing = false);
   void openHelpPage(const char* page);
   void editComments();
+  // Resize (40092, 40135) and increase canvas (328): dialog, operation, refresh.
+  void resizeWithDialog(bool selectedOnly);
+  void increaseCanvasWithDialog();
   void loadTimingWithDialog();
   void saveTimingWithDialog();
   void splitFilmstripByName(const std::string& path);
