@@ -6,8 +6,33 @@
 #include <QLabel>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace fw {
+namespace {
+
+// The arrows stop at the smallest accepted length, while typing stays free so that OK can
+// refuse a smaller one and say which field it was.
+class FloorSpinBox : public QSpinBox {
+ public:
+  FloorSpinBox(int floor, QWidget* parent) : QSpinBox(parent), floor_(floor) {}
+  void stepBy(int steps) override {
+    const int stepped = value() + steps * singleStep();
+    setValue(std::max(stepped, std::min(floor_, value())));
+  }
+
+ protected:
+  StepEnabled stepEnabled() const override {
+    StepEnabled enabled = QSpinBox::stepEnabled();
+    if (value() <= floor_) enabled &= ~StepDownEnabled;
+    return enabled;
+  }
+
+ private:
+  int floor_;
+};
+
+}  // namespace
 
 CanvasDialog::CanvasDialog(const AnimHeader& document, QWidget* parent)
     : QDialog(parent), start_(StartCanvas(document)) {
@@ -22,10 +47,8 @@ CanvasDialog::CanvasDialog(const AnimHeader& document, QWidget* parent)
       this);
   explanation->setWordWrap(true);
 
-  // The spin boxes accept any typed length so that OK can refuse one below the minimum and
-  // say which field it was.
   auto spin = [this](int id, int32_t value) {
-    auto* box = new QSpinBox(this);
+    auto* box = new FloorSpinBox(value, this);
     box->setObjectName(QStringLiteral("c%1").arg(id));
     box->setRange(1, kMaxCanvasLength);
     box->setValue(value);

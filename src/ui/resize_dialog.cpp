@@ -115,10 +115,14 @@ void ResizeDialog::edit(void (*apply)(ResizeFields&, int32_t), int value) {
 
 void ResizeDialog::showFields() {
   showing_ = true;
-  newWidth_->setValue(fields_.newWidth);
-  newHeight_->setValue(fields_.newHeight);
-  widthPercent_->setValue(fields_.widthPercent);
-  heightPercent_->setValue(fields_.heightPercent);
+  // Rewriting the field being typed in, even with its own value, would move the cursor.
+  auto show = [](QSpinBox* box, int value) {
+    if (box->value() != value) box->setValue(value);
+  };
+  show(newWidth_, fields_.newWidth);
+  show(newHeight_, fields_.newHeight);
+  show(widthPercent_, fields_.widthPercent);
+  show(heightPercent_, fields_.heightPercent);
   showing_ = false;
 }
 

@@ -91,6 +91,7 @@ class ResizeDialogTest : public test::AppTestCase {
   void choicesAreRememberedAndTrueColourForcesBicubic();
   void bicubicWarningCanSendTheUserBack();
   void resizingTheAnimationIsOneUndoStep();
+  void bicubicResizeThroughTheWindowUndoesExactly();
   void frameResizeTouchesOnlySelectedFrames();
   void canvasRefusesSizesBelowTheLargestFrame();
   void canvasIncreaseGrowsTheScreenAndUndoes();
@@ -230,6 +231,32 @@ void ResizeDialogTest::resizingTheAnimationIsOneUndoStep() {
   QCOMPARE(w.strip()->geometry().zoomedWidth, 40);
 }
 
+void ResizeDialogTest::bicubicResizeThroughTheWindowUndoesExactly() {
+  test::TempDir dir;
+  MainWindow w;
+  QCOMPARE(w.openFiles({WriteAnimation(dir)}), 1);
+  AnimPtr before = CopyAnimation(*w.document(), nullptr);
+  AnswerNextDialog<ResizeDialog>([](ResizeDialog& d) {
+    Control<QRadioButton>(d, 1074)->setChecked(true);
+    Type(d, 1070, 60);
+    Type(d, 1086, 45);
+    d.accept();  // the offset frames bring the warning, answered OK
+  });
+  w.dispatch(40092);
+  QCOMPARE(messages().ids(), std::vector<int>{198});
+  const AnimHeader* doc = w.document();
+  QCOMPARE(doc->screenWidth, 60);
+  QCOMPARE(Geometry(doc), (std::vector<FrameGeometry>{{0, 0, 60, 45}, {6, 9, 30, 15}, {15, 3, 15, 15}}));
+  // The transparent frame stays transparent where its centre pixels were.
+  const ImageBlock* clear = ImageAt(doc, 1);
+  QVERIFY(clear->transparent());
+  QCOMPARE(test::FramePixels(*clear)[29], clear->transparentIndex);
+  QVERIFY(test::FramePixels(*clear)[0] != clear->transparentIndex);
+
+  w.dispatch(40001);
+  QCOMPARE(test::DocumentDifference(*before, *w.document()), std::string());
+}
+
 void ResizeDialogTest::frameResizeTouchesOnlySelectedFrames() {
   test::TempDir dir;
   MainWindow w;
@@ -271,6 +298,9 @@ void ResizeDialogTest::canvasRefusesSizesBelowTheLargestFrame() {
   QCOMPARE(Control<QLabel>(d, 1307)->text(), QString::fromUtf8("当前大小:变量(多选)"));
   QCOMPARE(Shown(d, 1308), 15);
   QCOMPARE(Shown(d, 1310), 20);
+  // The arrows stop at the minimum; typing does not, and OK refuses it.
+  Control<QSpinBox>(d, 1308)->stepDown();
+  QCOMPARE(Shown(d, 1308), 15);
 
   Type(d, 1308, 12);
   Type(d, 1310, 8);
