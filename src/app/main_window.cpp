@@ -537,6 +537,8 @@ void MainWindow::dispatch(int id) {
     case cmd::kResizeAnimation: resizeWithDialog(false); break;
     case cmd::kResizeFrames: resizeWithDialog(true); break;
     case cmd::kIncreaseCanvas: increaseCanvasWithDialog(); break;
+    case cmd::kMoveCropFrames: moveCropWithDialog(false); break;
+    case cmd::kCropAnimation: moveCropWithDialog(true); break;
     case cmd::kLoadTiming: loadTimingWithDialog(); break;
     case cmd::kSaveTiming: saveTimingWithDialog(); break;
     default: break;

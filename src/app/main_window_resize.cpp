@@ -1,4 +1,4 @@
-// The main window's resize and canvas commands: their dialogs, then the operation, its undo
+// The main window's resize, canvas and crop commands: their dialogs, then the operation, its undo
 // step and the refresh.
 #include "app/gui_services.h"
 #include "app/main_window.h"
@@ -6,7 +6,9 @@
 #include "core/progress.h"
 #include "imaging/canvas.h"
 #include "imaging/resize.h"
+#include "imaging/crop.h"
 #include "ui/canvas_dialog.h"
+#include "ui/move_crop_dialog.h"
 #include "ui/resize_dialog.h"
 
 namespace fw {
@@ -46,6 +48,20 @@ void MainWindow::increaseCanvasWithDialog() {
     return;
   }
   doc->encodedSize = -1;
+  afterEdit(true, true);
+}
+
+void MainWindow::moveCropWithDialog(bool animationMode) {
+  AnimHeader* doc = document();
+  if (!doc || (!animationMode && current_ < 0)) return;
+  MoveCropDialog dialog(*doc, current_, animationMode, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  stopWorkersAndPreview();
+  if (ApplyMoveCrop(*doc, dialog.state()) == 0) {
+    // Cropping to the whole screen leaves a step that does nothing; the menus show it.
+    updateCommandStates();
+    return;
+  }
   afterEdit(true, true);
 }
 
