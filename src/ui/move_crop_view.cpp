@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "ui/frame_image.h"
@@ -20,9 +21,8 @@ constexpr int kFitWidth = 560, kFitHeight = 420, kMaxZoom = 8;
 MoveCropView::MoveCropView(const AnimHeader& document, MoveCropState& state, QWidget* parent)
     : QWidget(parent), document_(document), state_(state) {
   setObjectName(QStringLiteral("MoveCropView"));
-  while (zoom_ < kMaxZoom && state_.screenWidth * (zoom_ + 1) <= kFitWidth &&
-         state_.screenHeight * (zoom_ + 1) <= kFitHeight)
-    ++zoom_;
+  const double fit = std::min(double(kFitWidth) / state_.screenWidth, double(kFitHeight) / state_.screenHeight);
+  zoom_ = fit >= 1 ? std::min(std::floor(fit), double(kMaxZoom)) : fit;
   setMouseTracking(true);
 }
 
@@ -31,17 +31,13 @@ void MoveCropView::setDisplay(const MoveCropDisplay& display) {
   update();
 }
 
-QSize MoveCropView::sizeHint() const {
-  return {std::min(state_.screenWidth * zoom_, kFitWidth) + 2 * margin_,
-          std::min(state_.screenHeight * zoom_, kFitHeight) + 2 * margin_};
-}
+QSize MoveCropView::sizeHint() const { return scaled(QSize(state_.screenWidth, state_.screenHeight)) + QSize(2, 2) * margin_; }
 
-QPoint MoveCropView::toWidget(QPoint screen) const { return screen * zoom_ + QPoint(margin_, margin_); }
-QPoint MoveCropView::toScreen(QPoint widget) const {
-  const QPoint p = widget - QPoint(margin_, margin_);
-  // Floor division, so that points left of the screen stay negative.
-  auto floorDiv = [this](int v) { return v >= 0 ? v / zoom_ : -((-v + zoom_ - 1) / zoom_); };
-  return {floorDiv(p.x()), floorDiv(p.y())};
+QSize MoveCropView::scaled(QSize size) const {
+  return {int(std::lround(size.width() * zoom_)), int(std::lround(size.height() * zoom_))};
+}
+QPoint MoveCropView::toWidget(QPoint screen) const {
+  return QPoint(int(std::lround(screen.x() * zoom_)), int(std::lround(screen.y() * zoom_))) + QPoint(margin_, margin_);
 }
 
 QRect MoveCropView::screenRectangle() const {
@@ -53,16 +49,16 @@ void MoveCropView::drawFrame(QPainter& painter, int index, QPoint at, qreal opac
   const ImageBlock* frame = ImageAt(&document_, index);
   if (!frame || !frame->indexedImage) return;
   painter.setOpacity(opacity);
-  painter.drawImage(QRect(toWidget(at), QSize(frame->width, frame->height) * zoom_), FrameToImage(*frame, true));
+  painter.drawImage(QRect(toWidget(at), scaled(QSize(frame->width, frame->height))), FrameToImage(*frame, true));
   painter.setOpacity(1.0);
 }
 
 void MoveCropView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().color(QPalette::Dark));
-  const QRect screen(toWidget({0, 0}), QSize(state_.screenWidth, state_.screenHeight) * zoom_);
+  const QRect screen(toWidget({0, 0}), scaled(QSize(state_.screenWidth, state_.screenHeight)));
   painter.fillRect(screen, Qt::white);
-  const QRect crop(toWidget(screenRectangle().topLeft()), screenRectangle().size() * zoom_);
+  const QRect crop(toWidget(screenRectangle().topLeft()), scaled(screenRectangle().size()));
   if (display_.croppedResult) painter.setClipRect(crop);
 
   auto framePosition = [this](int index) {
@@ -74,7 +70,9 @@ void MoveCropView::paintEvent(QPaintEvent*) {
   if (display_.previous) drawFrame(painter, state_.frameIndex - 1, framePosition(state_.frameIndex - 1), 0.35);
   if (display_.next) drawFrame(painter, state_.frameIndex + 1, framePosition(state_.frameIndex + 1), 0.35);
   if (state_.animationMode) {
-    if (state_.frameIndex >= 0) drawFrame(painter, state_.frameIndex, framePosition(state_.frameIndex), 1.0);
+    // Without a current frame the animation is shown by its first one.
+    const int shown = std::max(state_.frameIndex, 0);
+    drawFrame(painter, shown, framePosition(shown), 1.0);
   } else {
     drawFrame(painter, state_.frameIndex, QPoint(state_.x, state_.y), 1.0);
   }
@@ -91,7 +89,7 @@ void MoveCropView::paintEvent(QPaintEvent*) {
 }
 
 MoveCropView::Drag MoveCropView::dragAt(QPoint p) const {
-  const QRect crop(toWidget(screenRectangle().topLeft()), screenRectangle().size() * zoom_);
+  const QRect crop(toWidget(screenRectangle().topLeft()), scaled(screenRectangle().size()));
   const bool acrossV = p.y() >= crop.top() - kEdgeGrab && p.y() <= crop.bottom() + kEdgeGrab;
   const bool acrossH = p.x() >= crop.left() - kEdgeGrab && p.x() <= crop.right() + kEdgeGrab;
   if (acrossV && std::abs(p.x() - crop.left()) <= kEdgeGrab) return Drag::Left;
@@ -127,7 +125,8 @@ void MoveCropView::mouseMoveEvent(QMouseEvent* event) {
     return;
   }
   // The mouse distance in screen pixels, applied through the same rules as typed values.
-  const int dx = (p.x() - dragStart_.x()) / zoom_, dy = (p.y() - dragStart_.y()) / zoom_;
+  const int dx = int(std::lround((p.x() - dragStart_.x()) / zoom_));
+  const int dy = int(std::lround((p.y() - dragStart_.y()) / zoom_));
   switch (drag_) {
     case Drag::Frame:
       SetCropField(state_, crop_field::kOffsetX, startA_ + dx);

@@ -21,10 +21,11 @@ class MoveCropView : public QWidget {
   void setDisplay(const MoveCropDisplay& display);
   // Called after a drag changed the state.
   void setOnEdited(std::function<void()> edited) { edited_ = std::move(edited); }
-  int zoom() const { return zoom_; }
-  // Screen coordinates to widget coordinates and back.
+  // Widget pixels per screen pixel: whole steps up to 8 while the screen fits, a fraction for
+  // screens larger than the surface.
+  double zoom() const { return zoom_; }
+  // Screen coordinates to widget coordinates.
   QPoint toWidget(QPoint screen) const;
-  QPoint toScreen(QPoint widget) const;
 
   QSize sizeHint() const override;
 
@@ -38,6 +39,7 @@ class MoveCropView : public QWidget {
   enum class Drag { None, Frame, Left, Top, Right, Bottom };
   // The crop rectangle on the screen (frame mode: moved with the frame).
   QRect screenRectangle() const;
+  QSize scaled(QSize screenSize) const;
   Drag dragAt(QPoint widget) const;
   void drawFrame(QPainter& painter, int index, QPoint at, qreal opacity) const;
 
@@ -45,7 +47,7 @@ class MoveCropView : public QWidget {
   MoveCropState& state_;
   MoveCropDisplay display_;
   std::function<void()> edited_;
-  int zoom_ = 1;
+  double zoom_ = 1;
   int margin_ = 8;
   Drag drag_ = Drag::None;
   QPoint dragStart_;

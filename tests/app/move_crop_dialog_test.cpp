@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <cmath>
 
 #include "app/main_window.h"
 #include "core/anim_document.h"
@@ -90,6 +91,7 @@ class MoveCropDialogTest : public test::AppTestCase {
   void typedValuesWaitAndAreCorrected();
   void arrowsAlignmentDragAndReset();
   void showCroppedResultIsRememberedPerMode();
+  void largeScreensAreShownSmaller();
   void movingFramesMovesEverySelectedFrameAndUndoes();
   void croppingTheAnimationCutsTheScreenAndUndoes();
 
@@ -177,6 +179,20 @@ void MoveCropDialogTest::showCroppedResultIsRememberedPerMode() {
   MoveCropDialog animation(*doc, 0, true, nullptr);
   QVERIFY(!Control<QCheckBox>(animation, 1215)->isChecked());
   QVERIFY(!Control<QSpinBox>(animation, 1018));  // no offset when cropping the animation
+}
+
+void MoveCropDialogTest::largeScreensAreShownSmaller() {
+  AnimPtr doc = test::NewDocument(2000, 1000, 16);
+  test::AddFrame(*doc, 0, 0, 1000, 500, [](int, int) { return 1; });
+  MoveCropDialog d(*doc, 0, false, nullptr);
+  MoveCropView* view = d.view();
+  QVERIFY(view->zoom() < 1);
+  QVERIFY(view->sizeHint().width() < 700);
+  view->resize(view->sizeHint());
+  // A drag covers more screen pixels than widget pixels.
+  const QPoint from = view->toWidget({500, 250});
+  Drag(view, from, from + QPoint(40, 0));
+  QCOMPARE(d.state().x, int(std::lround(40 / view->zoom())));
 }
 
 void MoveCropDialogTest::movingFramesMovesEverySelectedFrameAndUndoes() {
