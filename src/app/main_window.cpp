@@ -539,6 +539,11 @@ void MainWindow::dispatch(int id) {
       break;
     case cmd::kComments: editComments(); break;
     case cmd::kOptimize: optimize(); break;
+    case cmd::kResizeAnimation: resizeWithDialog(false); break;
+    case cmd::kResizeFrames: resizeWithDialog(true); break;
+    case cmd::kIncreaseCanvas: increaseCanvasWithDialog(); break;
+    case cmd::kMoveCropFrames: moveCropWithDialog(false); break;
+    case cmd::kCropAnimation: moveCropWithDialog(true); break;
     case cmd::kLoadTiming: loadTimingWithDialog(); break;
     case cmd::kSaveTiming: saveTimingWithDialog(); break;
     case cmd::kLocalPaletteEdit: editLocalPalette(current_); break;

@@ -121,6 +121,11 @@ class MainWindow : public QMainWindow {
   void togglePreview(bool selectionOnly, bool timing = false);
   void openHelpPage(const char* page);
   void editComments();
+  // Resize (40092, 40135) and increase canvas (328): dialog, operation, refresh.
+  void resizeWithDialog(bool selectedOnly);
+  void increaseCanvasWithDialog();
+  // Move/crop frames (40072) and crop animation (40116).
+  void moveCropWithDialog(bool animationMode);
   void loadTimingWithDialog();
   void saveTimingWithDialog();
   void splitFilmstripByName(const std::string& path);
