@@ -17,12 +17,17 @@
 #include "formats/pal_file.h"
 #include "formats/save_document.h"
 #include "imaging/fixed_palettes.h"
+#include "dialog_driving.h"
 #include "support/test_support.h"
 #include "ui/index_chooser.h"
 #include "ui/palette_editor.h"
 #include "ui/property_bar.h"
 
 using namespace fw;
+using fw::test::AnswerNextDialog;
+using fw::test::Control;
+using fw::test::Shown;
+using fw::test::Type;
 
 namespace {
 
@@ -33,26 +38,6 @@ QString WriteGif(const test::TempDir& dir) {
   const std::string path = dir.file("three.gif");
   if (!SaveDocumentAs(path, *doc)) return {};
   return QString::fromStdString(path);
-}
-
-// Runs `answer` on the modal dialog of type D once it is shown.
-template <typename D, typename F>
-void AnswerNextDialog(F answer) {
-  auto* poll = new QTimer;
-  poll->setInterval(0);
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-    auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    poll->stop();
-    poll->deleteLater();
-    answer(*dialog);
-  });
-  poll->start();
-}
-
-template <typename T>
-T* Control(QWidget* parent, int id) {
-  return parent->findChild<T*>(QStringLiteral("c%1").arg(id));
 }
 
 Rgb Shown(const ImageBlock& f, int index) { return EntryColour(f.indexedImage->colourTable[static_cast<size_t>(index)]); }

@@ -26,16 +26,16 @@
 #include "formats/save_document.h"
 #include "imaging/fixed_palettes.h"
 #include "app_test_case.h"
+#include "dialog_driving.h"
 #include "support/test_support.h"
 
 using namespace fw;
+using fw::test::AnswerNextDialog;
+using fw::test::Control;
+using fw::test::Shown;
+using fw::test::Type;
 
 namespace {
-
-template <typename W = QWidget>
-W* Control(QWidget* scope, int id) {
-  return scope->findChild<W*>(QStringLiteral("c%1").arg(id));
-}
 
 template <typename W = QWidget>
 W* Control(const PreferencesSheet& sheet, int page, int id) {
@@ -57,22 +57,6 @@ QString WriteGif(const test::TempDir& dir, const std::string& name, int width, i
   }
   const std::string path = dir.file(name);
   return SaveDocumentAs(path, *doc) ? QString::fromStdString(path) : QString();
-}
-
-// Runs `answer` on the modal dialog of type D once it is shown (file reading before it may
-// process events, so the dialog is looked for until it appears).
-template <typename D, typename F>
-void AnswerNextDialog(F answer) {
-  auto* poll = new QTimer;
-  poll->setInterval(0);
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-    auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    poll->stop();
-    poll->deleteLater();
-    answer(*dialog);
-  });
-  poll->start();
 }
 
 }  // namespace

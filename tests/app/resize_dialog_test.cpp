@@ -17,6 +17,7 @@
 #include "core/undo_history.h"
 #include "formats/save_document.h"
 #include "app_test_case.h"
+#include "dialog_driving.h"
 #include "support/test_support.h"
 #include "ui/canvas_dialog.h"
 #include "ui/frame_strip.h"
@@ -24,30 +25,12 @@
 #include "ui/strip_geometry.h"
 
 using namespace fw;
+using fw::test::AnswerNextDialog;
+using fw::test::Control;
+using fw::test::Shown;
+using fw::test::Type;
 
 namespace {
-
-template <typename W>
-W* Control(QWidget& scope, int id) {
-  return scope.findChild<W*>(QStringLiteral("c%1").arg(id));
-}
-void Type(QWidget& scope, int id, int value) { Control<QSpinBox>(scope, id)->setValue(value); }
-int Shown(QWidget& scope, int id) { return Control<QSpinBox>(scope, id)->value(); }
-
-// Runs `answer` on the modal dialog of type D as soon as it is shown.
-template <typename D, typename F>
-void AnswerNextDialog(F answer) {
-  auto* poll = new QTimer;
-  poll->setInterval(0);
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-    auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    poll->stop();
-    poll->deleteLater();
-    answer(*dialog);
-  });
-  poll->start();
-}
 
 struct FrameGeometry {
   int left, top, width, height;
