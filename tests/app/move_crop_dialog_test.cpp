@@ -24,22 +24,9 @@
 #include "ui/strip_geometry.h"
 
 using namespace fw;
-using fw::test::AnswerNextDialog;
-using fw::test::Control;
-using fw::test::Shown;
-using fw::test::Type;
+using namespace fw::test;
 
 namespace {
-
-struct FrameGeometry {
-  int left, top, width, height;
-  bool operator==(const FrameGeometry&) const = default;
-};
-std::vector<FrameGeometry> Geometry(const AnimHeader* doc) {
-  std::vector<FrameGeometry> out;
-  for (const ImageBlock* f = FirstImage(doc); f; f = NextImage(f)) out.push_back({f->left, f->top, f->width, f->height});
-  return out;
-}
 
 // A 40 x 30 animation: a full frame and two offset frames.
 AnimPtr Animation() {

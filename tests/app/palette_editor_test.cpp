@@ -24,10 +24,7 @@
 #include "ui/property_bar.h"
 
 using namespace fw;
-using fw::test::AnswerNextDialog;
-using fw::test::Control;
-using fw::test::Shown;
-using fw::test::Type;
+using namespace fw::test;
 
 namespace {
 

@@ -30,16 +30,13 @@
 #include "support/test_support.h"
 
 using namespace fw;
-using fw::test::AnswerNextDialog;
-using fw::test::Control;
-using fw::test::Shown;
-using fw::test::Type;
+using namespace fw::test;
 
 namespace {
 
 template <typename W = QWidget>
 W* Control(const PreferencesSheet& sheet, int page, int id) {
-  return Control<W>(sheet.page(page), id);
+  return fw::test::Control<W>(sheet.page(page), id);
 }
 
 std::vector<uint32_t> Words() {

@@ -227,3 +227,13 @@ std::string CompositorDisagreement(const AnimHeader& doc) {
 }
 
 }  // namespace fw::test
+
+namespace fw::test {
+
+std::vector<FrameGeometry> Geometry(const AnimHeader* doc) {
+  std::vector<FrameGeometry> out;
+  for (const ImageBlock* f = FirstImage(doc); f; f = NextImage(f)) out.push_back({f->left, f->top, f->width, f->height});
+  return out;
+}
+
+}  // namespace fw::test

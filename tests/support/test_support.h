@@ -52,6 +52,13 @@ ImageBlock& AddFrame(AnimHeader& doc, int left, int top, int width, int height, 
   return ref;
 }
 
+// Where each frame sits, in order: for comparing the layout before and after an edit.
+struct FrameGeometry {
+  int left, top, width, height;
+  bool operator==(const FrameGeometry&) const = default;
+};
+std::vector<FrameGeometry> Geometry(const AnimHeader* doc);
+
 // The frame's own pixels, row after row without padding.
 std::vector<uint8_t> FramePixels(const ImageBlock& frame);
 
