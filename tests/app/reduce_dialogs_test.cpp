@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include "formats/save_document.h"
 #include "app_test_case.h"
 #include "support/test_support.h"
+#include "ui/index_chooser.h"
 #include "ui/reduce_colours_dialog.h"
 #include "ui/reduce_frames_dialog.h"
 #include "ui/show_anim_view.h"
@@ -135,11 +137,26 @@ void ReduceDialogsTest::choicesBecomeParametersAndAreRemembered() {
 
   count->setEditText(QStringLiteral("20"));
   Control<QCheckBox>(&dialog, 1077)->setChecked(false);
-  dialog.setLockedIndices({3, 250});
-  QVERIFY(dialog.locks().anyLocked && dialog.locks().locked[250] && !dialog.locks().locked[4]);
+  // The lock button opens the chooser on the global palette; its set becomes the lock list.
+  QString title;
+  WhenModal<IndexChooser>([&](IndexChooser* chooser) {
+    title = chooser->windowTitle();
+    chooser->clickIndex(3);
+    chooser->setTool(IndexChooser::kAddTool);
+    chooser->clickIndex(250);
+    chooser->accept();
+  });
+  Control<QPushButton>(&dialog, 1270)->click();
+  QCOMPARE(title, QString::fromUtf8("选择锁定颜色"));
+  QVERIFY(dialog.locks().anyLocked && dialog.locks().locked[3] && dialog.locks().locked[250]);
+  QVERIFY(!dialog.locks().locked[4]);
+  const Rgb locked = (*doc->globalPalette)[250];
   QVERIFY(dialog.apply());
   QCOMPARE(Prefs().read(pref::kReduceColours), 20u);
   QVERIFY(DistinctColoursShown(*doc) <= 20);
+  bool lockedKept = false;
+  for (int i = 0; i < doc->globalPalette->count(); ++i) lockedKept |= (*doc->globalPalette)[i] == locked;
+  QVERIFY(lockedKept);
 }
 
 void ReduceDialogsTest::previewsShowOriginalAndReduced() {
