@@ -1,7 +1,6 @@
 // The reduce-colours dialog's arithmetic and its run on a copy of the document.
 #include <gtest/gtest.h>
 
-#include "core/preferences.h"
 #include "core/progress.h"
 #include "core/undo_history.h"
 #include "imaging/reduce_colours_choice.h"
@@ -15,24 +14,6 @@ TEST(ReduceColoursChoice, StartsAtHalfWhatTheLargestPaletteIndexes) {
                                  std::pair{17, 16}, std::pair{9, 8}, std::pair{8, 4}, std::pair{5, 4},
                                  std::pair{4, 2}, std::pair{3, 2}, std::pair{2, 2}})
     EXPECT_EQ(InitialColourTarget(entries), target) << entries;
-}
-
-TEST(ReduceColoursChoice, TypedCountsAreCorrectedIntoRange) {
-  EXPECT_EQ(ClampColourTarget(-5), 2);
-  EXPECT_EQ(ClampColourTarget(1), 2);
-  EXPECT_EQ(ClampColourTarget(2), 2);
-  EXPECT_EQ(ClampColourTarget(100), 100);
-  EXPECT_EQ(ClampColourTarget(256), 256);
-  EXPECT_EQ(ClampColourTarget(1000), 256);
-}
-
-TEST(ReduceColoursChoice, PreferenceWordHoldsCountAndDithering) {
-  EXPECT_EQ(ReduceColoursWord({100, true}), 65536u + 100u);
-  EXPECT_EQ(ReduceColoursWord({64, false}), 64u);
-  const ReduceColoursChoice back = ReduceColoursChoiceFromWord(65536u + 100u);
-  EXPECT_EQ(back.target, 100);
-  EXPECT_TRUE(back.dither);
-  EXPECT_FALSE(ReduceColoursChoiceFromWord(0).dither);
 }
 
 TEST(ReduceColoursChoice, LargestPaletteCountsLocalPalettes) {
