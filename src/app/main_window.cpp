@@ -539,6 +539,8 @@ void MainWindow::dispatch(int id) {
       break;
     case cmd::kComments: editComments(); break;
     case cmd::kOptimize: optimize(); break;
+    case cmd::kReduceColours: reduceColoursWithDialog(); break;
+    case cmd::kReduceFrames: reduceFramesWithDialog(); break;
     case cmd::kResizeAnimation: resizeWithDialog(false); break;
     case cmd::kResizeFrames: resizeWithDialog(true); break;
     case cmd::kIncreaseCanvas: increaseCanvasWithDialog(); break;

@@ -142,6 +142,9 @@ class MainWindow : public QMainWindow {
   void optimize();
   // Restarts the workers stopped for a command that then changed nothing.
   void afterNothingChanged();
+  // Reduce colours (40081) and reduce frame count (40119): dialog, operation, refresh.
+  void reduceColoursWithDialog();
+  void reduceFramesWithDialog();
 
   DocumentState state_;
   bool modified_ = false;
