@@ -142,6 +142,9 @@ class MainWindow : public QMainWindow {
   void optimize();
   // Restarts the workers stopped for a command that then changed nothing.
   void afterNothingChanged();
+  // The "Properties" sheet for frame (40009), global frame (40052) or animation (40008)
+  // properties.
+  void showProperties(int command);
 
   DocumentState state_;
   bool modified_ = false;
