@@ -101,6 +101,7 @@ class PropertyDialogsTest : public test::AppTestCase {
   void frameRefusalsKeepThePage();
   void severalFramesChangeOnlyEditedFields();
   void unchangedGlobalPageRecordsNothing();
+  void lightStepsKeepTheBlendFlag();
   void animationPageFieldsReachTheHeader();
   void animationRefusalsKeepThePage();
   void doubleClickOpensFrameOrAnimationProperties();
@@ -322,6 +323,24 @@ void PropertyDialogsTest::unchangedGlobalPageRecordsNothing() {
   RunSheet(w, 40052, [](PropertySheet&) {});
   QCOMPARE(UndoCount(), steps);
   QVERIFY(!w.isModified());
+}
+
+// A delay edit keeps only a light shell of the frames; undoing it must not touch the blend flag
+// of animated PNG frames, which the shell exchanges too.
+void PropertyDialogsTest::lightStepsKeepTheBlendFlag() {
+  test::TempDir dir;
+  MainWindow w;
+  QVERIFY(w.openFiles({WriteAnimation(dir)}) > 0);
+  for (ImageBlock* f = FirstImage(w.document()); f; f = NextImage(f)) f->blend = 0;
+  SelectOnly(w, 0);
+  AnimPtr before = CopyAnimation(*w.document(), nullptr);
+  RunSheet(w, 40009, [](PropertySheet& sheet) { Type(Page(sheet, "FramePage"), 1000, 12); });
+  QCOMPARE(CurrentUndoKind(), undo_kind::kFrameProperties);
+  CheckOneUndoStep(w, *before, UndoCount() - 1);
+  AnimPtr beforeGlobal = CopyAnimation(*w.document(), nullptr);
+  RunSheet(w, 40052, [](PropertySheet& sheet) { Type(Page(sheet, "GlobalPage"), 1000, 13); });
+  QCOMPARE(CurrentUndoKind(), undo_kind::kGlobalFrameProperties);
+  CheckOneUndoStep(w, *beforeGlobal, UndoCount() - 1);
 }
 
 void PropertyDialogsTest::animationPageFieldsReachTheHeader() {
