@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -18,24 +19,37 @@ PropertySheet::PropertySheet(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);
   layout->addWidget(buttons);
+  connect(tabs_, &QTabWidget::currentChanged, this, &PropertySheet::leavePage);
+}
+
+void PropertySheet::leavePage(int now) {
+  PropertyPage* left = shown_;
+  shown_ = qobject_cast<PropertyPage*>(tabs_->widget(now));
+  if (!left || left == shown_ || left->validate()) return;
+  // The page that refused stays in front with its field focused.
+  const QSignalBlocker quiet(tabs_);
+  tabs_->setCurrentWidget(left);
+  shown_ = left;
 }
 
 void PropertySheet::addPage(PropertyPage* page, const QString& title) {
-  pages_.push_back(page);
+  const QSignalBlocker quiet(tabs_);
   tabs_->addTab(page, title);
+  shown_ = currentPage();
 }
 
-void PropertySheet::showPage(PropertyPage* page) { tabs_->setCurrentWidget(page); }
+void PropertySheet::showPage(PropertyPage* page) {
+  const QSignalBlocker quiet(tabs_);
+  tabs_->setCurrentWidget(page);
+  shown_ = page;
+}
 
 PropertyPage* PropertySheet::currentPage() const { return qobject_cast<PropertyPage*>(tabs_->currentWidget()); }
 
 void PropertySheet::accept() {
-  for (PropertyPage* page : pages_) {
-    if (!page->validate()) {
-      tabs_->setCurrentWidget(page);
-      return;
-    }
-  }
+  // The other pages were checked when the user left them, and untouched ones hold the
+  // document's own values.
+  if (PropertyPage* page = currentPage(); page && !page->validate()) return;
   QDialog::accept();
 }
 

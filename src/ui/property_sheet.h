@@ -1,6 +1,6 @@
 #pragma once
-// The "Properties" sheet: its pages side by side as tabs. OK checks every page in order and
-// stays open on the first one that refuses.
+// The "Properties" sheet: its pages side by side as tabs. A page is checked when the user
+// leaves it, for another tab or with OK; a page that refuses stays in front.
 #include <QDialog>
 #include <QWidget>
 #include <optional>
@@ -30,8 +30,10 @@ class PropertySheet : public QDialog {
   void accept() override;
 
  private:
+  void leavePage(int now);
+
   QTabWidget* tabs_;
-  std::vector<PropertyPage*> pages_;
+  PropertyPage* shown_ = nullptr;
 };
 
 // The number in a page's text field: nullopt when empty or not a number.

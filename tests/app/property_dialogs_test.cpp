@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -239,10 +240,13 @@ void PropertyDialogsTest::frameRefusalsKeepThePage() {
   SelectOnly(w, 0);
   AnimPtr before = CopyAnimation(*w.document(), nullptr);
   messages().sink.clear();
-  messages().sink.scriptedAnswers = {Answer::Ok, Answer::No, Answer::Ok};
+  messages().sink.scriptedAnswers = {Answer::Ok, Answer::Ok, Answer::No, Answer::Ok};
   RunSheet(w, 40009, [&](PropertySheet& sheet) {
     QWidget* page = Page(sheet, "FramePage");
     Type(page, 1008, 65536);
+    // Neither another tab nor OK leaves the page.
+    sheet.findChild<QTabWidget*>(QStringLiteral("tabs"))->setCurrentIndex(2);
+    QCOMPARE(sheet.currentPage(), page);
     sheet.accept();
     QVERIFY(sheet.isVisible());
     QCOMPARE(sheet.currentPage(), page);
@@ -254,7 +258,7 @@ void PropertyDialogsTest::frameRefusalsKeepThePage() {
     Type(page, 1000, 65536);
     sheet.accept();
     QVERIFY(sheet.isVisible());
-    QCOMPARE(messages().ids(), (std::vector<int>{40223, 40225, 40227}));
+    QCOMPARE(messages().ids(), (std::vector<int>{40223, 40223, 40225, 40227}));
     sheet.reject();
   });
   QCOMPARE(test::DocumentDifference(*w.document(), *before), std::string());
