@@ -159,8 +159,12 @@ FrameEditResult ApplyFrameEdits(AnimHeader& document, FrameScope scope, int curr
   for (ImageBlock* f : frames) {
     if (!RemovesLocalPalette(*f, edits)) continue;
     if (!FoldLocalPalette(document, *f)) {
-      if (step) UndoLastAndForget(document);
-      return FrameEditResult{};
+      FrameEditResult failed;
+      if (step) {
+        UndoLastAndForget(document);
+        failed.restored = true;
+      }
+      return failed;
     }
     result.pixels = true;
   }

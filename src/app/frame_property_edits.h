@@ -43,6 +43,8 @@ struct FrameEditResult {
   bool pixels = false;  // pixels, palettes or planes: the cells are redrawn, the size measured anew
   bool offsets = false;
   bool delays = false;
+  // A failed palette removal put back a copy of the whole document: same content, new blocks.
+  bool restored = false;
 };
 
 enum class FrameScope { kCurrent, kSelected, kAll };

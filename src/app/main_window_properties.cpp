@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "core/anim_document.h"
 #include "ui/animation_property_page.h"
+#include "ui/frame_strip.h"
 #include "ui/frame_property_page.h"
 #include "ui/index_chooser.h"
 #include "ui/property_sheet.h"
@@ -104,6 +105,7 @@ void MainWindow::showProperties(int command) {
     frames.pixels |= r.pixels;
     frames.offsets |= r.offsets;
     frames.delays |= r.delays;
+    frames.restored |= r.restored;
   };
   if (framePage)
     merge(ApplyFrameEdits(*doc, several ? FrameScope::kSelected : FrameScope::kCurrent, current, framePage->edits()));
@@ -112,6 +114,8 @@ void MainWindow::showProperties(int command) {
   merge(all);
   const AnimationEditResult header = ApplyAnimationEdits(*doc, animationPage->edits());
   if (!frames.changed && !header.changed) {
+    // The strip's cells must not outlive the blocks a restored copy replaced.
+    if (frames.restored) strip_->documentChanged();
     afterNothingChanged();
     return;
   }
