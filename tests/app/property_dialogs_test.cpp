@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
 
 #include "app/main_window.h"
@@ -20,6 +21,7 @@
 #include "formats/save_document.h"
 #include "support/test_support.h"
 #include "ui/frame_strip.h"
+#include "ui/property_bar.h"
 #include "ui/index_chooser.h"
 #include "ui/property_sheet.h"
 
@@ -437,6 +439,12 @@ void PropertyDialogsTest::doubleClickOpensFrameOrAnimationProperties() {
   const QPoint outside(strip->viewport()->width() - 2, strip->viewport()->height() - 2);
   QCOMPARE(strip->hitTest(outside), -1);
   QTest::mouseDClick(strip->viewport(), Qt::LeftButton, {}, outside);
+  QCOMPARE(shown, QStringLiteral("AnimationPage"));
+
+  // The property bar's buttons are the same commands.
+  shown.clear();
+  AnswerNextDialog<PropertySheet>(record);
+  w.propertyBar()->findChild<QToolButton*>(QStringLiteral("c40008"))->click();
   QCOMPARE(shown, QStringLiteral("AnimationPage"));
 }
 
