@@ -551,6 +551,9 @@ void MainWindow::dispatch(int id) {
     case cmd::kLocalPaletteEdit: editLocalPalette(current_); break;
     case cmd::kGlobalPalette: editGlobalPalette(current_); break;
     case cmd::kChooseTransparent: chooseTransparency(current_); break;
+    case cmd::kFrameProperties:
+    case cmd::kGlobalFrameProperties:
+    case cmd::kAnimProperties: showProperties(id); break;
     default: break;
   }
   strip_->setZoom(zoom_);

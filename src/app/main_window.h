@@ -145,6 +145,9 @@ class MainWindow : public QMainWindow {
   // Reduce colours (40081) and reduce frame count (40119): dialog, operation, refresh.
   void reduceColoursWithDialog();
   void reduceFramesWithDialog();
+  // The "Properties" sheet for frame (40009), global frame (40052) or animation (40008)
+  // properties.
+  void showProperties(int command);
 
   DocumentState state_;
   bool modified_ = false;

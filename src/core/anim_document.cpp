@@ -209,6 +209,8 @@ ImagePtr CopyFrameShell(const ImageBlock& image) {
   CopyFrameProperties(*shell, image);
   shell->left = image.left;
   shell->top = image.top;
+  // Exchanged with the frame's by SwapFrameProperties, so it must be the frame's own.
+  shell->blend = image.blend;
   SetTransparency(*shell, image.transparent());
   return shell;
 }
