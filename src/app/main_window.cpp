@@ -549,6 +549,9 @@ void MainWindow::dispatch(int id) {
     case cmd::kLocalPaletteEdit: editLocalPalette(current_); break;
     case cmd::kGlobalPalette: editGlobalPalette(current_); break;
     case cmd::kChooseTransparent: chooseTransparency(current_); break;
+    case 40111: openFilmstripWithDialog(); break;
+    case cmd::kHtml: showHtmlCode(); break;
+    case 40125: blendWithDialog(); break;
     default: break;
   }
   strip_->setZoom(zoom_);
