@@ -105,8 +105,8 @@ bool MainWindow::blendWith(const QString& path) {
   stopWorkersAndPreview();
   auto progress = CreateProgress(progressHook_.get(), 0);
   const AnimationLoader load = [](const std::string& file) { return LoadAnimationFile(file); };
-  const BlendOptionsChooser choose = [this](const AnimHeader&, const AnimHeader&, BlendOptions& options) {
-    BlendDialog dialog(options, this);
+  const BlendOptionsChooser choose = [this](const AnimHeader& first, const AnimHeader& second, BlendOptions& options) {
+    BlendDialog dialog(options, this, &first, &second);
     if (dialog.exec() != QDialog::Accepted) return false;
     options = dialog.options();
     return true;

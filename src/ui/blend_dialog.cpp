@@ -4,10 +4,12 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "core/string_table.h"
+#include "ui/blend_preview.h"
 
 namespace fw {
 namespace {
@@ -22,7 +24,9 @@ QSpinBox* OffsetField(int id, int value, QWidget* parent) {
 }
 }  // namespace
 
-BlendDialog::BlendDialog(const BlendOptions& start, QWidget* parent) : QDialog(parent) {
+BlendDialog::BlendDialog(const BlendOptions& start, QWidget* parent, const AnimHeader* first,
+                         const AnimHeader* second)
+    : QDialog(parent) {
   setObjectName(QStringLiteral("BlendDialog"));
   setWindowTitle(QString::fromUtf8(MessageText(blend_msg::kUndoName)));
   x_ = OffsetField(kOffsetX, start.x, this);
@@ -46,6 +50,19 @@ BlendDialog::BlendDialog(const BlendOptions& start, QWidget* parent) : QDialog(p
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
+  if (first && second) {
+    preview_ = new BlendPreview(*first, *second, this);
+    preview_->setOffset(start.x, start.y);
+    layout->addWidget(preview_, 1);
+    connect(preview_, &BlendPreview::offsetChanged, this, [this](int x, int y) {
+      const QSignalBlocker quietX(x_), quietY(y_);
+      x_->setValue(x);
+      y_->setValue(y);
+    });
+    const auto typed = [this] { preview_->setOffset(x_->value(), y_->value()); };
+    connect(x_, &QSpinBox::valueChanged, this, typed);
+    connect(y_, &QSpinBox::valueChanged, this, typed);
+  }
   layout->addLayout(form);
   layout->addWidget(buttons);
 }

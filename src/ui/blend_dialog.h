@@ -11,10 +11,14 @@ class QSpinBox;
 
 namespace fw {
 
+class BlendPreview;
+
 class BlendDialog : public QDialog {
   Q_OBJECT
  public:
-  BlendDialog(const BlendOptions& start, QWidget* parent);
+  // With both animations the dialog shows their first frames, the second draggable.
+  BlendDialog(const BlendOptions& start, QWidget* parent, const AnimHeader* first = nullptr,
+              const AnimHeader* second = nullptr);
   BlendOptions options() const;
 
  private:
@@ -23,6 +27,7 @@ class BlendDialog : public QDialog {
   QRadioButton* byTime_;
   QRadioButton* oneToOne_;
   QCheckBox* loop_;
+  BlendPreview* preview_ = nullptr;
 };
 
 }  // namespace fw

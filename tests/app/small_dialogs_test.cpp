@@ -3,12 +3,14 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 
 #include "app/main_window.h"
 #include "app_test_case.h"
@@ -237,7 +239,17 @@ void SmallDialogsTest::blendThroughTheWindowIsOneUndoStep() {
     QVERIFY(Control<QRadioButton>(d, 1074)->isChecked());
     QVERIFY(Control<QCheckBox>(d, 1249)->isChecked());
     Control<QRadioButton>(d, 1073)->setChecked(true);
-    Type(d, 1069, 15);
+    // Dragging the second animation's picture sets the offset in screen pixels.
+    QWidget* preview = d.findChild<QWidget*>(QStringLiteral("MyShowImage"));
+    QVERIFY(preview);
+    const double scale = std::min(preview->width() / 20.0, preview->height() / 10.0);
+    const QPoint from(2, 2), to = from + QPoint(int(std::lround(15 * scale)), 0);
+    QTest::mousePress(preview, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, to, preview->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(preview, &move);
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, to);
+    QCOMPARE(Control<QSpinBox>(d, 1069)->value(), 15);
+    QCOMPARE(Control<QSpinBox>(d, 1070)->value(), 0);
     Control<QCheckBox>(d, 1249)->setChecked(false);
     d.accept();
   });
