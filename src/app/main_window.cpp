@@ -554,6 +554,9 @@ void MainWindow::dispatch(int id) {
     case cmd::kFrameProperties:
     case cmd::kGlobalFrameProperties:
     case cmd::kAnimProperties: showProperties(id); break;
+    case 40111: openFilmstripWithDialog(); break;
+    case cmd::kHtml: showHtmlCode(); break;
+    case 40125: blendWithDialog(); break;
     default: break;
   }
   strip_->setZoom(zoom_);

@@ -54,6 +54,11 @@ class MainWindow : public QMainWindow {
   bool loadTiming(const QString& path);
   // Asks to save a modified document; false when the user cancelled.
   bool closeDocument();
+  // Open filmstrip without its file dialog: opens the one-picture file and asks for its
+  // layout; the frame count after the split, else 0.
+  int openFilmstrip(const QString& path);
+  // Blend without its file dialog: asks for the options and blends, as one undo step.
+  bool blendWith(const QString& path);
 
   AnimHeader* document() const { return state_.document.get(); }
   const DocumentState& state() const { return state_; }
@@ -140,6 +145,10 @@ class MainWindow : public QMainWindow {
   void interlaceSettingChanged();
   // Optimize (40005): the 24-bit warning, the dialog and its trial.
   void optimize();
+  // Open filmstrip (40111), HTML code (40082) and blend (40125).
+  void openFilmstripWithDialog();
+  void showHtmlCode();
+  void blendWithDialog();
   // Restarts the workers stopped for a command that then changed nothing.
   void afterNothingChanged();
   // Reduce colours (40081) and reduce frame count (40119): dialog, operation, refresh.
@@ -153,6 +162,7 @@ class MainWindow : public QMainWindow {
   bool modified_ = false;
   int current_ = -1;
   int zoom_ = 0;
+  bool askingFilmstripLayout_ = false;
   QHash<int, QAction*> actions_;
   QList<QMenu*> menus_;
   QMenu* fileMenu_ = nullptr;

@@ -111,7 +111,7 @@ int MainWindow::openFiles(QStringList paths) {
   strip_->setDocument(document());
   setModified(!plain);
   if (plain) rememberRecent(state_.fileName);
-  if (read == 1 && paths.size() == 1) splitFilmstripByName(Path(paths.front()));
+  if (read == 1 && paths.size() == 1 && !askingFilmstripLayout_) splitFilmstripByName(Path(paths.front()));
   updateTitle();
   setCurrentFrame(-1);
   RefreshSize(document(), true, sizeDisplay_.get());
