@@ -80,13 +80,7 @@ bool MainWindow::chooseTransparency(int frameIndex) {
     return false;
   }
   stopWorkersAndPreview();
-  IndexChooserSubject subject;
-  subject.title = QString::fromUtf8("选择透明度指数");
-  subject.palette = frame->activePalette;
-  subject.image = frame->indexedImage.get();
-  subject.transparentIndex = frame->transparent() ? frame->transparentIndex : -1;
-  if (frame->transparent()) subject.chosen.push_back(frame->transparentIndex);
-  IndexChooser chooser(subject, this);
+  IndexChooser chooser(TransparencySubject(*frame), this);
   const bool chosen = chooser.exec() == QDialog::Accepted && chooser.changed();
   const bool applied = chosen && commitTransparencyChoice(frameIndex, chooser.chosen());
   // The bar's tick may have been set by the user before the chooser opened.

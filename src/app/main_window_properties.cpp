@@ -27,13 +27,7 @@ std::optional<int> SharedSide(const std::vector<ImageBlock*>& frames, bool width
 // cancelled sheet leaves the frames as they were.
 std::optional<std::vector<int>> PickTransparency(QWidget* parent, const ImageBlock* frame) {
   if (!frame || !frame->activePalette) return std::nullopt;
-  IndexChooserSubject subject;
-  subject.title = QString::fromUtf8("选择透明度指数");
-  subject.palette = frame->activePalette;
-  subject.image = frame->indexedImage.get();
-  subject.transparentIndex = frame->transparent() ? frame->transparentIndex : -1;
-  if (frame->transparent()) subject.chosen.push_back(frame->transparentIndex);
-  IndexChooser chooser(subject, parent);
+  IndexChooser chooser(TransparencySubject(*frame), parent);
   if (chooser.exec() != QDialog::Accepted) return std::nullopt;
   return chooser.chosen();
 }

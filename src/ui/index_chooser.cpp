@@ -1,5 +1,7 @@
 #include "ui/index_chooser.h"
 
+#include "core/anim_document.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QColorDialog>
@@ -149,6 +151,16 @@ void IndexChooser::done(int result) {
   tip_->clear();
   Prefs().setBits(pref::kOptionFlags, kShowColourTip, showTip_->isChecked());
   QDialog::done(result);
+}
+
+IndexChooserSubject TransparencySubject(const ImageBlock& frame) {
+  IndexChooserSubject subject;
+  subject.title = QString::fromUtf8("选择透明度指数");
+  subject.palette = frame.activePalette;
+  subject.image = frame.indexedImage.get();
+  subject.transparentIndex = frame.transparent() ? frame.transparentIndex : -1;
+  if (frame.transparent()) subject.chosen.push_back(frame.transparentIndex);
+  return subject;
 }
 
 }  // namespace fw

@@ -13,6 +13,8 @@ class QPushButton;
 
 namespace fw {
 
+struct ImageBlock;
+
 struct IndexedImage;
 class FrameTipPopup;
 class ShowColors;
@@ -25,6 +27,9 @@ struct IndexChooserSubject {
   int transparentIndex = -1;            // for the tip text
   std::vector<int> chosen;              // in the order chosen
 };
+
+// Choosing a frame's transparent colour: its palette and picture, its current choice.
+IndexChooserSubject TransparencySubject(const ImageBlock& frame);
 
 class IndexChooser : public QDialog {
   Q_OBJECT

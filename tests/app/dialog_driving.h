@@ -5,6 +5,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 namespace fw::test {
 
@@ -33,6 +34,12 @@ void AnswerNextDialog(F answer) {
     answer(*dialog);
   });
   poll->start();
+}
+
+// The same for tests that take the dialog by pointer.
+template <typename D, typename F>
+void WhenModal(F act) {
+  AnswerNextDialog<D>([act](D& dialog) { act(&dialog); });
 }
 
 }  // namespace fw::test

@@ -22,33 +22,15 @@
 #include "gif/gif_writer.h"
 #include "imaging/optimize.h"
 #include "app_test_case.h"
+#include "dialog_driving.h"
 #include "support/test_support.h"
 #include "ui/optimize_dialog.h"
 #include "ui/true_colour_warning.h"
 
 using namespace fw;
+using namespace fw::test;
 
 namespace {
-
-template <typename T = QWidget>
-T* Control(QWidget* dialog, int id) {
-  return dialog->findChild<T*>(QStringLiteral("c%1").arg(id));
-}
-
-// Runs `act` on the next modal dialog of type D once it is up (dialogs are exec()'d).
-template <typename D>
-void WhenModal(std::function<void(D*)> act) {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      act(d);
-    }
-  });
-  timer->start();
-}
 
 // Three full-screen frames of which only a small square moves: most of each later frame
 // repeats the screen, and the last one repeats the second exactly.

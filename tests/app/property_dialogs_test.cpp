@@ -19,6 +19,7 @@
 #include "core/string_table.h"
 #include "core/undo_history.h"
 #include "formats/save_document.h"
+#include "dialog_driving.h"
 #include "support/test_support.h"
 #include "ui/frame_strip.h"
 #include "ui/property_bar.h"
@@ -26,6 +27,7 @@
 #include "ui/property_sheet.h"
 
 using namespace fw;
+using fw::test::AnswerNextDialog;
 
 namespace {
 
@@ -39,21 +41,6 @@ void Type(QWidget* page, int id, const QString& text) { Control<QLineEdit>(page,
 void Type(QWidget* page, int id, int value) { Type(page, id, QString::number(value)); }
 QString Shown(QWidget* page, int id) { return Control<QLineEdit>(page, id)->text(); }
 QWidget* Page(PropertySheet& sheet, const char* name) { return sheet.findChild<QWidget*>(QLatin1String(name)); }
-
-// Runs `answer` on the modal dialog of type D as soon as it is shown.
-template <typename D>
-void AnswerNextDialog(std::function<void(D&)> answer) {
-  auto* poll = new QTimer;
-  poll->setInterval(0);
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-    auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    poll->stop();
-    poll->deleteLater();
-    answer(*dialog);
-  });
-  poll->start();
-}
 
 // Opens the sheet with `command` and lets `drive` fill it in; the sheet is confirmed unless
 // `drive` closed it already.

@@ -20,6 +20,7 @@
 #include "core/undo_history.h"
 #include "formats/save_document.h"
 #include "app_test_case.h"
+#include "dialog_driving.h"
 #include "support/test_support.h"
 #include "ui/index_chooser.h"
 #include "ui/reduce_colours_dialog.h"
@@ -27,27 +28,9 @@
 #include "ui/show_anim_view.h"
 
 using namespace fw;
+using namespace fw::test;
 
 namespace {
-
-template <typename T = QWidget>
-T* Control(QWidget* dialog, int id) {
-  return dialog->findChild<T*>(QStringLiteral("c%1").arg(id));
-}
-
-template <typename D>
-void WhenModal(std::function<void(D*)> act) {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      act(d);
-    }
-  });
-  timer->start();
-}
 
 // 256 distinct colours spread over the picture, in several frames with different delays.
 AnimPtr Colourful(int frames = 3) {

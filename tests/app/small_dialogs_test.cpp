@@ -21,35 +21,16 @@
 #include "core/preferences.h"
 #include "core/undo_history.h"
 #include "formats/save_document.h"
+#include "dialog_driving.h"
 #include "support/test_support.h"
 #include "ui/blend_dialog.h"
 #include "ui/filmstrip_import_dialog.h"
 #include "ui/html_code_dialog.h"
 
 using namespace fw;
+using namespace fw::test;
 
 namespace {
-
-template <typename W>
-W* Control(QWidget& scope, int id) {
-  return scope.findChild<W*>(QStringLiteral("c%1").arg(id));
-}
-void Type(QWidget& scope, int id, int value) { Control<QSpinBox>(scope, id)->setValue(value); }
-
-// Runs `answer` on the modal dialog of type D as soon as it is shown.
-template <typename D, typename F>
-void AnswerNextDialog(F answer) {
-  auto* poll = new QTimer;
-  poll->setInterval(0);
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-    auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-    if (!dialog) return;
-    poll->stop();
-    poll->deleteLater();
-    answer(*dialog);
-  });
-  poll->start();
-}
 
 template <typename Fill>
 QString WriteGif(const test::TempDir& dir, const std::string& name, int width, int height, int frames, int delay,
