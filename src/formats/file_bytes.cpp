@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "core/string_table.h"
+
 namespace fw {
 
 FileBytesStatus ReadFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>& out) {
@@ -28,6 +30,21 @@ FileBytesStatus ReadFileBytes(const std::string& path, size_t limit, std::vector
   }
   if (std::ferror(file.get())) return FileBytesStatus::kCannotOpen;
   return FileBytesStatus::kOk;
+}
+
+LoadResult ParseWholeFile(const std::string& path, int noMemoryMessage,
+                          const std::function<LoadResult(const uint8_t* data, size_t size)>& parse) {
+  std::vector<uint8_t> bytes;
+  const FileBytesStatus status = ReadFileBytes(path, size_t{0x7FFFFFFF}, bytes);
+  if (status == FileBytesStatus::kCannotOpen) {
+    ShowMessage(msg::kCannotOpenFile, path.c_str());
+    return {};
+  }
+  if (status == FileBytesStatus::kTooLarge) {
+    ShowMessage(noMemoryMessage);
+    return {};
+  }
+  return parse(bytes.data(), bytes.size());
 }
 
 }  // namespace fw

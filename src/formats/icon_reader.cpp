@@ -77,26 +77,11 @@ LoadResult Read(const uint8_t* data, size_t size) {
 }  // namespace
 
 LoadResult ReadIconMemory(const uint8_t* data, size_t size) {
-  try {
-    return Read(data, size);
-  } catch (const std::bad_alloc&) {
-    ShowMessage(msg::kNoMemoryFrameImage);
-    return {};
-  }
+  return ParseWithinMemory(msg::kNoMemoryFrameImage, [&] { return Read(data, size); });
 }
 
 LoadResult ReadIconFile(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  const FileBytesStatus status = ReadFileBytes(path, size_t{0x7FFFFFFF}, bytes);
-  if (status == FileBytesStatus::kCannotOpen) {
-    ShowMessage(msg::kCannotOpenFile, path.c_str());
-    return {};
-  }
-  if (status == FileBytesStatus::kTooLarge) {
-    ShowMessage(msg::kNoMemoryFrameImage);
-    return {};
-  }
-  return ReadIconMemory(bytes.data(), bytes.size());
+  return ParseWholeFile(path, msg::kNoMemoryFrameImage, ReadIconMemory);
 }
 
 }  // namespace fw

@@ -254,26 +254,13 @@ uint32_t PsdChoiceFromPreferences() {
 void SetPsdLayerAsker(PsdLayerAsker asker) { Asker() = std::move(asker); }
 
 LoadResult ReadPsdMemory(const uint8_t* data, size_t size, bool useDefaults, Progress* progress) {
-  try {
-    return Read(data, size, useDefaults, progress);
-  } catch (const std::bad_alloc&) {
-    ShowMessage(psd::kMsgNoMemoryLayer);
-    return {};
-  }
+  return ParseWithinMemory(psd::kMsgNoMemoryLayer, [&] { return Read(data, size, useDefaults, progress); });
 }
 
 LoadResult ReadPsdFile(const std::string& path, bool useDefaults, Progress* progress) {
-  std::vector<uint8_t> bytes;
-  const FileBytesStatus status = ReadFileBytes(path, size_t{0x7FFFFFFF}, bytes);
-  if (status == FileBytesStatus::kCannotOpen) {
-    ShowMessage(msg::kCannotOpenFile, path.c_str());
-    return {};
-  }
-  if (status == FileBytesStatus::kTooLarge) {
-    ShowMessage(psd::kMsgNoMemoryLayer);
-    return {};
-  }
-  return ReadPsdMemory(bytes.data(), bytes.size(), useDefaults, progress);
+  return ParseWholeFile(path, psd::kMsgNoMemoryLayer, [&](const uint8_t* data, size_t size) {
+    return ReadPsdMemory(data, size, useDefaults, progress);
+  });
 }
 
 }  // namespace fw

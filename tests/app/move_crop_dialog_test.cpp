@@ -55,8 +55,7 @@ class MoveCropDialogTest : public test::AppTestCase {
  private slots:
   void init() {
     AppTestCase::init();
-    store_ = std::make_unique<MemoryPreferenceStore>();
-    Prefs().load(store_.get());
+    useStoredPreferences();
   }
 
   void typedValuesWaitAndAreCorrected();
@@ -66,8 +65,6 @@ class MoveCropDialogTest : public test::AppTestCase {
   void movingFramesMovesEverySelectedFrameAndUndoes();
   void croppingTheAnimationCutsTheScreenAndUndoes();
 
- private:
-  std::unique_ptr<MemoryPreferenceStore> store_;
 };
 
 void MoveCropDialogTest::typedValuesWaitAndAreCorrected() {

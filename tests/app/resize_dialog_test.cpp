@@ -53,8 +53,7 @@ class ResizeDialogTest : public test::AppTestCase {
  private slots:
   void init() {
     AppTestCase::init();
-    store_ = std::make_unique<MemoryPreferenceStore>();
-    Prefs().load(store_.get());
+    useStoredPreferences();
   }
 
   void linkedFieldsFollowPixelsPercentAndAspect();
@@ -66,8 +65,6 @@ class ResizeDialogTest : public test::AppTestCase {
   void canvasRefusesSizesBelowTheLargestFrame();
   void canvasIncreaseGrowsTheScreenAndUndoes();
 
- private:
-  std::unique_ptr<MemoryPreferenceStore> store_;
 };
 
 void ResizeDialogTest::linkedFieldsFollowPixelsPercentAndAspect() {

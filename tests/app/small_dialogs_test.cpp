@@ -53,8 +53,7 @@ class SmallDialogsTest : public test::AppTestCase {
  private slots:
   void init() {
     AppTestCase::init();
-    store_ = std::make_unique<MemoryPreferenceStore>();
-    Prefs().load(store_.get());
+    useStoredPreferences();
   }
 
   void commandsAreOffered();
@@ -66,8 +65,6 @@ class SmallDialogsTest : public test::AppTestCase {
   void blendThroughTheWindowIsOneUndoStep();
   void blendCancelLeavesNoTrace();
 
- private:
-  std::unique_ptr<MemoryPreferenceStore> store_;
 };
 
 void SmallDialogsTest::commandsAreOffered() {
