@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 #include "core/preference_store.h"
 #include "core/preferences.h"
@@ -34,7 +35,26 @@ QString Extension(int type) { return QString::fromLatin1(SaveTypeExtension(Valid
 
 }  // namespace
 
+// The list starts on the document's own type, so re-saving an opened GIF never silently
+// turns into the last export's type; the remembered type serves untitled documents.
+static int InitialType(const std::string& documentName, int rememberedType, int fixedType) {
+  if (fixedType > 0) return ValidType(fixedType);
+  if (const int own = SaveTypeNamedBy(QString::fromStdString(documentName))) return own;
+  return ValidType(rememberedType);
+}
+
 QString SaveTypeFilter(int type) { return QString::fromLatin1(kFilters[ValidType(type) - 1]); }
+
+int SaveTypeNamedBy(const QString& name) {
+  const int slash = static_cast<int>(std::max(name.lastIndexOf('/'), name.lastIndexOf('\\')));
+  const int dot = static_cast<int>(name.lastIndexOf('.'));
+  if (dot <= slash) return 0;
+  const QString extension = name.mid(dot + 1).toLower();
+  if (extension == QLatin1String("jpeg") || extension == QLatin1String("jpe")) return kSaveJpg;
+  for (int t = 1; t <= 10; ++t)
+    if (extension == Extension(t)) return t;
+  return 0;
+}
 
 QString WithTypeExtension(const QString& name, int type) {
   const int slash = static_cast<int>(std::max(name.lastIndexOf('/'), name.lastIndexOf('\\')));
@@ -58,7 +78,7 @@ QString SaveAsStartPath(const std::string& documentName, int type) {
 
 SaveAsDialog::SaveAsDialog(const AnimHeader& document, const std::string& documentName, int type, int fixedType,
                            uint32_t rememberedOptions, QWidget* parent)
-    : QFileDialog(parent, QString::fromUtf8(MessageText(40334))), type_(ValidType(fixedType > 0 ? fixedType : type)) {
+    : QFileDialog(parent, QString::fromUtf8(MessageText(40334))), type_(InitialType(documentName, type, fixedType)) {
   setObjectName(QStringLiteral("SaveAsDialog"));
   // The extension panel lives inside the dialog, which only the Qt dialog allows.
   setOption(QFileDialog::DontUseNativeDialog);
@@ -88,9 +108,31 @@ SaveAsDialog::SaveAsDialog(const AnimHeader& document, const std::string& docume
       if (filter == SaveTypeFilter(t)) typeChosen(t);
   });
   if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-    connect(edit, &QLineEdit::textChanged, this,
-            [this](const QString& name) { panel_->setTargetPath(directory().filePath(name)); });
+    connect(edit, &QLineEdit::textChanged, this, [this, fixedType](const QString& name) {
+      panel_->setTargetPath(directory().filePath(name));
+      if (fixedType <= 0) followTypedExtension(name);
+    });
   }
+}
+
+void SaveAsDialog::followTypedExtension(const QString& name) {
+  const int typed = SaveTypeNamedBy(name);
+  if (typed == 0 || typed == type_) return;
+  type_ = typed;
+  setDefaultSuffix(Extension(typed));
+  // Selecting a filter rewrites the typed extension to the filter's first one (".jpeg" to
+  // ".jpg"); the user's text stays as typed.
+  auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  const int cursor = edit ? edit->cursorPosition() : 0;
+  {
+    const QSignalBlocker quiet(edit);
+    selectNameFilter(SaveTypeFilter(typed));
+    if (edit && edit->text() != name) {
+      edit->setText(name);
+      edit->setCursorPosition(cursor);
+    }
+  }
+  panel_->setType(typed);
 }
 
 void SaveAsDialog::typeChosen(int type) {

@@ -12,6 +12,8 @@ class SaveStylePanel;
 
 // The type list's filter text for a save type 1..10.
 QString SaveTypeFilter(int type);
+// The save type a name's extension names (".jpeg" and ".jpe" included), or 0 for none.
+int SaveTypeNamedBy(const QString& name);
 // Where the dialog starts: the document's own folder and name with the type's extension, or
 // for an untitled document "SaveDir" (else "InitDir") and the untitled name.
 QString SaveAsStartPath(const std::string& documentName, int type);
@@ -21,7 +23,8 @@ QString WithTypeExtension(const QString& name, int type);
 class SaveAsDialog : public QFileDialog {
   Q_OBJECT
  public:
-  // `fixedType` > 0 offers only that type; otherwise `type` is preselected.
+  // `fixedType` > 0 offers only that type; otherwise the list starts on the type the
+  // document's name names, else on `type`. An extension the user types decides the type.
   SaveAsDialog(const AnimHeader& document, const std::string& documentName, int type, int fixedType,
                uint32_t rememberedOptions, QWidget* parent);
 
@@ -33,6 +36,7 @@ class SaveAsDialog : public QFileDialog {
 
  private:
   void typeChosen(int type);
+  void followTypedExtension(const QString& name);
 
   int type_;
   SaveStylePanel* panel_;

@@ -72,12 +72,21 @@ int SquareStripCount(int frames, int width, int height) {
   return static_cast<int>(std::clamp<long long>((frames + columns - 1) / columns, 1, frames));
 }
 
-QStringList SequenceSampleNames(const QString& path, int type, int files) {
-  if (path.isEmpty() || files < 1) return {QString(), QString()};
-  const SequencePattern pattern =
-      BuildSequencePattern(path.toStdString(), SaveTypeExtension(type), files > 1, SequenceDigits(files));
+QStringList SequenceSampleNames(const QString& path, int type, const AnimHeader& document, bool selectedOnly) {
+  // The files are numbered by frame position with as many digits as the frame count needs,
+  // whichever frames are written, so the samples are the first two files really written.
+  std::vector<int> numbers;
+  int position = 0;
+  for (const ImageBlock* f = FirstImage(&document); f && numbers.size() < 2; f = NextImage(f)) {
+    ++position;
+    if (!selectedOnly || f->selected) numbers.push_back(position);
+  }
+  if (path.isEmpty() || numbers.empty()) return {QString(), QString()};
+  const int files = selectedOnly ? document.selectedCount : document.frameCount;
+  const SequencePattern pattern = BuildSequencePattern(path.toStdString(), SaveTypeExtension(type), files > 1,
+                                                       SequenceDigits(document.frameCount));
   const auto fileName = [](const std::string& p) { return QFileInfo(QString::fromStdString(p)).fileName(); };
-  return {fileName(pattern.name(1)), files > 1 ? fileName(pattern.name(2)) : QString()};
+  return {fileName(pattern.name(numbers[0])), numbers.size() > 1 && files > 1 ? fileName(pattern.name(numbers[1])) : QString()};
 }
 
 SaveStylePanel::SaveStylePanel(const AnimHeader& document, uint32_t rememberedOptions, QWidget* parent)
@@ -230,8 +239,7 @@ void SaveStylePanel::updateSamples() {
   if (!sample1_) return;
   selectedOnly_->setEnabled(selectedFrames() > 0);
   if (!selectedOnly_->isEnabled()) allFrames_->setChecked(true);
-  const int files = selectedOnly_->isChecked() ? selectedFrames() : document_.frameCount;
-  const QStringList names = SequenceSampleNames(numberedTarget(target_), type_, files);
+  const QStringList names = SequenceSampleNames(numberedTarget(target_), type_, document_, selectedOnly_->isChecked());
   sample1_->setText(names.value(0));
   sample2_->setText(names.value(1));
 }

@@ -26,8 +26,9 @@ std::vector<SaveStyle> OfferedSaveStyles(int type, int frameCount);
 SaveStyle RememberedSaveStyle(const std::vector<SaveStyle>& offered, uint32_t rememberedOptions);
 // The square layout's strip count for n frames of w x h.
 int SquareStripCount(int frames, int width, int height);
-// The numbered-file names of frames 1 and 2 for a path (the second empty for a single file).
-QStringList SequenceSampleNames(const QString& path, int type, int files);
+// The names of the first two numbered files a save of all (or only the selected) frames
+// writes for a path (the second empty for a single file).
+QStringList SequenceSampleNames(const QString& path, int type, const AnimHeader& document, bool selectedOnly);
 
 class SaveStylePanel : public QWidget {
   Q_OBJECT

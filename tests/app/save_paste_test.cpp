@@ -45,6 +45,8 @@ class SavePasteTest : public test::AppTestCase {
   void stylesOfferedPerTypeAndRemembered();
   void panelBuildsFilmstripAndNumberedOptions();
   void typeChangeSwapsExtensionAndPanel();
+  void typedExtensionDecidesTheType();
+  void selectedOnlySamplesNameTheWrittenFiles();
   void filmstripAndNumberedSavesKeepTheName();
   void singleImageOfAnimationKeepsTheName();
   void saveAsMemoryKeepsJpegQuality();
@@ -125,6 +127,52 @@ void SavePasteTest::typeChangeSwapsExtensionAndPanel() {
   emit dialog.filterSelected(SaveTypeFilter(kSaveAvi));
   QCOMPARE(dialog.options(), save_option::kNoStyle);
   QCOMPARE(WithTypeExtension(QStringLiteral("a.b/name"), kSavePng), QStringLiteral("a.b/name.png"));
+}
+
+void SavePasteTest::typedExtensionDecidesTheType() {
+  AnimPtr doc = test::NewDocument(20, 10, 4);
+  for (int i = 0; i < 3; ++i) test::AddFrame(*doc, 0, 0, 20, 10, [](int, int) { return 1; });
+  // The last export was PNG; an opened GIF still starts on GIF.
+  SaveAsDialog dialog(*doc, "/tmp/some/walk.gif", kSavePng, 0, save_option::kAnimation, nullptr);
+  QCOMPARE(dialog.type(), int(kSaveGif));
+  auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  QVERIFY(name);
+  const struct {
+    const char* typed;
+    int type;
+  } rows[] = {{"x.png", kSavePng}, {"x.jpeg", kSaveJpg}, {"notes.txt", kSaveJpg}, {"x.GIF", kSaveGif}, {"x", kSaveGif}};
+  for (const auto& row : rows) {
+    name->setText(QString::fromLatin1(row.typed));
+    QCOMPARE(dialog.type(), row.type);
+    QCOMPARE(dialog.selectedNameFilter(), SaveTypeFilter(row.type));
+    QCOMPARE(name->text(), QString::fromLatin1(row.typed));
+  }
+  // An untitled document starts on the remembered type.
+  SaveAsDialog untitled(*doc, "", kSavePng, 0, save_option::kNoStyle, nullptr);
+  QCOMPARE(untitled.type(), int(kSavePng));
+}
+
+void SavePasteTest::selectedOnlySamplesNameTheWrittenFiles() {
+  test::TempDir dir;
+  const QString source = WriteAnimation(dir, "anim.gif", 12);
+  MainWindow w;
+  QCOMPARE(w.openFiles({source}), 1);
+  SelectFrames(*w.document(), 2, kSelectPlain);
+  SelectFrames(*w.document(), 10, kSelectToggle);
+  SaveStylePanel panel(*w.document(), save_option::kSequence | save_option::kSelectedOnly);
+  panel.setType(kSaveBmp);
+  panel.setTargetPath(QString::fromStdString(dir.file("seq.bmp")));
+  panel.findChild<QWidget*>(QStringLiteral("NumberedFilesPanel"))
+      ->findChild<QRadioButton*>(QStringLiteral("c1073"))
+      ->setChecked(true);
+  QCOMPARE(panel.options(), save_option::kSequence | save_option::kSelectedOnly);
+  const QString first = panel.findChild<QLabel*>(QStringLiteral("c1235"))->text();
+  const QString second = panel.findChild<QLabel*>(QStringLiteral("c1236"))->text();
+  QCOMPARE(first, QStringLiteral("seq03.bmp"));
+  QCOMPARE(second, QStringLiteral("seq11.bmp"));
+  QVERIFY(w.saveDocumentAs(QString::fromStdString(dir.file("seq.bmp")), kSaveBmp, panel.options()));
+  QVERIFY(QFileInfo::exists(QString::fromStdString(dir.file(first.toStdString()))));
+  QVERIFY(QFileInfo::exists(QString::fromStdString(dir.file(second.toStdString()))));
 }
 
 void SavePasteTest::filmstripAndNumberedSavesKeepTheName() {
