@@ -19,6 +19,7 @@ namespace fw {
 class FrameStrip;
 class PropertyBar;
 class PreviewDialog;
+class HelpBrowser;
 class StartPanel;
 class QueuedSizeDisplay;
 class MessageBoxSink;
@@ -68,6 +69,7 @@ class MainWindow : public QMainWindow {
   FrameStrip* strip() const { return strip_; }
   PropertyBar* propertyBar() const { return propertyBar_; }
   PreviewDialog* preview() const { return preview_; }
+  HelpBrowser* helpBrowser() const { return helpBrowser_; }
   StartPanel* startPanel() const { return startPanel_; }
   // Sets the current frame, as the strip does after a selection gesture.
   void setCurrentFrame(int index);
@@ -98,6 +100,9 @@ class MainWindow : public QMainWindow {
   void dropEvent(QDropEvent*) override;
 
  private:
+  void selectInserted(int at, int count);
+  // Drops the recent-file entries whose files are gone.
+  void pruneRecentFiles();
   void buildMenus();
   void buildToolBar();
   QAction* makeAction(int id, const QString& text);
@@ -171,6 +176,7 @@ class MainWindow : public QMainWindow {
   FrameStrip* strip_ = nullptr;
   PropertyBar* propertyBar_ = nullptr;
   PreviewDialog* preview_ = nullptr;
+  HelpBrowser* helpBrowser_ = nullptr;  // a child of the window, made on first use
   StartPanel* startPanel_ = nullptr;
   QLabel* status_[5] = {};
   int32_t shownSize_ = -1;

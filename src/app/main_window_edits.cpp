@@ -139,11 +139,19 @@ void MainWindow::paste() {
   }
   if (pending) CommitUndoInsert(std::move(pending), *document());
   if (!hadDocument) strip_->setDocument(document());
-  SelectFrames(*document(), at, kSelectPlain);
-  SelectFrames(*document(), at + count - 1, kSelectExtend);
-  current_ = at;
+  selectInserted(at, count);
   updateTitle();
   afterEdit(true, true);
+}
+
+// New frames become the selection and the current frame, so the strip's highlight, the
+// property bar and the status bar all name the same frames.
+void MainWindow::selectInserted(int at, int count) {
+  AnimHeader* doc = document();
+  if (!doc || count <= 0) return;
+  SelectFrames(*doc, at, kSelectPlain);
+  SelectFrames(*doc, at + count - 1, kSelectExtend);
+  current_ = at;
 }
 
 void MainWindow::undoRedo(bool redo) {

@@ -126,6 +126,7 @@ int MainWindow::insertFiles(QStringList paths) {
                    [](const QString& a, const QString& b) { return LessIgnoringCase(Path(a), Path(b)); });
   stopWorkersAndPreview();
   const int at = current_ >= 0 ? current_ : document()->frameCount;
+  const int framesBefore = document()->frameCount;
   UndoPtr pending = PrepareUndo(undo_kind::kInsertFrames, *document(), at);
   int read = 0, status = kReadFailed;
   AnimPtr chain = readFiles(paths, read, status);
@@ -135,6 +136,7 @@ int MainWindow::insertFiles(QStringList paths) {
     return 0;
   }
   if (pending) CommitUndoInsert(std::move(pending), *document());
+  selectInserted(at, document()->frameCount - framesBefore);
   updateTitle();
   afterEdit(true, true);
   return read;
@@ -312,20 +314,32 @@ bool MainWindow::saveAsWithDialog(int fixedType) {
 
 // --- recent files ---
 
+// The recent-file entries "File1".."File7", in order, without gaps.
+static std::vector<std::string> RecentFiles(PreferenceStore& store) {
+  std::vector<std::string> list;
+  for (int n = 1; n <= 7; ++n) {
+    auto v = store.text("File" + std::to_string(n));
+    if (v && !v->empty()) list.push_back(*v);
+  }
+  return list;
+}
+
+static void StoreRecentFiles(PreferenceStore& store, const std::vector<std::string>& list) {
+  for (int n = 1; n <= 7; ++n) {
+    if (n <= static_cast<int>(list.size())) store.setText("File" + std::to_string(n), list[static_cast<size_t>(n - 1)]);
+    else store.remove("File" + std::to_string(n));
+  }
+}
+
 void MainWindow::rememberRecent(const std::string& path) {
   PreferenceStore* store = Prefs().store();
   if (!store || path.empty()) return;
   std::vector<std::string> list{path};
-  for (int n = 1; n <= 7; ++n) {
-    auto v = store->text("File" + std::to_string(n));
-    if (!v || v->empty()) continue;
-    if (QString::fromStdString(*v).compare(QString::fromStdString(path), Qt::CaseInsensitive) == 0) continue;
-    if (list.size() < 7) list.push_back(*v);
+  for (const std::string& v : RecentFiles(*store)) {
+    if (QString::fromStdString(v).compare(QString::fromStdString(path), Qt::CaseInsensitive) == 0) continue;
+    if (list.size() < 7) list.push_back(v);
   }
-  for (int n = 1; n <= 7; ++n) {
-    if (n <= static_cast<int>(list.size())) store->setText("File" + std::to_string(n), list[static_cast<size_t>(n - 1)]);
-    else store->remove("File" + std::to_string(n));
-  }
+  StoreRecentFiles(*store, list);
   rebuildRecentMenu();
 }
 
@@ -353,18 +367,23 @@ void MainWindow::openRecent(int n) {
   if (!store) return;
   auto v = store->text("File" + std::to_string(n));
   if (!v) return;
+  // Declining to close the current document says nothing about the file.
+  if (!closeDocument()) return;
   if (openFiles({QString::fromStdString(*v)}) > 0) return;
   // A file that cannot be opened leaves the list; later entries move up.
-  for (int k = n; k < 7; ++k) {
-    auto next = store->text("File" + std::to_string(k + 1));
-    if (next) store->setText("File" + std::to_string(k), *next);
-    else {
-      store->remove("File" + std::to_string(k));
-      break;
-    }
-  }
-  store->remove("File7");
+  std::vector<std::string> kept = RecentFiles(*store);
+  if (n - 1 < static_cast<int>(kept.size())) kept.erase(kept.begin() + (n - 1));
+  StoreRecentFiles(*store, kept);
   rebuildRecentMenu();
+}
+
+void MainWindow::pruneRecentFiles() {
+  PreferenceStore* store = Prefs().store();
+  if (!store) return;
+  std::vector<std::string> kept = RecentFiles(*store);
+  const size_t before = kept.size();
+  std::erase_if(kept, [](const std::string& path) { return !QFileInfo::exists(QString::fromStdString(path)); });
+  if (kept.size() != before) StoreRecentFiles(*store, kept);
 }
 
 }  // namespace fw

@@ -1,11 +1,13 @@
 // The editor driven as a user drives it: commands by id, controls by objectName, offscreen.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QTest>
 
 #include "app/main_window.h"
 #include "core/anim_document.h"
+#include "core/preference_store.h"
 #include "core/string_table.h"
 #include "core/undo_history.h"
 #include "formats/file_dispatch.h"
@@ -47,6 +49,9 @@ class EditorTest : public test::AppTestCase {
   void commandsAreGreyedByState();
   void saveChangesPromptCancelKeepsDocument();
   void propertyBarEditsAreUndoable();
+  void insertedFramesBecomeTheTarget();
+  void toolTipsNeverBorrowUnrelatedMessages();
+  void recentFilesSurviveACancelAndLoseMissingFiles();
   void copyPasteGoesThroughTheClipboardRecord();
 
 };
@@ -173,6 +178,86 @@ void EditorTest::saveChangesPromptCancelKeepsDocument() {
   QVERIFY(!w.document());
   // The file on disk was not touched by the refused save.
   QCOMPARE(LoadAnimationFile(one.toStdString()).document->frameCount, 2);
+}
+
+// The strip, the status bar and the property bar must name the same frame after an insert,
+// or a typed delay lands on a frame other than the one shown.
+void EditorTest::insertedFramesBecomeTheTarget() {
+  test::TempDir dir;
+  const QString one = WriteGif(dir, "one.gif", {5, 6, 9});
+  const QString two = WriteGif(dir, "two.gif", {3, 4});
+  MainWindow w;
+  w.show();
+  w.openFiles({one});
+  SelectFrames(*w.document(), 1, kSelectPlain);
+  w.setCurrentFrame(1);
+  QCOMPARE(w.insertFiles({two}), 1);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{5, 3, 4, 6, 9}));
+  QCOMPARE(w.state().currentFrame, 1);
+  std::vector<bool> selected;
+  for (const ImageBlock* f = FirstImage(w.document()); f; f = NextImage(f)) selected.push_back(f->selected);
+  QCOMPARE(selected, (std::vector<bool>{false, true, true, false, false}));
+  auto* delay = w.propertyBar()->findChild<QLineEdit*>(QStringLiteral("c40046"));
+  QCOMPARE(delay->text(), QString());  // the two inserted frames differ
+  delay->setFocus();
+  delay->selectAll();
+  QTest::keyClicks(delay, QStringLiteral("8"));
+  QTest::keyClick(delay, Qt::Key_Return);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{5, 8, 8, 6, 9}));
+  // Dropped files go the same way.
+  SelectFrames(*w.document(), 4, kSelectPlain);
+  w.setCurrentFrame(4);
+  w.dropIntoDocument({two});
+  QCOMPARE(w.state().currentFrame, 4);
+  QVERIFY(ImageAt(w.document(), 4)->selected && !ImageAt(w.document(), 6)->selected);
+  QCOMPARE(delay->text(), QString());
+  // Undoing the insert leaves no frame named that is not there.
+  w.dispatch(40001);
+  QCOMPARE(Delays(w.document()), (std::vector<int>{5, 8, 8, 6, 9}));
+  QVERIFY(w.state().currentFrame < w.document()->frameCount);
+  if (w.state().currentFrame >= 0) QVERIFY(ImageAt(w.document(), w.state().currentFrame)->selected);
+}
+
+void EditorTest::toolTipsNeverBorrowUnrelatedMessages() {
+  MainWindow w;
+  // Numbers shared with unrelated messages: reload, size computing, out of memory, AVI errors.
+  for (int id : {40111, 40113, 40125, 40093, 40098}) {
+    const QString tip = w.action(id)->toolTip();
+    QVERIFY2(tip.isEmpty() || tip == w.action(id)->text().remove(QLatin1Char('&')) ||
+                 !tip.contains(QString::fromUtf8(MessageText(id))),
+             qPrintable(QString::number(id) + ": " + tip));
+  }
+  // Toolbar commands keep their own tips.
+  QCOMPARE(w.action(1002)->toolTip(), QString::fromUtf8("打开文件(s) (Ctrl+O)"));
+  QCOMPARE(w.action(40009)->toolTip(), QString::fromUtf8(MessageText(40009)));
+}
+
+void EditorTest::recentFilesSurviveACancelAndLoseMissingFiles() {
+  MemoryPreferenceStore& store = useStoredPreferences();
+  test::TempDir dir;
+  const QString a = WriteGif(dir, "a.gif", {5, 6});
+  const QString b = WriteGif(dir, "b.gif", {7});
+  {
+    MainWindow w;
+    QCOMPARE(w.openFiles({a}), 1);
+    QCOMPARE(w.openFiles({b}), 1);
+    QCOMPARE(store.texts["File1"], b.toStdString());
+    QCOMPARE(store.texts["File2"], a.toStdString());
+    SelectFrames(*w.document(), 0, kSelectPlain);
+    w.setCurrentFrame(0);
+    w.setDisposalOfCurrent(2);
+    QVERIFY(w.isModified());
+    // Opening "a" asks to save "b" first; cancelling keeps both the document and the entry.
+    messages().sink.scriptedAnswers = {Answer::Cancel};
+    w.dispatch(40151);
+    QCOMPARE(Delays(w.document()), std::vector<int>{7});
+    QCOMPARE(store.texts["File2"], a.toStdString());
+  }
+  // A file deleted since leaves the list at the next start.
+  QVERIFY(QFile::remove(b));
+  MainWindow again;
+  QCOMPARE(store.texts["File1"], a.toStdString());
+  QVERIFY(!store.texts.count("File2"));
 }
 
 void EditorTest::propertyBarEditsAreUndoable() {
