@@ -59,8 +59,8 @@ bool AddPictureBlock(AnimHeader& doc, const PngPicture& pic, const FrameHead& he
   const int width = static_cast<int>(pic.width), height = static_cast<int>(pic.height);
   ImagePtr block = CreateSizedImage(width, height);
   if (!block) return false;
+  // A still picture keeps the default delay the new block was given.
   int disposeOp = 0, blendOp = 0;
-  block->delay = 0;
   if (head.present) {
     block->left = static_cast<int32_t>(head.control.x);
     block->top = static_cast<int32_t>(head.control.y);
