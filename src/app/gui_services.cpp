@@ -28,6 +28,18 @@ void MessageBoxSink::showError(int id, const std::string& text) {
   box.exec();
 }
 
+void MessageBoxSink::showNote(const std::string& text) {
+  if (!OnInterfaceThread()) {
+    QObject* context = parent_ ? static_cast<QObject*>(parent_) : QCoreApplication::instance();
+    QMetaObject::invokeMethod(context, [this, text] { showNote(text); }, Qt::QueuedConnection);
+    return;
+  }
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Framewright"), QString::fromStdString(text),
+                  QMessageBox::Ok, parent_);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.exec();
+}
+
 Answer MessageBoxSink::ask(int, const std::string& text, const std::string& caption, Buttons buttons,
                            Answer defaultAnswer) {
   // Nobody can answer a worker: it goes on as a sink without a user would.

@@ -21,6 +21,7 @@ class MessageBoxSink : public MessageSink {
   void showError(int id, const std::string& text) override;
   Answer ask(int id, const std::string& text, const std::string& caption, Buttons buttons,
              Answer defaultAnswer) override;
+  void showNote(const std::string& text) override;
 
  private:
   QWidget* parent_;

@@ -48,6 +48,11 @@ Answer StderrMessageSink::ask(int, const std::string& text, const std::string& c
   return defaultAnswer;
 }
 
+void StderrMessageSink::showNote(const std::string& text) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}
+
 void RecordingMessageSink::showError(int id, const std::string& text) {
   entries.push_back({id, text, false});
 }

@@ -17,6 +17,9 @@ class MessageSink {
   // `defaultAnswer` is what a sink without a user (batch) answers.
   virtual Answer ask(int id, const std::string& text, const std::string& caption, Buttons buttons,
                      Answer defaultAnswer) = 0;
+  // Something the user should know that is not a problem (what a save chose instead of the
+  // asked-for way); never counted as a failure.
+  virtual void showNote(const std::string& text) { (void)text; }
 };
 
 // Prints "错误: text" lines to standard error and answers questions with their default.
@@ -25,6 +28,7 @@ class StderrMessageSink : public MessageSink {
   void showError(int id, const std::string& text) override;
   Answer ask(int id, const std::string& text, const std::string& caption, Buttons buttons,
              Answer defaultAnswer) override;
+  void showNote(const std::string& text) override;
 };
 
 // Keeps every message for tests to inspect; answers with a scripted answer or the default.
@@ -37,10 +41,12 @@ class RecordingMessageSink : public MessageSink {
   };
   std::vector<Entry> entries;
   std::vector<Answer> scriptedAnswers;  // consumed front to back
+  std::vector<std::string> notes;
 
   void showError(int id, const std::string& text) override;
   Answer ask(int id, const std::string& text, const std::string& caption, Buttons buttons,
              Answer defaultAnswer) override;
+  void showNote(const std::string& text) override { notes.push_back(text); }
 
   std::vector<int> ids() const;
   std::vector<std::string> texts() const;

@@ -8,6 +8,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 
+#include "core/message_sink.h"
 #include "core/progress.h"
 #include "formats/avi_export.h"
 #include "formats/avi_ffmpeg.h"
@@ -17,6 +18,11 @@ namespace fw {
 namespace {
 
 enum class Video { kCopy, kRle8, kEncoder };
+
+const char* const kAviSizeFallbackRle8 =
+    "AVI 画面 %d×%d 不能用 %s 压缩（宽和高须为 %d 的倍数），已改用 RLE8 压缩，画面尺寸不变。";
+const char* const kAviSizeFallbackUncompressed =
+    "AVI 画面 %d×%d 不能用 %s 压缩（宽和高须为 %d 的倍数），已改为不压缩的 24 位画面，画面尺寸不变。";
 
 bool IsVideo1(uint32_t handler) {
   return handler == FourCc("msvc") || handler == FourCc("MSVC") || handler == FourCc("cram") ||
@@ -40,6 +46,9 @@ class Resaver {
   int openSource(const std::string& source);
   int openAudio(const std::string& audioPath);
   int makeVideoStream();
+  int copyVideoStream();
+  int rle8VideoStream();
+  int exactSizeFallback(const char* encoderName, int align);
   int picture(AVFrame& frame);
   int encoded(AVCodecContext& encoder);
   int write(AVPacket& packet, AVRational from, AVStream& to);
@@ -56,7 +65,6 @@ class Resaver {
   AVStream* audioOut_ = nullptr;
   Video kind_ = Video::kCopy;
   int width_ = 0, height_ = 0;
-  int paddedWidth_ = 0, paddedHeight_ = 0;
   av::Frame converted_;
   av::Scaler scaler_;
   std::vector<uint8_t> bgr_, previous_, indexes_;
@@ -93,62 +101,70 @@ int Resaver::openAudio(const std::string& audioPath) {
   return avi_result::kOk;
 }
 
+int Resaver::copyVideoStream() {
+  kind_ = Video::kCopy;
+  if (int r = avcodec_parameters_copy(video_->codecpar, in_->codecpar); r < 0) return r;
+  video_->codecpar->codec_tag = 0;
+  video_->time_base = in_->time_base;
+  return avi_result::kOk;
+}
+
+int Resaver::rle8VideoStream() {
+  kind_ = Video::kRle8;
+  AVCodecParameters& par = *video_->codecpar;
+  par.codec_type = AVMEDIA_TYPE_VIDEO;
+  par.codec_id = AV_CODEC_ID_MSRLE;
+  par.codec_tag = 0;
+  par.format = AV_PIX_FMT_PAL8;
+  par.bits_per_coded_sample = 8;
+  par.width = width_;
+  par.height = height_;
+  // The colour table of the uncompressed stream is the colour table of this one.
+  const AVCodecParameters& in = *in_->codecpar;
+  if (in.extradata_size > 0) {
+    par.extradata = static_cast<uint8_t*>(av_mallocz(size_t(in.extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!par.extradata) return AVERROR(ENOMEM);
+    std::memcpy(par.extradata, in.extradata, size_t(in.extradata_size));
+    par.extradata_size = in.extradata_size;
+  }
+  video_->time_base = in_->time_base;
+  indexes_.resize(size_t(width_) * size_t(height_));
+  return avi_result::kOk;
+}
+
+// Encoders that work in blocks (Video 1 in 4x4 cells, chroma-subsampled ones in 2x2) cannot
+// hold every size; a padded picture would change the animation's size, so such sizes are
+// stored with RLE8 (8-bit pictures) or uncompressed, and the user is told.
+int Resaver::exactSizeFallback(const char* encoderName, int align) {
+  const bool palette = in_->codecpar->format == AV_PIX_FMT_PAL8;
+  Messages().showNote(FormatText(palette ? kAviSizeFallbackRle8 : kAviSizeFallbackUncompressed, width_, height_, encoderName,
+                      align));
+  return palette ? rle8VideoStream() : copyVideoStream();
+}
+
 int Resaver::makeVideoStream() {
   video_ = avformat_new_stream(out_.get(), nullptr);
   if (!video_) return AVERROR(ENOMEM);
   const uint32_t handler = options_.handler();
   const bool palette = in_->codecpar->format == AV_PIX_FMT_PAL8;
-  if (handler == 0) {
-    kind_ = Video::kCopy;
-  } else if ((handler == FourCc("mrle") || handler == FourCc("MRLE") || handler == 1) && palette) {
-    kind_ = Video::kRle8;
-  } else {
-    kind_ = Video::kEncoder;
-  }
-  if (kind_ == Video::kCopy) {
-    if (int r = avcodec_parameters_copy(video_->codecpar, in_->codecpar); r < 0) return r;
-    video_->codecpar->codec_tag = 0;
-    video_->time_base = in_->time_base;
-    return avi_result::kOk;
-  }
-  if (kind_ == Video::kRle8) {
-    AVCodecParameters& par = *video_->codecpar;
-    par.codec_type = AVMEDIA_TYPE_VIDEO;
-    par.codec_id = AV_CODEC_ID_MSRLE;
-    par.codec_tag = 0;
-    par.format = AV_PIX_FMT_PAL8;
-    par.bits_per_coded_sample = 8;
-    par.width = width_;
-    par.height = height_;
-    // The colour table of the uncompressed stream is the colour table of this one.
-    const AVCodecParameters& in = *in_->codecpar;
-    if (in.extradata_size > 0) {
-      par.extradata = static_cast<uint8_t*>(av_mallocz(size_t(in.extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE));
-      if (!par.extradata) return AVERROR(ENOMEM);
-      std::memcpy(par.extradata, in.extradata, size_t(in.extradata_size));
-      par.extradata_size = in.extradata_size;
-    }
-    video_->time_base = in_->time_base;
-    indexes_.resize(size_t(width_) * size_t(height_));
-    return avi_result::kOk;
-  }
+  if (handler == 0) return copyVideoStream();
+  if ((handler == FourCc("mrle") || handler == FourCc("MRLE") || handler == 1) && palette) return rle8VideoStream();
 
   // RLE8 asked for 24-bit pictures falls to Video 1 as well.
   const AVCodec* codec = EncoderFor(IsVideo1(handler) || handler == FourCc("mrle") || handler == 1 ? FourCc("msvc") : handler);
   if (!codec) return AVERROR_ENCODER_NOT_FOUND;
-  encoder_.reset(avcodec_alloc_context3(codec));
-  if (!encoder_) return AVERROR(ENOMEM);
-  AVCodecContext& e = *encoder_;
   AVPixelFormat format = AV_PIX_FMT_BGR24;
   if (codec->pix_fmts) format = avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
-  // Encoders that work in blocks want whole blocks: the picture is padded with its own edges.
   int align = codec->id == AV_CODEC_ID_MSVIDEO1 ? 4 : 1;
   if (const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format))
     align = std::max({align, 1 << d->log2_chroma_w, 1 << d->log2_chroma_h});
-  paddedWidth_ = (width_ + align - 1) / align * align;
-  paddedHeight_ = (height_ + align - 1) / align * align;
-  e.width = paddedWidth_;
-  e.height = paddedHeight_;
+  if (width_ % align != 0 || height_ % align != 0) return exactSizeFallback(codec->name, align);
+  kind_ = Video::kEncoder;
+  encoder_.reset(avcodec_alloc_context3(codec));
+  if (!encoder_) return AVERROR(ENOMEM);
+  AVCodecContext& e = *encoder_;
+  e.width = width_;
+  e.height = height_;
   e.pix_fmt = format;
   e.time_base = in_->time_base;
   if (options_.keyFrameEvery() > 0) {
@@ -163,32 +179,30 @@ int Resaver::makeVideoStream() {
   converted_.reset(av_frame_alloc());
   if (!converted_) return AVERROR(ENOMEM);
   converted_->format = format;
-  converted_->width = paddedWidth_;
-  converted_->height = paddedHeight_;
+  converted_->width = width_;
+  converted_->height = height_;
   if (int r = av_frame_get_buffer(converted_.get(), 0); r < 0) return r;
-  bgr_.resize(size_t(paddedWidth_) * 3 * size_t(paddedHeight_));
-  scaler_.reset(sws_getContext(paddedWidth_, paddedHeight_, AV_PIX_FMT_BGR24, paddedWidth_, paddedHeight_, format,
-                               SWS_POINT, nullptr, nullptr, nullptr));
+  bgr_.resize(size_t(width_) * 3 * size_t(height_));
+  scaler_.reset(
+      sws_getContext(width_, height_, AV_PIX_FMT_BGR24, width_, height_, format, SWS_POINT, nullptr, nullptr, nullptr));
   return scaler_ ? avi_result::kOk : AVERROR(ENOMEM);
 }
 
 void Resaver::toBgr(const AVFrame& frame, uint8_t* bgr, int stride) {
   const bool palette = frame.format == AV_PIX_FMT_PAL8;
   const uint32_t* table = palette ? reinterpret_cast<const uint32_t*>(frame.data[1]) : nullptr;
-  for (int y = 0; y < paddedHeight_; ++y) {
-    const int sy = std::min(y, height_ - 1);
-    const uint8_t* src = frame.data[0] + ptrdiff_t(sy) * frame.linesize[0];
+  for (int y = 0; y < height_; ++y) {
+    const uint8_t* src = frame.data[0] + ptrdiff_t(y) * frame.linesize[0];
     uint8_t* dst = bgr + ptrdiff_t(y) * stride;
-    for (int x = 0; x < paddedWidth_; ++x) {
-      const int sx = std::min(x, width_ - 1);
-      if (palette) {
-        const uint32_t c = table[src[sx]];
-        dst[3 * x] = uint8_t(c);
-        dst[3 * x + 1] = uint8_t(c >> 8);
-        dst[3 * x + 2] = uint8_t(c >> 16);
-      } else {
-        std::memcpy(dst + 3 * x, src + 3 * sx, 3);
-      }
+    if (!palette) {
+      std::memcpy(dst, src, size_t(width_) * 3);
+      continue;
+    }
+    for (int x = 0; x < width_; ++x) {
+      const uint32_t c = table[src[x]];
+      dst[3 * x] = uint8_t(c);
+      dst[3 * x + 1] = uint8_t(c >> 8);
+      dst[3 * x + 2] = uint8_t(c >> 16);
     }
   }
 }
@@ -228,10 +242,10 @@ int Resaver::picture(AVFrame& frame) {
     return write(*packet, in_->time_base, *video_);
   }
   if (int r = av_frame_make_writable(converted_.get()); r < 0) return r;
-  const int stride = paddedWidth_ * 3;
+  const int stride = width_ * 3;
   toBgr(frame, bgr_.data(), stride);
   const uint8_t* planes[1] = {bgr_.data()};
-  sws_scale(scaler_.get(), planes, &stride, 0, paddedHeight_, converted_->data, converted_->linesize);
+  sws_scale(scaler_.get(), planes, &stride, 0, height_, converted_->data, converted_->linesize);
   converted_->pts = pts;
   if (int r = avcodec_send_frame(encoder_.get(), converted_.get()); r < 0) return r;
   return encoded(*encoder_);

@@ -288,13 +288,17 @@ TEST(AviWrite, Rle8AndVideo1ThroughFfmpegDecoders) {
                 .size(),
             100u);
 
-  // Video 1 for 24-bit pictures, at a size that is no multiple of four.
-  AnimPtr rgb = test::NewDocument(30, 18, 2);
-  AddTrueColourFrame(*rgb, 30, 18, 0);
-  AddTrueColourFrame(*rgb, 30, 18, 5);
-  FillAviDefaults(*rgb, s);
-  s.options = AviPresetOptions(AviPreset::kVideo1);
-  ASSERT_EQ(WriteAvi(dir.file("v1.avi"), *rgb, s), 1) << testing::PrintToString(messages.ids());
+  // Video 1 for 24-bit pictures: in its 4x4 cells where the size allows.
+  auto video1 = [&](int width, int height, const std::string& name) {
+    AnimPtr rgb = test::NewDocument(width, height, 2);
+    AddTrueColourFrame(*rgb, width, height, 0);
+    AddTrueColourFrame(*rgb, width, height, 5);
+    FillAviDefaults(*rgb, s);
+    s.options = AviPresetOptions(AviPreset::kVideo1);
+    EXPECT_EQ(WriteAvi(dir.file(name), *rgb, s), 1) << testing::PrintToString(messages.ids());
+    return rgb;
+  };
+  AnimPtr rgb = video1(32, 20, "v1.avi");
   const auto streams = Probe(dir.file("v1.avi"));
   EXPECT_EQ(streams.at(0).at("codec_name"), "msvideo1");
   EXPECT_EQ(streams.at(0).at("width"), "32");
@@ -303,11 +307,34 @@ TEST(AviWrite, Rle8AndVideo1ThroughFfmpegDecoders) {
   for (int k = 0; k < 2; ++k) {
     const test::Rgba want = test::FrameRgba(*ImageAt(rgb.get(), k));
     long total = 0;
-    for (int y = 0; y < 18; ++y)
-      for (int x = 0; x < 30; ++x)
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 32; ++x)
         for (int c = 0; c < 3; ++c) total += std::abs(int(v1[size_t(k)].at(x, y)[c]) - int(want.at(x, y)[c]));
-    EXPECT_LT(total / (30 * 18 * 3), 12) << k;
+    EXPECT_LT(total / (32 * 20 * 3), 12) << k;
   }
+  EXPECT_TRUE(messages.sink.notes.empty());
+
+  // Other sizes keep the animation's exact size: 24-bit pictures stay uncompressed, 8-bit
+  // ones go to RLE8, and the user is told which.
+  AnimPtr odd = video1(30, 18, "odd.avi");
+  EXPECT_EQ(Probe(dir.file("odd.avi")).at(0).at("codec_name"), "rawvideo");
+  EXPECT_EQ(Probe(dir.file("odd.avi")).at(0).at("width"), "30");
+  const std::vector<test::Rgba> exact = test::FfmpegFrames(dir.file("odd.avi"), 30, 18);
+  ASSERT_GE(exact.size(), 2u);
+  EXPECT_EQ(WorstFrameDifference({exact.begin(), exact.begin() + 2},
+                                 {test::FrameRgba(*FirstImage(odd.get())), test::FrameRgba(*ImageAt(odd.get(), 1))}),
+            0);
+  ASSERT_EQ(messages.sink.notes.size(), 1u);
+  EXPECT_NE(messages.sink.notes[0].find("24"), std::string::npos);
+  AnimPtr indexed = test::NewDocument(40, 30, 16);
+  for (int k = 0; k < 2; ++k) test::AddFrame(*indexed, 0, 0, 40, 30, [k](int x, int y) { return (x + y + k) % 16; });
+  FillAviDefaults(*indexed, s);
+  s.options = AviPresetOptions(AviPreset::kVideo1);
+  ASSERT_EQ(WriteAvi(dir.file("indexed.avi"), *indexed, s), 1);
+  EXPECT_EQ(Probe(dir.file("indexed.avi")).at(0).at("codec_name"), "msrle");
+  EXPECT_EQ(Probe(dir.file("indexed.avi")).at(0).at("height"), "30");
+  ASSERT_EQ(messages.sink.notes.size(), 2u);
+  EXPECT_NE(messages.sink.notes[1].find("RLE8"), std::string::npos);
 }
 
 TEST(AviWrite, AudioIsCopiedAndFailuresAskOrRefuse) {
