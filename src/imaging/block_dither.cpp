@@ -11,6 +11,7 @@
 #include "imaging/ditherer.h"
 #include "imaging/nearest.h"
 #include "imaging/remap.h"
+#include "imaging/transparent_slot.h"
 
 namespace fw {
 namespace {
@@ -51,19 +52,33 @@ bool DitherTransparentFrame(ImageBlock& block, const Palette* source, const Rgb*
     return false;
   if (used[chosen]) {
     // An opaque pixel landed on the chosen entry: it would turn see-through. Another entry
-    // that no opaque pixel of this frame uses keeps the two apart.
-    int free = -1;
-    for (int i = 0; i < count && free < 0; ++i)
-      if (!used[i]) free = i;
-    if (free >= 0) {
+    // that no opaque pixel of this frame uses keeps the two apart; when the frame shows
+    // every entry, the least-used one is emptied into its nearest neighbour.
+    EntryUse use{};
+    for (int y = 0; y < image.height; ++y) {
+      const uint8_t* s = image.row(y);
+      const uint8_t* d = out.data() + size_t(y) * stride;
+      for (int x = 0; x < image.width; ++x)
+        if (s[x] != t) ++use[d[x]];
+    }
+    int free = UnusedEntry(use, count);
+    if (free < 0) {
+      free = LeastUsedEntry(use, count);
+      const uint8_t moved = static_cast<uint8_t>(NearestOtherEntry(entries, count, entries[free], free));
       for (int y = 0; y < image.height; ++y) {
         const uint8_t* s = image.row(y);
         uint8_t* d = out.data() + size_t(y) * stride;
         for (int x = 0; x < image.width; ++x)
-          if (s[x] == t) d[x] = static_cast<uint8_t>(free);
+          if (s[x] != t && d[x] == free) d[x] = moved;
       }
-      chosen = free;
     }
+    for (int y = 0; y < image.height; ++y) {
+      const uint8_t* s = image.row(y);
+      uint8_t* d = out.data() + size_t(y) * stride;
+      for (int x = 0; x < image.width; ++x)
+        if (s[x] == t) d[x] = static_cast<uint8_t>(free);
+    }
+    chosen = free;
   }
   image.pixels.swap(out);
   SetTransparentIndex(block, chosen);

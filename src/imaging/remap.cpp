@@ -4,6 +4,7 @@
 
 #include "core/display_mask.h"
 #include "core/progress.h"
+#include "imaging/transparent_slot.h"
 
 namespace fw {
 namespace {
@@ -22,6 +23,36 @@ bool OtherIndexReaches(const RemapTable& table, int t, int v) {
   for (int i = 0; i < 256; ++i)
     if (i != t && table[size_t(i)] == v) return true;
   return false;
+}
+
+// The frame's table with its transparent index sent to an entry that none of its opaque
+// pixels maps to. When they map to every entry, the pixels of the least-used one move to
+// their next-nearest colour, so that entry can hold transparency alone.
+RemapTable WithOwnTransparentEntry(const ImageBlock& frame, const RemapTable& table, const Palette& destination) {
+  RemapTable own = table;
+  const int t = frame.transparentIndex;
+  const IndexedImage& image = *frame.indexedImage;
+  EntryUse sourceUse{};
+  for (int y = 0; y < image.height; ++y) {
+    const uint8_t* row = image.row(y);
+    for (int x = 0; x < image.width; ++x) ++sourceUse[row[x]];
+  }
+  sourceUse[size_t(t)] = 0;
+  EntryUse use{};
+  for (int i = 0; i < 256; ++i)
+    if (sourceUse[size_t(i)] > 0) use[size_t(std::max<int16_t>(table[size_t(i)], 0))] += sourceUse[size_t(i)];
+  const int count = destination.count();
+  int slot = UnusedEntry(use, count);
+  if (slot < 0) {
+    slot = LeastUsedEntry(use, count);
+    const Palette* source = frame.activePalette;
+    for (int i = 0; i < 256; ++i) {
+      if (i == t || own[size_t(i)] != slot || !source || i >= source->count()) continue;
+      own[size_t(i)] = static_cast<int16_t>(NearestOtherEntry(destination.data(), count, (*source)[i], slot));
+    }
+  }
+  own[size_t(t)] = static_cast<int16_t>(slot);
+  return own;
 }
 
 }  // namespace
@@ -74,6 +105,7 @@ void ApplyRemapAvoidingCollisions(AnimHeader& document, const RemapTable& table,
       if (v >= 0 && OtherIndexReaches(table, t, v)) {
         const int free = FreeDestination(table, destination.count());
         if (free >= 0) own[size_t(t)] = static_cast<int16_t>(free);
+        else own = WithOwnTransparentEntry(*f, table, destination);
       }
     }
     ApplyRemapTable(*f, destination, &own);

@@ -147,6 +147,38 @@ TEST(ConvertPalettes, MappingOntoAPaletteHoldingEveryColourChangesNothingShown) 
   }
 }
 
+// The target's palette is full and the incoming transparent colour is nearest to a colour the
+// frame shows: transparency must get an entry of its own, with and without dithering.
+TEST(ConvertPalettes, MappingKeepsOpaquePixelsOpaqueWhenThePaletteIsFull) {
+  test::ScopedMessages messages;
+  const std::vector<Rgb> target4 = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+  // Four pixels: one entry of the target left unshown; five: every entry shown.
+  for (const int width : {4, 5}) {
+    for (const bool dither : {false, true}) {
+      SCOPED_TRACE(testing::Message() << width << " pixels, dither " << dither);
+      AnimPtr target = DocumentWith(target4);
+      test::AddFrame(*target, 0, 0, 1, 1, [](int, int) { return 0; });
+      AnimPtr source = DocumentWith({{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}, {250, 0, 0}});
+      const int row4[] = {0, 1, 2, 4}, row5[] = {0, 1, 2, 3, 4};
+      ImageBlock& f = test::AddFrame(*source, 0, 0, width, 1, [&](int x, int) { return width == 4 ? row4[x] : row5[x]; });
+      MakeTransparent(f, 4);
+      const uint32_t mode = merge_word::kMap | (dither ? merge_word::kDither : 0u);
+      ASSERT_EQ(ConvertPalettes(target.get(), source.get(), merge_word::Make(mode, 8, 8), nullptr), kConvertDone);
+      const ImageBlock& mapped = *FirstImage(source.get());
+      ASSERT_TRUE(mapped.transparent());
+      const auto pixels = test::FramePixels(mapped);
+      int clear = 0;
+      for (uint8_t p : pixels) clear += p == mapped.transparentIndex;
+      EXPECT_EQ(clear, 1);
+      EXPECT_EQ(pixels.back(), mapped.transparentIndex);
+      // Where an entry had to be emptied, only the pixels of that one entry changed colour.
+      int changed = 0;
+      for (int x = 0; x + 1 < width; ++x) changed += pixels[size_t(x)] != (width == 4 ? row4[x] : row5[x]);
+      EXPECT_EQ(changed, width == 4 ? 0 : 1);
+    }
+  }
+}
+
 TEST(ConvertPalettes, MergeIntoGlobalFillsUnusedEntriesBeforeAppending) {
   test::ScopedMessages messages;
   AnimPtr target = DocumentWith({{10, 10, 10}, {99, 99, 99}, {20, 20, 20}});
