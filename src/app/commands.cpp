@@ -150,6 +150,29 @@ const Command* FindCommand(int id) {
   return nullptr;
 }
 
+const std::vector<std::vector<int>>& ToolBarGroups() {
+  static const std::vector<std::vector<int>> groups = {{kOpen, kInsert, kSave, kRestart},
+                                                       {kCut, kCopy, kPaste, kDelete},
+                                                       {kUndo, kRedo},
+                                                       {kPreview, kStopPreview},
+                                                       {kEditTiming, kOptimize, kReduceColours},
+                                                       {kZoomIn, kZoomOut, kActualSize},
+                                                       {kFrameTips},
+                                                       {kHelp}};
+  return groups;
+}
+
+const char* CommandTip(int id) {
+  // The property bar's command buttons are the window's actions too.
+  static const int kPropertyBar[] = {kFrameProperties, kAnimProperties, kGlobalPalette, kLocalPaletteEdit};
+  for (const auto& group : ToolBarGroups())
+    for (int tool : group)
+      if (tool == id) return MessageText(id);
+  for (int item : kPropertyBar)
+    if (item == id) return MessageText(id);
+  return nullptr;
+}
+
 const std::vector<Speed>& DownloadSpeeds() {
   static const std::vector<Speed> speeds = {{"14.4K", 14400}, {"28.8K", 28800}, {"33.6K", 33600},
                                             {"56K", 56000},   {"64K", 64000},   {"128K", 128000}};

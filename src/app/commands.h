@@ -62,6 +62,13 @@ const std::vector<MenuDefinition>& MainMenus();
 // A command by id (nullptr when unknown).
 const Command* FindCommand(int id);
 
+// The main toolbar's buttons in their groups, left to right.
+const std::vector<std::vector<int>>& ToolBarGroups();
+// A command's tool tip: the string-table text under the command's own number, which exists
+// only for the toolbar and property-bar commands (elsewhere the same number may belong to an
+// unrelated message); nullptr for the others.
+const char* CommandTip(int id);
+
 // The six download speeds (name and bits per second) of the download-time menu.
 struct Speed {
   const char* name;

@@ -41,6 +41,7 @@
 #include "ui/clipboard_frames.h"
 #include "ui/frame_image.h"
 #include "ui/frame_strip.h"
+#include "ui/help_browser.h"
 #include "ui/preview_dialog.h"
 #include "ui/property_bar.h"
 #include "ui/save_as_dialog.h"
@@ -102,6 +103,9 @@ MainWindow::MainWindow() {
   }
   connect(strip_, &FrameStrip::selectionChanged, this, [this](int current) { setCurrentFrame(current); });
   connect(strip_, &FrameStrip::dropAt, this, [this](int insertion) { moveSelectionTo(insertion); });
+  connect(strip_, &FrameStrip::zoomStepRequested, this, [this](int direction) {
+    if (QAction* zoom = action(direction > 0 ? cmd::kZoomIn : cmd::kZoomOut); zoom && zoom->isEnabled()) zoom->trigger();
+  });
   strip_->setCommandProvider({[this] { updateCommandStates(); }, [this](int id) { return action(id); }});
   connect(strip_, &FrameStrip::filesDropped, this, [this](int index, QStringList paths) {
     if (document()) {
@@ -151,7 +155,7 @@ QAction* MainWindow::makeAction(int id, const QString& text) {
   auto* a = new QAction(text, this);
   a->setData(id);
   a->setObjectName(QStringLiteral("c%1").arg(id));
-  if (const char* tip = MessageText(id)) a->setToolTip(QString::fromUtf8(tip));
+  if (const char* tip = cmd::CommandTip(id)) a->setToolTip(QString::fromUtf8(tip));
   connect(a, &QAction::triggered, this, [this, id] { dispatch(id); });
   actions_.insert(id, a);
   return a;
@@ -211,6 +215,7 @@ void MainWindow::buildMenus() {
     actions_[id]->setShortcut(key);
     actions_[id]->setShortcutContext(Qt::ApplicationShortcut);
   }
+  pruneRecentFiles();
   rebuildRecentMenu();
 }
 
@@ -218,20 +223,11 @@ void MainWindow::buildToolBar() {
   QToolBar* bar = addToolBar(QStringLiteral("main"));
   bar->setObjectName(QStringLiteral("MainToolBar"));
   bar->setMovable(false);
-  const int groups[][4] = {{cmd::kOpen, cmd::kInsert, cmd::kSave, cmd::kRestart},
-                           {cmd::kCut, cmd::kCopy, cmd::kPaste, cmd::kDelete},
-                           {cmd::kUndo, cmd::kRedo, 0, 0},
-                           {cmd::kPreview, cmd::kStopPreview, 0, 0},
-                           {cmd::kEditTiming, cmd::kOptimize, cmd::kReduceColours, 0},
-                           {cmd::kZoomIn, cmd::kZoomOut, cmd::kActualSize, 0},
-                           {cmd::kFrameTips, 0, 0, 0},
-                           {cmd::kHelp, 0, 0, 0}};
   bool first = true;
-  for (const auto& group : groups) {
+  for (const auto& group : cmd::ToolBarGroups()) {
     if (!first) bar->addSeparator();
     first = false;
-    for (int id : group)
-      if (id) bar->addAction(actions_[id]);
+    for (int id : group) bar->addAction(actions_[id]);
   }
 }
 
@@ -442,7 +438,10 @@ void MainWindow::openHelpPage(const char* page) {
       const QString samples = QCoreApplication::applicationDirPath() + "/samples";
       if (std::string(page) == "tutorial.html" && QFileInfo(samples).isDir())
         if (PreferenceStore* store = Prefs().store()) store->setText("InitDir", Path(samples));
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(c).absoluteFilePath()));
+      const QUrl url = QUrl::fromLocalFile(QFileInfo(c).absoluteFilePath());
+      if (DesktopShowsHtml() && QDesktopServices::openUrl(url)) return;
+      if (!helpBrowser_) helpBrowser_ = new HelpBrowser(this);
+      helpBrowser_->showPage(url);
       return;
     }
   }

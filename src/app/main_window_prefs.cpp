@@ -16,8 +16,10 @@ void MainWindow::runPreferences() {
   const PreferencesOutcome outcome = RunPreferences(this);
   if (!outcome.accepted) return;
   if (outcome.interlaceChanged) interlaceSettingChanged();
-  // The frame-tip setting may have changed.
+  // The frame-tip setting may have changed: the strip follows it and 40344 shows it.
+  strip_->applyFrameTipSetting();
   strip_->viewport()->update();
+  updateCommandStates();
   // The signature comment is part of what Save writes, so the file on disk is out of date.
   if (outcome.signatureChanged && document()) {
     setModified(true);

@@ -473,19 +473,27 @@ void FrameStrip::showTipAt(QPoint pos) {
 }
 
 void FrameStrip::wheelEvent(QWheelEvent* e) {
-  if (e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) {
-    e->ignore();
+  // Fine-grained wheels send fractions of a notch; each whole notch is one line (or one zoom
+  // step). Horizontal wheels and trackpads report on the other axis.
+  const QPoint angle = e->angleDelta();
+  wheelRemainder_ += angle.y() != 0 ? angle.y() : angle.x();
+  int notches = 0;
+  for (; wheelRemainder_ >= kWheelNotch; wheelRemainder_ -= kWheelNotch) --notches;
+  for (; wheelRemainder_ <= -kWheelNotch; wheelRemainder_ += kWheelNotch) ++notches;
+  e->accept();
+  if (notches == 0) return;
+  if (e->modifiers() & Qt::ControlModifier) {
+    for (int n = 0; n < std::abs(notches); ++n) emit zoomStepRequested(notches < 0 ? 1 : -1);
     return;
   }
-  // Fine-grained wheels send fractions of a notch; each whole notch is one line.
-  wheelRemainder_ += e->angleDelta().y();
-  QScrollBar* bar = verticalScrollBar();
-  const int extent = viewport()->height();
-  for (; wheelRemainder_ >= kWheelNotch; wheelRemainder_ -= kWheelNotch)
-    bar->setValue(bar->value() + ScrollDelta(ScrollStep::LineUp, extent));
-  for (; wheelRemainder_ <= -kWheelNotch; wheelRemainder_ += kWheelNotch)
-    bar->setValue(bar->value() + ScrollDelta(ScrollStep::LineDown, extent));
-  e->accept();
+  // Along the strip, the way its frames run; where that way has nothing to scroll (the
+  // frames wrap into several strips), across them. Shift takes the other way.
+  QScrollBar* along = geometry_.vertical ? verticalScrollBar() : horizontalScrollBar();
+  QScrollBar* bar = along->maximum() > along->minimum() ? along : acrossBar();
+  if (e->modifiers() & Qt::ShiftModifier) bar = bar == along ? acrossBar() : along;
+  const int extent = bar->orientation() == Qt::Vertical ? viewport()->height() : viewport()->width();
+  const ScrollStep step = notches < 0 ? ScrollStep::LineUp : ScrollStep::LineDown;
+  for (int n = 0; n < std::abs(notches); ++n) bar->setValue(bar->value() + ScrollDelta(step, extent));
 }
 
 void FrameStrip::keyPressEvent(QKeyEvent* e) {

@@ -81,6 +81,8 @@ class FrameStrip : public QAbstractScrollArea {
   // The selection was dragged to the slot `insertion`.
   void dropAt(int insertion);
   void filesDropped(int index, QStringList paths);
+  // Ctrl+wheel: +1 to zoom in one step, -1 to zoom out.
+  void zoomStepRequested(int direction);
 
  protected:
   void paintEvent(QPaintEvent*) override;

@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -50,6 +53,7 @@ int Count(const ImageBlock& f, int index) {
 class PaletteEditorTest : public test::AppTestCase {
   Q_OBJECT
  private slots:
+  void saveDialogStartsInSaveDirAndRemembersIt();
   void globalEditRecoloursItsFramesAsOneUndoStep();
   void localEditChangesOnlyItsFrame();
   void chooserMergesChosenIndicesIntoTheTransparentOne();
@@ -210,6 +214,30 @@ void PaletteEditorTest::cancellingAfterTickingLeavesTheFrameOpaque() {
   QVERIFY(ImageAt(w.document(), 1)->transparent());
   QVERIFY(tick->isChecked());
   QCOMPARE(UndoCount(), steps + 1);
+}
+
+void PaletteEditorTest::saveDialogStartsInSaveDirAndRemembersIt() {
+  MemoryPreferenceStore& store = useStoredPreferences();
+  test::TempDir dir;
+  QVERIFY(QDir(QString::fromStdString(dir.path())).mkdir(QStringLiteral("sub")));
+  const QString sub = QString::fromStdString(dir.file("sub"));
+  store.texts["SaveDir"] = dir.path();
+  const Rgb entries[2] = {{1, 2, 3}, {4, 5, 6}};
+  const std::unique_ptr<Palette> palette = Palette::Create(entries, 2);
+  PaletteEditorSubject subject;
+  subject.palette = palette.get();
+  PaletteEditor editor(subject, nullptr);
+  AnswerNextDialog<QFileDialog>([&](QFileDialog& d) {
+    QCOMPARE(d.windowTitle(), QString::fromUtf8("保存调色板"));
+    QCOMPARE(d.nameFilters(), QStringList{QStringLiteral("PAL Palette Files (*.pal)")});
+    QCOMPARE(d.directory().absolutePath(), QString::fromStdString(dir.path()));
+    d.selectFile(sub + QStringLiteral("/x.pal"));
+    QMetaObject::invokeMethod(&d, "accept");
+  });
+  editor.findChild<QPushButton*>(QStringLiteral("c1287"))->click();
+  const std::unique_ptr<Palette> saved = ReadPalFile((sub + QStringLiteral("/x.pal")).toStdString());
+  QVERIFY(saved && saved->sameEntries(*palette));
+  QCOMPARE(QString::fromStdString(store.texts["SaveDir"]), sub);
 }
 
 void PaletteEditorTest::fixedPaletteEditIsStoredAndExportable() {

@@ -15,6 +15,7 @@
 
 #include "app/desktop_entry.h"
 #include "app/main_window.h"
+#include "ui/frame_strip.h"
 #include "app/preferences/palette_choices.h"
 #include "app/preferences/palette_merge_dialog.h"
 #include "app/preferences/preferences_sheet.h"
@@ -81,6 +82,7 @@ class PreferencesTest : public test::AppTestCase {
   void animationPageKeepsFocusOnAnInvalidDelay();
   void exportPageChecksAndStoresTheSignature();
   void frameTipMasterDisablesItemsAndConfirmWritesTheWord();
+  void windowFollowsTheFrameTipSetting();
   void paletteLoadsTheFixedPaletteOrFallsBack();
   void firstRunAsksForThePurposeOnce();
   void desktopEntryInstallCheckRemove();
@@ -418,6 +420,20 @@ void PreferencesTest::windowRunsTheSheetAndDropsInterlacing() {
   });
   w.dispatch(40035);
   QCOMPARE(Words(), before);
+}
+
+void PreferencesTest::windowFollowsTheFrameTipSetting() {
+  Prefs().write(pref::kFrameTips, 1 | 4);
+  MainWindow w;
+  QVERIFY(w.strip()->frameTipsOn());
+  AnswerNextDialog<PreferencesSheet>([](PreferencesSheet& sheet) {
+    Control<QCheckBox>(sheet, 265, 1083)->setChecked(false);
+    sheet.accept();
+  });
+  w.dispatch(40035);
+  QVERIFY(!w.strip()->frameTipsOn());
+  QVERIFY(!w.action(40344)->isChecked());
+  QVERIFY(!w.strip()->viewport()->hasMouseTracking());
 }
 
 void PreferencesTest::windowAsksAboutLargerFrames() {

@@ -2,6 +2,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QTest>
 
@@ -17,6 +18,7 @@
 #include "support/test_support.h"
 #include "ui/comment_editor.h"
 #include "ui/frame_strip.h"
+#include "ui/help_browser.h"
 #include "ui/property_bar.h"
 #include "ui/start_panel.h"
 #include "ui/strip_geometry.h"
@@ -31,6 +33,7 @@ class ShellTest : public test::AppTestCase {
   void commentsAreEditedAndSaved();
   void propertyBarTrueColourAndCommandButtons();
   void timingFilesRetimeAndDropWithPictures();
+  void helpWithoutABrowserShowsOurOwnWindow();
 
 };
 
@@ -202,6 +205,30 @@ void ShellTest::timingFilesRetimeAndDropWithPictures() {
   w.setCurrentFrame(-1);
   w.dropIntoDocument({QString::fromStdString(timing), QString::fromStdString(gif)});
   QCOMPARE(delays(w.document()), (std::vector<int>{5, 7, 30, 10, 20, 30}));
+}
+
+void ShellTest::helpWithoutABrowserShowsOurOwnWindow() {
+  // No xdg-open on the path: the desktop cannot show the manual.
+  const test::TempDir empty;
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QByteArray::fromStdString(empty.path()));
+  MainWindow w;
+  w.show();
+  w.dispatch(40023);
+  HelpBrowser* help = w.helpBrowser();
+  QVERIFY(help && help->isVisible());
+  QTextBrowser* text = help->browser();
+  QVERIFY(text->source().path().endsWith(QStringLiteral("/index.html")));
+  QVERIFY(!text->toPlainText().isEmpty());
+  // The manual's links lead to its other pages inside the same window.
+  const int before = text->toPlainText().size();
+  text->setSource(QUrl(QStringLiteral("tutorial.html")));
+  QVERIFY(text->source().path().endsWith(QStringLiteral("tutorial.html")));
+  QVERIFY(text->toPlainText().size() != before);
+  w.dispatch(40127);  // the tutorial reuses the window
+  qputenv("PATH", path);
+  QCOMPARE(w.helpBrowser(), help);
+  QVERIFY(text->source().path().endsWith(QStringLiteral("/tutorial.html")));
 }
 
 QTEST_MAIN(ShellTest)

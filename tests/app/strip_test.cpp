@@ -77,6 +77,7 @@ class StripTest : public test::AppTestCase {
   void onlyVisibleCellsAreRendered();
   void openingALongAnimationPaintsOnlyTheFirstCells();
   void wheelAndKeysScroll();
+  void wheelFollowsTheLayoutAndZooms();
   void orientationIsKeptAndResetsTheBars();
   void dragNearTheEdgeScrollsUntilReleased();
   void contextMenuFollowsTheSelection();
@@ -287,6 +288,36 @@ void StripTest::wheelAndKeysScroll() {
   const int perStrip = strip.geometry().framesPerStrip;
   QCOMPARE(doc->selectedCount, perStrip + 1);
   QCOMPARE(bar->value(), 0);
+}
+
+void StripTest::wheelFollowsTheLayoutAndZooms() {
+  // Wider than tall: strips stand side by side and only the horizontal bar has anything to
+  // scroll; the wheel must move it.
+  MainWindow w;
+  w.resize(500, 400);
+  w.show();
+  const test::TempDir dir;
+  AnimPtr doc = LongDocument(120, 100, 60);
+  const std::string path = dir.file("wide.gif");
+  QVERIFY(SaveDocumentAs(path, *doc));
+  QCOMPARE(w.openFiles({QString::fromStdString(path)}), 1);
+  FrameStrip& strip = *w.strip();
+  QVERIFY(strip.geometry().vertical);
+  QScrollBar* across = strip.horizontalScrollBar();
+  QVERIFY(across->maximum() > 0);
+  QCOMPARE(strip.verticalScrollBar()->maximum(), 0);
+  Wheel(strip.viewport(), -120);
+  QVERIFY(across->value() > 0);
+  const int scrolled = across->value();
+  // Shift takes the other way, which has nothing to scroll here.
+  Wheel(strip.viewport(), -120, Qt::ShiftModifier);
+  QCOMPARE(across->value(), scrolled);
+  // Ctrl zooms, in and out, as the menu's zoom commands do.
+  QCOMPARE(strip.zoom(), 0);
+  Wheel(strip.viewport(), 120, Qt::ControlModifier);
+  QCOMPARE(strip.zoom(), 1);
+  Wheel(strip.viewport(), -240, Qt::ControlModifier);
+  QCOMPARE(strip.zoom(), -1);
 }
 
 void StripTest::orientationIsKeptAndResetsTheBars() {
