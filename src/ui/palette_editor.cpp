@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <cstdio>
 
 #include "core/indexed_image.h"
+#include "core/preference_store.h"
 #include "core/preferences.h"
 #include "core/string_table.h"
 #include "formats/pal_file.h"
@@ -186,11 +188,23 @@ bool PaletteEditor::exportTo(const QString& path) {
   return palette && WritePalFile(path.toStdString(), *palette) == 1;
 }
 
-void PaletteEditor::exportWithDialog() {
-  QFileDialog dialog(this, QString::fromUtf8("导出..."), QString(), QStringLiteral("Palette Files (*.pal)"));
+void ConfigureSavePaletteDialog(QFileDialog& dialog) {
+  dialog.setWindowTitle(QString::fromUtf8(MessageText(40340)));
+  dialog.setNameFilter(QStringLiteral("PAL Palette Files (*.pal)"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("pal"));
-  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) exportTo(dialog.selectedFiles().front());
+  if (PreferenceStore* store = Prefs().store())
+    if (auto folder = store->text("SaveDir"); folder && !folder->empty())
+      dialog.setDirectory(QString::fromStdString(*folder));
+}
+
+void PaletteEditor::exportWithDialog() {
+  QFileDialog dialog(this);
+  ConfigureSavePaletteDialog(dialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString path = dialog.selectedFiles().front();
+  if (exportTo(path))
+    if (PreferenceStore* store = Prefs().store()) store->setText("SaveDir", QFileInfo(path).absolutePath().toStdString());
 }
 
 void PaletteEditor::done(int result) {

@@ -10,6 +10,7 @@
 #include "core/palette.h"
 
 class QCheckBox;
+class QFileDialog;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -19,6 +20,9 @@ namespace fw {
 struct IndexedImage;
 class ShowColors;
 class ShowImage;
+
+// The save-palette file dialog: its title, filter and the folder last saved to ("SaveDir").
+void ConfigureSavePaletteDialog(QFileDialog& dialog);
 
 struct PaletteEditorSubject {
   const Palette* palette = nullptr;
