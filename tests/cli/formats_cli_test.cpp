@@ -48,7 +48,9 @@ TEST(FormatsCli, GifToApngPlaysLikeTheGif) {
     std::vector<int> expected;
     for (const ImageBlock* f = FirstImage(gif.get()); f; f = NextImage(f)) expected.push_back(f->delay * 10);
     // A single picture is written as a plain PNG, which has no timing of its own.
-    if (gif->frameCount > 1) EXPECT_EQ(test::FfmpegDurationsMs(dir.file("anim.png")), expected) << sample;
+    if (gif->frameCount > 1) {
+      EXPECT_EQ(test::FfmpegDurationsMs(dir.file("anim.png")), expected) << sample;
+    }
   }
 }
 

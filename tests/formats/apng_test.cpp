@@ -90,7 +90,9 @@ TEST(ApngRead, HiddenDefaultImageRoundTrips) {
   EXPECT_EQ(std::count(types.begin(), types.end(), ChunkType("fcTL")), 1);
   bool truncated = false;
   for (const PngChunk& c : WalkPngChunks(out.data(), out.size(), truncated))
-    if (c.type == ChunkType("acTL")) EXPECT_EQ(test::Be(1), Bytes(out.begin() + c.dataOffset(), out.begin() + c.dataOffset() + 4));
+    if (c.type == ChunkType("acTL")) {
+      EXPECT_EQ(test::Be(1), Bytes(out.begin() + c.dataOffset(), out.begin() + c.dataOffset() + 4));
+    }
 
   LoadResult again = ReadPngFile(dir.file("h.png"));
   ASSERT_EQ(again.status, 1);
@@ -153,7 +155,9 @@ TEST(ApngRead, DamagedAnimationsKeepTheFramesBeforeTheDamage) {
     }
     test::ScopedMessages quiet;
     LoadResult r = Read(b);
-    if (r.status == 1) EXPECT_GE(r.document->frameCount, 1);
+    if (r.status == 1) {
+      EXPECT_GE(r.document->frameCount, 1);
+    }
   }
 }
 

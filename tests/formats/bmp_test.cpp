@@ -297,7 +297,9 @@ TEST(BmpRead, LyingHeadersNeitherCrashNorAllocateWhatTheyClaim) {
     test::ScopedMessages messages;
     Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
     LoadResult r = Read(cut);
-    if (r.status == 1) EXPECT_EQ(FirstImage(r.document.get())->width, 5);
+    if (r.status == 1) {
+      EXPECT_EQ(FirstImage(r.document.get())->width, 5);
+    }
   }
 }
 

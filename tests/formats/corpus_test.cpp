@@ -151,7 +151,9 @@ TEST(CorpusPng, OddFilesNeitherCrashNorPretend) {
   for (const std::string& file : FilesUnder(root + "/png", ".png")) {
     test::ScopedMessages messages;
     LoadResult r = ReadPngFile(file);
-    if (r.status == 0 && fs::file_size(file) >= 8) EXPECT_EQ(messages.ids().size(), 1u) << file;
+    if (r.status == 0 && fs::file_size(file) >= 8) {
+      EXPECT_EQ(messages.ids().size(), 1u) << file;
+    }
   }
   test::ScopedMessages messages;
   EXPECT_EQ(ReadPngFile(root + "/png/small/png-truncated.png").status, 0);
@@ -194,7 +196,9 @@ TEST(CorpusApng, PhilipTaylorSuiteLastFrames) {
     const test::Rgba& last = shown.back();
     for (int k = 0; k < 4; ++k) {
       EXPECT_NEAR(last.at(0, 0)[k], c.at00[k], 1) << c.name << " (0,0) channel " << k;
-      if (c.checkCentre) EXPECT_NEAR(last.at(64, 32)[k], c.at6432[k], 1) << c.name << " (64,32) channel " << k;
+      if (c.checkCentre) {
+        EXPECT_NEAR(last.at(64, 32)[k], c.at6432[k], 1) << c.name << " (64,32) channel " << k;
+      }
     }
   }
 }
@@ -254,7 +258,9 @@ TEST(CorpusApng, EveryAnimationLoads) {
   for (const std::string& file : files) {
     test::ScopedMessages messages;
     LoadResult r = ReadPngFile(file);
-    if (r.status == 0) EXPECT_EQ(messages.ids().size(), 1u) << file;
+    if (r.status == 0) {
+      EXPECT_EQ(messages.ids().size(), 1u) << file;
+    }
   }
 }
 
@@ -296,7 +302,9 @@ TEST(CorpusJpeg, DamagedAndUnusualFiles) {
   for (const std::string& file : FilesUnder(root + "/jpeg", ".jpg")) {
     test::ScopedMessages messages;
     LoadResult r = ReadJpegFile(file);
-    if (r.status == 0) EXPECT_EQ(messages.ids().size(), 1u) << file;
+    if (r.status == 0) {
+      EXPECT_EQ(messages.ids().size(), 1u) << file;
+    }
   }
   test::ScopedMessages messages;
   EXPECT_EQ(ReadJpegFile(root + "/jpeg/pillow/pil_sample_cmyk.jpg").status, 0);

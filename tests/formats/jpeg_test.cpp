@@ -179,7 +179,9 @@ TEST(JpegRead, BrokenFilesComeBackAsMessages) {
     }
     test::ScopedMessages messages;
     LoadResult r = Read(b);
-    if (r.status == 0) EXPECT_EQ(messages.ids().size(), 1u);
+    if (r.status == 0) {
+      EXPECT_EQ(messages.ids().size(), 1u);
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 #include "core/string_table.h"
 #include "formats/format_messages.h"
 #include "formats/format_peers.h"
+#include "core/preferences.h"
 #include "formats/png_file.h"
 #include "support/test_support.h"
 
@@ -50,7 +51,7 @@ TEST(PngRead, PlainPaletteImageIsOneStillFrame) {
   EXPECT_EQ(doc.hideFirstFrame, 0);
   EXPECT_EQ(doc.screenWidth, 4);
   const ImageBlock& f = *FirstImage(&doc);
-  EXPECT_EQ(f.delay, 0);
+  EXPECT_EQ(f.delay, static_cast<int32_t>(Prefs().read(pref::kDefaultDelay)));  // a still picture
   EXPECT_EQ(f.disposal(), kDisposalLeave);
   EXPECT_EQ(f.blend, 0);
   EXPECT_FALSE(f.transparent());
@@ -81,11 +82,21 @@ TEST(PngRead, GreyImagesGetRampPalettes) {
     ASSERT_EQ(p.count(), c.count) << int{c.depth};
     for (size_t i = 0; i < c.expect.size(); ++i) EXPECT_EQ(p[static_cast<int>(i)].g, c.expect[i]) << int{c.depth};
     const Bytes px = test::FramePixels(*FirstImage(r.document.get()));
-    if (c.depth == 1) EXPECT_EQ(px, (Bytes{0, 1}));
-    if (c.depth == 2) EXPECT_EQ(px, (Bytes{1, 3}));
-    if (c.depth == 4) EXPECT_EQ(px, (Bytes{2, 15}));
-    if (c.depth == 8) EXPECT_EQ(px, (Bytes{0x80, 0x81}));
-    if (c.depth == 16) EXPECT_EQ(px, (Bytes{0x80, 0x82}));  // high bytes of 0x8081, 0x8283
+    if (c.depth == 1) {
+      EXPECT_EQ(px, (Bytes{0, 1}));
+    }
+    if (c.depth == 2) {
+      EXPECT_EQ(px, (Bytes{1, 3}));
+    }
+    if (c.depth == 4) {
+      EXPECT_EQ(px, (Bytes{2, 15}));
+    }
+    if (c.depth == 8) {
+      EXPECT_EQ(px, (Bytes{0x80, 0x81}));
+    }
+    if (c.depth == 16) {
+      EXPECT_EQ(px, (Bytes{0x80, 0x82}));  // high bytes of 0x8081, 0x8283
+    }
   }
 }
 
@@ -154,7 +165,9 @@ TEST(PngRead, DamagedAndHostileInput) {
     test::ScopedMessages messages;
     LoadResult r = Read(Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)));
     // Only the end chunk may be missing from a picture we accept.
-    if (r.status == 1) EXPECT_GE(n, good.size() - 12);
+    if (r.status == 1) {
+      EXPECT_GE(n, good.size() - 12);
+    }
   }
 }
 
