@@ -16,7 +16,7 @@ seconds=${1:-60}
 shift || true
 
 CC=${CC:-clang} CXX=${CXX:-clang++} cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DFW_BUILD_FUZZ=ON -DFW_BUILD_APP=OFF -DFW_BUILD_TESTS=OFF -DFW_BUILD_BENCH=OFF >/dev/null
+  -DFW_BUILD_FUZZ=ON -DFW_BUILD_APP=OFF -DFW_BUILD_TESTS=OFF -DFW_BUILD_BENCH=OFF -DFW_WERROR="${FW_WERROR:-OFF}" >/dev/null
 
 if [ $# -gt 0 ]; then
   names=("$@")

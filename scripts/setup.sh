@@ -11,12 +11,16 @@ packages=(
   zlib1g-dev libpng-dev libjpeg62-turbo-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Qt's own dialogs in Chinese, and a font that has the interface's Chinese texts
+  qt6-translations-l10n fonts-noto-cjk
+  # packaging: the .deb's library dependencies and the checks of its desktop files
+  dpkg-dev file desktop-file-utils appstream
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   libgif-dev giflib-tools gifsicle imagemagick ffmpeg libimagequant-dev icoutils
   python3 python3-pil python3-numpy
-  # screenshots of the interface in a virtual display, with a font for the Chinese texts
-  xvfb xauth fonts-noto-cjk
+  # screenshots of the interface in a virtual display
+  xvfb xauth
 )
 
 missing=()

@@ -10,9 +10,15 @@ jobs=$(nproc)
 # Let clones in other folders share the compiler cache.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 
+# Every build here fails on a compiler warning, so the count stays at zero.
+export FW_WERROR=ON
+
 echo "== Build and test (RelWithDebInfo)"
-scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFW_WERROR=ON
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== Package: build the .deb, unpack it into a scratch root and run the installed program"
+scripts/package-check.sh build
 
 echo "== Layering: the core layers never include Qt"
 if grep -rnE '#include <Q' src/core src/gif src/imaging src/formats 2>/dev/null; then
@@ -21,13 +27,13 @@ if grep -rnE '#include <Q' src/core src/gif src/imaging src/formats 2>/dev/null;
 fi
 
 echo "== Sanitizers (AddressSanitizer + UndefinedBehaviorSanitizer)"
-scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DFW_SANITIZE=ON -DFW_BUILD_BENCH=OFF
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DFW_SANITIZE=ON -DFW_BUILD_BENCH=OFF -DFW_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== Background workers under ThreadSanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFW_SANITIZE_THREAD=ON -DFW_BUILD_APP=OFF \
-  -DFW_BUILD_BENCH=OFF >/dev/null
+  -DFW_BUILD_BENCH=OFF -DFW_WERROR=ON >/dev/null
 cmake --build build-tsan --target core_tests
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R 'Workers|Progress'
 

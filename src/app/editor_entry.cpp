@@ -4,7 +4,9 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "app/app_icon.h"
 #include "app/gui_services.h"
+#include "app/qt_translation.h"
 #include "app/main_window.h"
 #include "app/preferences/purpose_dialog.h"
 #include "app/settings_store.h"
@@ -49,6 +51,9 @@ int RunEditor(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
+  InstallQtTranslation(app);
+  QApplication::setWindowIcon(AppIcon());
+  QApplication::setDesktopFileName(QStringLiteral("com.tessaly.Framewright"));
   SettingsStore store;
   Prefs().load(&store);
   int status = 0;

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -41,7 +42,9 @@
 #include "ui/clipboard_frames.h"
 #include "ui/frame_image.h"
 #include "ui/frame_strip.h"
+#include "app/data_folders.h"
 #include "ui/help_browser.h"
+#include "ui/tool_icons.h"
 #include "ui/preview_dialog.h"
 #include "ui/property_bar.h"
 #include "ui/save_as_dialog.h"
@@ -211,8 +214,22 @@ void MainWindow::buildMenus() {
       {cmd::kFrameProperties, QKeySequence(Qt::CTRL | Qt::Key_F)},
       {cmd::kGlobalFrameProperties, QKeySequence(Qt::CTRL | Qt::Key_G)},
       {cmd::kReduceColours, QKeySequence(Qt::CTRL | Qt::Key_R)}, {cmd::kOptimize, QKeySequence(Qt::CTRL | Qt::Key_T)}};
+  // The desktop's own keys besides the traditional ones: zoom on Ctrl++ / Ctrl+= / Ctrl+- /
+  // Ctrl+0, redo also on Ctrl+Shift+Z.
+  const std::pair<int, QList<QKeySequence>> extraKeys[] = {
+      {cmd::kZoomIn, {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}},
+      {cmd::kZoomOut, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}},
+      {cmd::kActualSize, {QKeySequence(Qt::CTRL | Qt::Key_0)}},
+      {cmd::kRedo, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}}};
+  for (const auto& [id, extra] : extraKeys) {
+    actions_[id]->setShortcuts(extra);
+    actions_[id]->setShortcutContext(Qt::ApplicationShortcut);
+  }
   for (const auto& [id, key] : keys) {
-    actions_[id]->setShortcut(key);
+    QList<QKeySequence> all{key};
+    for (const auto& [extraId, extra] : extraKeys)
+      if (extraId == id) all += extra;
+    actions_[id]->setShortcuts(all);
     actions_[id]->setShortcutContext(Qt::ApplicationShortcut);
   }
   pruneRecentFiles();
@@ -223,11 +240,24 @@ void MainWindow::buildToolBar() {
   QToolBar* bar = addToolBar(QStringLiteral("main"));
   bar->setObjectName(QStringLiteral("MainToolBar"));
   bar->setMovable(false);
+  // Text beside the icons of the commands used most; the others show their icon alone, so
+  // the bar fits the window's default width.
+  bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  const int withText[] = {cmd::kOpen, cmd::kSave, cmd::kPreview, cmd::kOptimize};
   bool first = true;
   for (const auto& group : cmd::ToolBarGroups()) {
     if (!first) bar->addSeparator();
     first = false;
-    for (int id : group) bar->addAction(actions_[id]);
+    for (int id : group) {
+      QAction* a = actions_[id];
+      a->setIcon(ToolIcon(id));
+      // The menu text without its mnemonic "(&O)" and trailing dots.
+      a->setIconText(a->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\.\\.\\.$"))));
+      a->setPriority(std::find(std::begin(withText), std::end(withText), id) != std::end(withText)
+                         ? QAction::NormalPriority
+                         : QAction::LowPriority);
+      bar->addAction(a);
+    }
   }
 }
 
@@ -235,13 +265,16 @@ void MainWindow::buildToolBar() {
 
 void MainWindow::setModified(bool on) {
   modified_ = on;
+  setWindowModified(on);
   if (QAction* save = actions_.value(cmd::kSave)) save->setEnabled(on);
 }
 
 void MainWindow::updateTitle() {
   const QString name = state_.fileName.empty() ? Text(msg::kUntitled)
                                                : QFileInfo(QString::fromStdString(state_.fileName)).fileName();
-  setWindowTitle(QStringLiteral("%1 - Framewright").arg(name));
+  // "[*]" is where Qt shows the unsaved-changes mark.
+  setWindowTitle(QStringLiteral("%1[*] - Framewright").arg(name));
+  setWindowModified(modified_);
 }
 
 QString MainWindow::statusText(int part) const { return status_[part]->text(); }
@@ -429,23 +462,19 @@ void MainWindow::togglePreview(bool selectionOnly, bool timing) {
 }
 
 void MainWindow::openHelpPage(const char* page) {
-  QStringList candidates{QCoreApplication::applicationDirPath() + "/../share/framewright/docs/" + page,
-                         QCoreApplication::applicationDirPath() + "/docs/" + page,
-                         QStringLiteral(FW_DOCS_DIR "/") + page};
-  for (const QString& c : candidates) {
-    if (QFileInfo::exists(c)) {
-      // The tutorial works on the sample animations: the next Open starts among them.
-      const QString samples = QCoreApplication::applicationDirPath() + "/samples";
-      if (std::string(page) == "tutorial.html" && QFileInfo(samples).isDir())
-        if (PreferenceStore* store = Prefs().store()) store->setText("InitDir", Path(samples));
-      const QUrl url = QUrl::fromLocalFile(QFileInfo(c).absoluteFilePath());
-      if (DesktopShowsHtml() && QDesktopServices::openUrl(url)) return;
-      if (!helpBrowser_) helpBrowser_ = new HelpBrowser(this);
-      helpBrowser_->showPage(url);
-      return;
-    }
+  const QString found = ManualPage(QString::fromLatin1(page));
+  if (found.isEmpty()) {
+    ShowMessage(std::string(page) == "index.html" ? 40231 : 40286);
+    return;
   }
-  ShowMessage(std::string(page) == "index.html" ? 40231 : 40286);
+  // The tutorial works on the sample animations: the next Open starts among them.
+  const QString samples = SamplesFolder();
+  if (std::string(page) == "tutorial.html" && !samples.isEmpty())
+    if (PreferenceStore* store = Prefs().store()) store->setText("InitDir", Path(samples));
+  const QUrl url = QUrl::fromLocalFile(found);
+  if (DesktopShowsHtml() && QDesktopServices::openUrl(url)) return;
+  if (!helpBrowser_) helpBrowser_ = new HelpBrowser(this);
+  helpBrowser_->showPage(url);
 }
 
 // --- dispatcher ---

@@ -1,5 +1,6 @@
 // The main window's file commands: open, insert, revert, save, save as and the recent files.
 #include "app/main_window.h"
+#include "app/data_folders.h"
 
 #include <QAction>
 #include <QApplication>
@@ -166,8 +167,7 @@ static QString OpenDialogFolder() {
   if (PreferenceStore* store = Prefs().store()) {
     if (auto dir = store->text("InitDir"); dir && !dir->empty()) return QString::fromStdString(*dir);
   }
-  const QString samples = QCoreApplication::applicationDirPath() + "/samples";
-  return QFileInfo(samples).isDir() ? samples : QString();
+  return SamplesFolder();
 }
 
 static void RememberOpenFolder(const QStringList& paths) {

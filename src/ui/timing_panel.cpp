@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QToolButton>
@@ -41,11 +42,18 @@ TimingPanel::TimingPanel(QWidget* parent) : QWidget(parent) {
   frame_->setToolTip(Text(40295));
   frame_->setReadOnly(true);
   frame_->setFixedWidth(56);
-  row->addWidget(frame_);
+  // Each field carries its tool tip's words as a visible label too.
+  auto labelled = [this, row](QWidget* field, const QString& text = QString()) {
+    auto* label = new QLabel(text.isEmpty() ? field->toolTip() : text, this);
+    label->setBuddy(field);
+    row->addWidget(label);
+    row->addWidget(field);
+  };
+  labelled(frame_);
   before_ = delayField(1070, 40290);
-  row->addWidget(before_);
+  labelled(before_);
   after_ = delayField(1071, 40291);
-  row->addWidget(after_);
+  labelled(after_);
   row->addSpacing(12);
 
   value_ = new QLineEdit(this);
@@ -53,7 +61,7 @@ TimingPanel::TimingPanel(QWidget* parent) : QWidget(parent) {
   value_->setToolTip(Text(40306));
   value_->setMaxLength(12);
   value_->setFixedWidth(70);
-  row->addWidget(value_);
+  labelled(value_, QString::fromUtf8("所有帧"));
 
   operationButton_ = new QToolButton(this);
   operationButton_->setObjectName(QStringLiteral("delayOperation"));

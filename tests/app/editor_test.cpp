@@ -141,7 +141,7 @@ void EditorTest::commandsAreGreyedByState() {
 
   QCOMPARE(w.openFiles({one}), 1);
   QVERIFY(!w.isModified());
-  QCOMPARE(w.windowTitle(), QStringLiteral("one.gif - Framewright"));
+  QCOMPARE(w.windowTitle(), QStringLiteral("one.gif[*] - Framewright"));
   w.updateCommandStates();
   QVERIFY(!w.action(1015)->isEnabled());  // nothing to save yet
   QVERIFY(w.action(40115)->isEnabled());

@@ -8,7 +8,9 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/app_icon.h"
 #include "app/main_window.h"
+#include "app/qt_translation.h"
 #include "app/preferences/preferences_sheet.h"
 #include "app/settings_store.h"
 #include "core/preferences.h"
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
+  fw::InstallQtTranslation(app);
+  QApplication::setWindowIcon(fw::AppIcon());
   fw::SettingsStore store;
   fw::Prefs().load(&store);
   // The preview is opened below on purpose, after the main window's picture.
@@ -47,8 +51,8 @@ int main(int argc, char** argv) {
   QDir().mkpath(out.absolutePath());
   bool ok = true;
   {
+    // At the window's default size, as a new user first sees it.
     fw::MainWindow window;
-    window.resize(1000, 640);
     window.show();
     Settle(300);
     ok &= Save(window, out, QStringLiteral("start.png"));

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a configured build tree, checks its dependencies and its
+# desktop files, unpacks it into a scratch root and runs the installed program there.
+# Usage: scripts/package-check.sh [BUILD_DIR]   (default build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+cmake --build "$build" --target framewright samples
+rm -f "$build"/framewright_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/framewright_*.deb)
+echo "Built $deb ($(stat -c %s "$deb") bytes)"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for needed in libqt6widgets6 libpng16 libavcodec fonts-noto-cjk qt6-translations-l10n; do
+  if [[ "$depends" != *"$needed"* ]]; then
+    echo "the package does not depend on $needed" >&2
+    exit 1
+  fi
+done
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+share="$root/usr/share"
+desktop-file-validate "$share/applications/com.tessaly.Framewright.desktop"
+appstreamcli validate --no-net "$share/metainfo/com.tessaly.Framewright.metainfo.xml" >/dev/null
+for f in framewright/docs/index.html framewright/docs/tutorial.html framewright/samples/bouncing-ball.gif \
+         icons/hicolor/scalable/apps/com.tessaly.Framewright.svg icons/hicolor/48x48/apps/com.tessaly.Framewright.png; do
+  [ -s "$share/$f" ] || { echo "the package lacks $f" >&2; exit 1; }
+done
+"$root/usr/bin/framewright" -i "$share/framewright/samples/bouncing-ball.gif" -o "$root/out.gif"
+[ -s "$root/out.gif" ] || { echo "the installed program wrote nothing" >&2; exit 1; }
+echo "The installed program ran from $root/usr/bin and wrote a GIF; desktop entry and metainfo are valid."
