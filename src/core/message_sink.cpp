@@ -111,4 +111,19 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
+DistinctMessages::DistinctMessages() : previous_(g_sink), forward_(&Messages()) { g_sink = this; }
+
+DistinctMessages::~DistinctMessages() { g_sink = previous_; }
+
+void DistinctMessages::showError(int id, const std::string& text) {
+  if (std::find(seen_.begin(), seen_.end(), text) != seen_.end()) return;
+  seen_.push_back(text);
+  forward_->showError(id, text);
+}
+
+Answer DistinctMessages::ask(int id, const std::string& text, const std::string& caption, Buttons buttons,
+                             Answer defaultAnswer) {
+  return forward_->ask(id, text, caption, buttons, defaultAnswer);
+}
+
 }  // namespace fw

@@ -53,6 +53,28 @@ class RecordingMessageSink : public MessageSink {
   void clear() { entries.clear(); }
 };
 
+// While alive, stands in for the sink in use and passes each distinct error text on once:
+// a file with thousands of parts damaged the same way says so once per kind of damage, not
+// once per part. Questions pass straight through.
+class DistinctMessages : public MessageSink {
+ public:
+  DistinctMessages();
+  ~DistinctMessages() override;
+  DistinctMessages(const DistinctMessages&) = delete;
+  DistinctMessages& operator=(const DistinctMessages&) = delete;
+  // True when any error was shown (or held back as a repeat) while this was in place.
+  bool anyError() const { return !seen_.empty(); }
+
+  void showError(int id, const std::string& text) override;
+  Answer ask(int id, const std::string& text, const std::string& caption, Buttons buttons,
+             Answer defaultAnswer) override;
+
+ private:
+  MessageSink* previous_;
+  MessageSink* forward_;
+  std::vector<std::string> seen_;
+};
+
 // The sink in use by the process; never null (stderr unless replaced).
 MessageSink& Messages();
 // Installs a sink (nullptr restores the stderr sink); returns the previous one.

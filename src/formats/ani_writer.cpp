@@ -8,7 +8,9 @@
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
+#include "core/string_table.h"
 #include "formats/ani_file.h"
+#include "formats/file_bytes.h"
 #include "formats/format_messages.h"
 #include "formats/icon_file.h"
 
@@ -100,21 +102,11 @@ int WriteAniFile(const std::string& path, const AnimHeader& document) {
     out.close(list);
     out.close(riff);
   } catch (const std::bad_alloc&) {
-    ShowMessage(fmsg::kCannotWrite, path.c_str());
+    ShowMessage(msg::kNoMemoryFrameImage);
     return 0;
   }
 
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-  if (!file) {
-    ShowMessage(fmsg::kCannotSaveTemp, path.c_str());
-    return 0;
-  }
-  const bool ok = std::fwrite(out.bytes.data(), 1, out.bytes.size(), file.get()) == out.bytes.size();
-  if (std::fclose(file.release()) != 0 || !ok) {
-    ShowMessage(fmsg::kCannotWrite, path.c_str());
-    return 0;
-  }
-  return 1;
+  return WriteFileBytes(path, out.bytes.data(), out.bytes.size()) ? 1 : 0;
 }
 
 }  // namespace fw

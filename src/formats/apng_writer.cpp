@@ -9,6 +9,7 @@
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
+#include "core/write_failure.h"
 #include "formats/apng_chunks.h"
 #include "formats/format_messages.h"
 #include "formats/png_file.h"
@@ -26,7 +27,10 @@ class ChunkFile {
   explicit ChunkFile(std::FILE* file) : file_(file) {}
   bool ok() const { return ok_; }
   void raw(const void* data, size_t n) {
-    if (ok_ && n && std::fwrite(data, 1, n, file_) != n) ok_ = false;
+    if (ok_ && n && std::fwrite(data, 1, n, file_) != n) {
+      ok_ = false;
+      NoteWriteErrno();
+    }
   }
   // `prefix` bytes (a sequence number) go before the data inside the same chunk.
   void chunk(uint32_t type, const uint8_t* prefix, size_t prefixBytes, const uint8_t* data, size_t n) {
@@ -205,11 +209,8 @@ int Write(std::FILE* file, AnimHeader& doc) {
     }
   }
   out.chunk(ChunkType("IEND"), nullptr, 0, nullptr, 0);
-  if (!out.ok()) {
-    ShowMessage(fmsg::kPngEncodeError);
-    return 0;
-  }
-  return 1;
+  // A refused write was noted for the save step, which names the target.
+  return out.ok() ? 1 : 0;
 }
 
 }  // namespace
@@ -251,7 +252,10 @@ int WriteApng(const std::string& path, AnimHeader& document) {
   if (document.frameCount == 1) return WritePng(path, *FirstImage(&document), &document);
   if (!CheckApngSavable(document)) return 0;
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
+  if (!file) {
+    ShowMessage(fmsg::kCannotSaveTemp, path.c_str());
+    return 0;
+  }
   int result = 0;
   try {
     result = Write(file, document);
@@ -260,7 +264,7 @@ int WriteApng(const std::string& path, AnimHeader& document) {
     result = 0;
   }
   if (std::fclose(file) != 0 && result) {
-    ShowMessage(fmsg::kPngEncodeError);
+    NoteWriteErrno();
     result = 0;
   }
   return result;

@@ -5,7 +5,9 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "core/frame_planes.h"
@@ -201,6 +203,19 @@ bool Importer::take(const AVFrame& frame) {
 
 void Importer::finish(int64_t end) { closePending(std::max(end, pendingPts_ + 1)); }
 
+// The first RIFF chunk claims more bytes than the file holds.
+bool ShorterThanDeclared(const std::string& path) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  uint8_t head[12];
+  if (!file || std::fread(head, 1, sizeof head, file.get()) != sizeof head) return false;
+  if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "AVI ", 4) != 0) return false;
+  const uint64_t declared = 8 + (uint64_t{head[4]} | uint64_t{head[5]} << 8 | uint64_t{head[6]} << 16 |
+                                 uint64_t{head[7]} << 24);
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+  const long size = std::ftell(file.get());
+  return size >= 0 && static_cast<uint64_t>(size) < declared;
+}
+
 LoadResult Read(const std::string& path, Progress* progress) {
   av::QuietLibraries();
   AVFormatContext* raw = nullptr;
@@ -247,6 +262,7 @@ LoadResult Read(const std::string& path, Progress* progress) {
     return {};
   }
   bool damaged = false, going = true;
+  int64_t packets = 0;
   auto drain = [&]() {
     while (going && avcodec_receive_frame(codec.get(), frame.get()) == 0) {
       going = importer.take(*frame);
@@ -261,6 +277,9 @@ LoadResult Read(const std::string& path, Progress* progress) {
       break;
     }
     if (packet->stream_index == index) {
+      ++packets;
+      // The file ended inside this picture's data.
+      if (packet->flags & AV_PKT_FLAG_CORRUPT) damaged = true;
       const int sent = avcodec_send_packet(codec.get(), packet.get());
       if (sent < 0 && sent != AVERROR(EAGAIN)) damaged = true;
       drain();
@@ -272,6 +291,9 @@ LoadResult Read(const std::string& path, Progress* progress) {
     avcodec_send_packet(codec.get(), nullptr);
     drain();
   }
+  // A file cut short ends quietly, as if complete: only the size its RIFF header promised
+  // tells that the rest is missing.
+  if (going && packets > 0 && ShorterThanDeclared(path)) damaged = true;
   if (importer.status() == kReadFailed) return {};
   importer.finish(length > 0 ? start + length : 0);
   AnimPtr doc = importer.document();

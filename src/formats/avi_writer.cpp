@@ -13,6 +13,7 @@
 #include "core/preferences.h"
 #include "core/progress.h"
 #include "core/string_table.h"
+#include "core/write_failure.h"
 #include "formats/avi_export.h"
 #include "formats/avi_ffmpeg.h"
 #include "formats/dib.h"
@@ -31,6 +32,21 @@ constexpr int kCompressionCaption = 40098;
 constexpr int kPreparing = 40100;
 constexpr int kExporting = 40101;
 constexpr int kNoAudioStream = 40328;
+
+// The file system refused the bytes (disk full, quota, file size limit, device error): the
+// system's reason is noted for the save step, which names the target, instead of showing
+// FFmpeg's error number.
+bool IsWriteRefusal(int r) {
+  return r == AVERROR(ENOSPC) || r == AVERROR(EFBIG) || r == AVERROR(EDQUOT) || r == AVERROR(EIO) ||
+         r == AVERROR(EROFS);
+}
+
+void ReportFrameError(int r) {
+  if (IsWriteRefusal(r))
+    NoteWriteError(-r);
+  else
+    ShowMessage(kFrameError, static_cast<unsigned>(r));
+}
 
 // The pictures of an animation as a viewer sees them, one per image, full screen. Plain
 // animations (every image a full opaque screen on the global palette) are read as they are;
@@ -235,7 +251,7 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
     const int64_t sample = timing.sampleAt(t, timeBase);
     if (sample > lastSample) {
       if (const int r = write(sample); r < 0) {
-        ShowMessage(kFrameError, static_cast<unsigned>(r));
+        ReportFrameError(r);
         return r;
       }
     }
@@ -247,13 +263,18 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
     const int64_t sample = timing.sampleAt(t - 1, timeBase);
     if (sample > lastSample) {
       if (const int r = write(sample); r < 0) {
-        ShowMessage(kFrameError, static_cast<unsigned>(r));
+        ReportFrameError(r);
         return r;
       }
     }
   }
   if (const int r = av_write_trailer(out.get()); r < 0) {
-    ShowMessage(kFrameError, static_cast<unsigned>(r));
+    ReportFrameError(r);
+    return r;
+  }
+  // The last buffered bytes reach the file only here.
+  if (const int r = avio_closep(&out->pb); r < 0) {
+    ReportFrameError(r);
     return r;
   }
   return avi_result::kOk;
@@ -301,8 +322,10 @@ int WriteAvi(const std::string& path, const AnimHeader& document, const AviExpor
     return 1;
   }
   ::unlink(path.c_str());
-  if (r == avi_result::kAborted || r == avi_result::kNoAudio) {
+  if (r == avi_result::kAborted || r == avi_result::kNoAudio || IsWriteRefusal(r)) {
     if (r == avi_result::kNoAudio) ShowMessage(kNoAudioStream);
+    // No point offering the uncompressed file when the disk refused the compressed one.
+    if (IsWriteRefusal(r)) NoteWriteError(-r);
     ::unlink(temporary.c_str());
     return 0;
   }

@@ -4,6 +4,7 @@
 
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
+#include "core/string_table.h"
 #include "formats/bmp_file.h"
 #include "formats/dib.h"
 #include "formats/format_messages.h"
@@ -19,21 +20,23 @@ int WriteBmpFile(const std::string& path, const ImageBlock& frame, int flags) {
   const int width = PlaneWidth(frame);
   const int height = PlaneHeight(frame);
 
+  const size_t headerBytes = 14 + kDibHeaderBytes + (depth == 8 ? 1024 : 0);
+  const size_t rowBytes = DibStride(width, depth);
+  const uint64_t fileBytes = headerBytes + static_cast<uint64_t>(rowBytes) * static_cast<uint64_t>(height);
+  if (fileBytes > 0xFFFFFFFFu) {
+    // The file header stores the file's size in 32 bits.
+    ShowText("A BMP file holds at most 4 GB (4294967295 bytes); this %d x %d picture needs %llu.", width, height,
+             static_cast<unsigned long long>(fileBytes));
+    return 0;
+  }
   auto sink = FileSink::Create(path);
   if (!sink) {
     ShowMessage(fmsg::kCannotSaveTemp, path.c_str());
     return 0;
   }
-  const size_t headerBytes = 14 + kDibHeaderBytes + (depth == 8 ? 1024 : 0);
-  const size_t rowBytes = DibStride(width, depth);
-  const uint64_t fileBytes = headerBytes + static_cast<uint64_t>(rowBytes) * static_cast<uint64_t>(height);
-  if (fileBytes > 0xFFFFFFFFu) {
-    sink->close();
-    ShowMessage(fmsg::kCannotWrite, path.c_str());
-    return 0;
-  }
 
   bool ok = true;
+  bool noMemory = false;
   try {
     std::vector<uint8_t> head(headerBytes, 0);
     head[0] = 'B';
@@ -78,13 +81,12 @@ int WriteBmpFile(const std::string& path, const ImageBlock& frame, int flags) {
     }
   } catch (const std::bad_alloc&) {
     ok = false;
+    noMemory = true;
   }
+  // A failed write was noted by the sink; the save step reports it under the target's name.
   ok = sink->close() && ok;
-  if (!ok) {
-    ShowMessage(fmsg::kCannotWrite, path.c_str());
-    return 0;
-  }
-  return 1;
+  if (noMemory) ShowMessage(msg::kNoMemoryFrameImage);
+  return ok ? 1 : 0;
 }
 
 }  // namespace fw

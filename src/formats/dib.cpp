@@ -115,7 +115,7 @@ std::unique_ptr<Palette> TablePalette(const uint8_t* table, size_t entries) {
   return Palette::Create(colours.data(), static_cast<int>(entries));
 }
 
-AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset) {
+AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixelsCut) {
   if (size < 4 || Le32(dib) != kDibHeaderBytes || size < kDibHeaderBytes) {
     ShowMessage(fmsg::kImageTypeUnsupported);
     return nullptr;
@@ -153,6 +153,9 @@ AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset) {
   const uint64_t start = pixelOffset ? pixelOffset : tableAt + 4 * tableEntries;
   const size_t stride = DibStride(width, bits);
   RowReader rows(dib, size, start > size ? size + 1 : static_cast<size_t>(start), stride, height, bottomUp);
+  // The last row may go without its padding; anything shorter leaves rows blank.
+  const uint64_t lastRowBytes = (static_cast<uint64_t>(width) * static_cast<uint64_t>(bits) + 7) / 8;
+  if (pixelsCut) *pixelsCut = start + static_cast<uint64_t>(stride) * static_cast<uint64_t>(height - 1) + lastRowBytes > size;
 
   AnimPtr doc = CreateBlankAnimation(width, height);
   if (!doc) return nullptr;
@@ -286,9 +289,10 @@ uint32_t DibTableEntries(const DibHeader& header) {
   return header.bitCount < 16 ? (1u << header.bitCount) : 0;
 }
 
-AnimPtr DibToDocument(const uint8_t* dib, size_t size, size_t pixelOffset) {
+AnimPtr DibToDocument(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixelsCut) {
+  if (pixelsCut) *pixelsCut = false;
   try {
-    return Convert(dib, size, pixelOffset);
+    return Convert(dib, size, pixelOffset, pixelsCut);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

@@ -51,8 +51,9 @@ uint32_t DibTableEntries(const DibHeader& header);
 // A one-frame document from a packed DIB of `size` bytes. `pixelOffset` counts from the start
 // of the header; 0 means the pixels follow the colour table (and the bit-field masks). Shows
 // its message and returns nullptr for what it does not support; a failed allocation returns
-// nullptr without one. Pixel data that ends early reads as zeros.
-AnimPtr DibToDocument(const uint8_t* dib, size_t size, size_t pixelOffset);
+// nullptr without one. Pixel data that ends early reads as zeros, and `pixelsCut` (when given)
+// says whether it did.
+AnimPtr DibToDocument(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixelsCut = nullptr);
 
 // --- helpers shared by the writers of bitmaps in other containers ---
 // Turns the rows over in place: 24-bit rows are (width*3+3)/4*4 bytes, 32-bit width*4,

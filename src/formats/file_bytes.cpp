@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/string_table.h"
+#include "core/write_failure.h"
 
 namespace fw {
 
@@ -45,6 +46,21 @@ LoadResult ParseWholeFile(const std::string& path, int noMemoryMessage,
     return {};
   }
   return parse(bytes.data(), bytes.size());
+}
+
+bool WriteFileBytes(const std::string& path, const uint8_t* data, size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    ShowMessage(40239, path.c_str());
+    return false;
+  }
+  bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
+  if (!ok) NoteWriteErrno();
+  if (std::fclose(file) != 0 && ok) {
+    NoteWriteErrno();
+    ok = false;
+  }
+  return ok;
 }
 
 }  // namespace fw

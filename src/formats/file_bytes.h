@@ -17,6 +17,11 @@ enum class FileBytesStatus { kOk, kCannotOpen, kTooLarge };
 // Reads the file whole; files over `limit` bytes (or that cannot be held) are not read.
 FileBytesStatus ReadFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>& out);
 
+// Writes `size` bytes as the whole file. A file that cannot be created is reported with its
+// name (message 40239); a failed write is only noted (core/write_failure.h), for the save
+// step to report under the name the user chose. True when every byte reached the file.
+bool WriteFileBytes(const std::string& path, const uint8_t* data, size_t size);
+
 // Runs a parser, turning running out of memory into `noMemoryMessage` and an empty result.
 template <typename Parse>
 LoadResult ParseWithinMemory(int noMemoryMessage, Parse parse) {

@@ -7,6 +7,7 @@
 #include "core/file_replace.h"
 #include "core/message_sink.h"
 #include "core/progress.h"
+#include "core/write_failure.h"
 #include "formats/filmstrip.h"
 #include "formats/format_messages.h"
 
@@ -99,6 +100,7 @@ int SaveFrameSequence(const std::string& path, AnimHeader& document, uint32_t op
       result = 0;
     } else if (write(temporary, *f) != 1) {
       ::unlink(temporary.c_str());
+      if (const int error = TakeWriteError()) ReportWriteFailure(target, error);
       result = 0;
     } else if (!ReplaceFile(target, temporary)) {
       result = 0;

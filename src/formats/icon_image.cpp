@@ -68,17 +68,40 @@ ImagePtr ReduceToOwnPalette(ImagePtr frame) {
   return DetachOnlyFrame(*temp);
 }
 
-// Chooses the transparent index for an indexed icon image and applies the AND mask. The index
-// is the first one no pixel uses; a full palette of fewer than 256 entries grows by a black one.
-// With all 256 in use, only an index that exactly the masked pixels use will do.
+// The index every masked pixel holds when no unmasked pixel holds it; -1 when there is none.
+int IndexOnlyUnderMask(const IndexedImage& image, PlaneRows& mask, int width, int height) {
+  int candidate = -1;
+  std::array<bool, 256> unmaskedUse{};
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* m = mask.row(y);
+    for (int x = 0; x < width; ++x) {
+      const int v = image.row(y)[x];
+      if (!MaskBit(m, x))
+        unmaskedUse[static_cast<size_t>(v)] = true;
+      else if (candidate < 0)
+        candidate = v;
+      else if (candidate != v)
+        return -1;
+    }
+  }
+  return candidate >= 0 && !unmaskedUse[static_cast<size_t>(candidate)] ? candidate : -1;
+}
+
+// Chooses the transparent index for an indexed icon image and applies the AND mask. An index
+// that exactly the masked pixels hold is the one the file's writer meant (our writer keeps the
+// transparent index there), and taking it makes load and save reproduce the same file; a
+// fresh index would move the transparency on every round. Otherwise the index is the first
+// one no pixel uses, and a full palette of fewer than 256 entries grows by a black one.
 void ApplyIndexedMask(ImageBlock& frame, IndexedImage& image, PlaneRows& mask, int width, int height) {
-  std::array<bool, 256> used{};
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) used[image.row(y)[x]] = true;
+  int index = IndexOnlyUnderMask(image, mask, width, height);
   const int entries = frame.localPalette->count();
-  int index = -1;
-  for (int i = 0; i < entries && index < 0; ++i)
-    if (!used[static_cast<size_t>(i)]) index = i;
+  if (index < 0) {
+    std::array<bool, 256> used{};
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) used[image.row(y)[x]] = true;
+    for (int i = 0; i < entries && index < 0; ++i)
+      if (!used[static_cast<size_t>(i)]) index = i;
+  }
   if (index < 0 && entries < 256) {
     std::vector<Rgb> colours(frame.localPalette->data(), frame.localPalette->data() + entries);
     colours.push_back(Rgb{});
@@ -88,28 +111,8 @@ void ApplyIndexedMask(ImageBlock& frame, IndexedImage& image, PlaneRows& mask, i
     SetColourTable(image, frame.localPalette.get());
     index = entries;
   }
-  if (index < 0) {
-    // Every index is taken: one shared by all masked pixels and by no other pixel can serve.
-    int candidate = -1;
-    bool possible = true;
-    std::array<bool, 256> unmaskedUse{};
-    for (int y = 0; y < height && possible; ++y) {
-      const uint8_t* m = mask.row(y);
-      for (int x = 0; x < width; ++x) {
-        const int v = image.row(y)[x];
-        if (!MaskBit(m, x)) {
-          unmaskedUse[static_cast<size_t>(v)] = true;
-        } else if (candidate < 0) {
-          candidate = v;
-        } else if (candidate != v) {
-          possible = false;
-          break;
-        }
-      }
-    }
-    if (!possible || candidate < 0 || unmaskedUse[static_cast<size_t>(candidate)]) return;
-    index = candidate;
-  }
+  // With all 256 indexes in use and none held only under the mask, the mask cannot be kept.
+  if (index < 0) return;
   for (int y = 0; y < height; ++y) {
     const uint8_t* m = mask.row(y);
     uint8_t* row = image.row(y);

@@ -38,6 +38,9 @@ LoadResult Read(const uint8_t* data, size_t size) {
 
   AnimPtr doc = CreateAnimation();
   if (!doc) return {};
+  // Up to 65,535 entries may be damaged alike: each kind of damage is told once.
+  DistinctMessages once;
+  bool damaged = false;
   int screenWidth = 0, screenHeight = 0;
   size_t total = 0;
   for (size_t i = 0; i < count; ++i) {
@@ -49,11 +52,17 @@ LoadResult Read(const uint8_t* data, size_t size) {
     const uint32_t offset = Le32(entry + 12);
     size_t available = 0;
     if (offset < size) available = std::min<size_t>(length, size - offset);
-    if (available < length) ShowText("%s", icon_text::kShortData);
+    if (available < length) {
+      ShowText("%s", icon_text::kShortData);
+      damaged = true;
+    }
     // A cursor entry holds its hotspot where an icon entry holds the bit count.
     const int bitCount = type == kIconTypeCursor ? kUnknownIconBits : Le16(entry + 6);
     ImagePtr frame = available ? IconEntryToFrame(data + offset, available, colourCount, bitCount) : nullptr;
-    if (!frame) continue;
+    if (!frame) {
+      damaged = true;
+      continue;
+    }
     // Entries may all point at the same data: together they get no more than one plane may.
     total += FrameBytes(*frame);
     if (total > MaxPlaneBytes()) {
@@ -71,7 +80,8 @@ LoadResult Read(const uint8_t* data, size_t size) {
   if (doc->frameCount == 0) return {};
   doc->screenWidth = screenWidth;
   doc->screenHeight = screenHeight;
-  return {kReadComplete, std::move(doc)};
+  // The entries that could be read are kept; the file is reported as partly read.
+  return {damaged ? kReadPartial : kReadComplete, std::move(doc)};
 }
 
 }  // namespace

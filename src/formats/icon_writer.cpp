@@ -10,6 +10,7 @@
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "formats/dib.h"
+#include "formats/file_bytes.h"
 #include "formats/icon_file.h"
 #include "formats/png_file.h"
 #include "formats/png_frame.h"
@@ -269,17 +270,7 @@ int WriteIconFile(const std::string& path, const AnimHeader& document, int type)
     return 0;
   }
 
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(path.c_str(), "wb"), std::fclose);
-  if (!out) {
-    ShowText("%s", icon_text::kWriteBits);
-    return 0;
-  }
-  const bool ok = std::fwrite(file.data(), 1, file.size(), out.get()) == file.size();
-  if (std::fclose(out.release()) != 0 || !ok) {
-    ShowText("%s", icon_text::kWriteBits);
-    return 0;
-  }
-  return 1;
+  return WriteFileBytes(path, file.data(), file.size()) ? 1 : 0;
 }
 
 }  // namespace fw

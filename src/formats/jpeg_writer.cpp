@@ -5,9 +5,12 @@
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
+#include "core/write_failure.h"
 #include "formats/format_messages.h"
 #include "formats/jpeg_error.h"
 #include "formats/jpeg_file.h"
+
+#include <jerror.h>  // after jpeglib.h, which it needs
 
 namespace fw {
 namespace {
@@ -56,23 +59,37 @@ int WriteJpegFile(const std::string& path, const ImageBlock& frame) {
     ShowText("no 24 bit data here");
     return 0;
   }
+  const int width = PlaneWidth(frame), height = PlaneHeight(frame);
+  if (width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION) {
+    ShowText("A JPEG file holds pictures of at most %d x %d pixels; this one is %d x %d.", JPEG_MAX_DIMENSION,
+             JPEG_MAX_DIMENSION, width, height);
+    return 0;
+  }
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) {
     ShowMessage(fmsg::kCannotSaveTemp, path.c_str());
     return 0;
   }
-  const int width = PlaneWidth(frame);
   bool ok;
+  bool writeFailed = false;
   {
     auto encoder = std::make_unique<Encoder>();
-    ok = Encode(*encoder, file, plane, Stride24(width), width, PlaneHeight(frame), JpegQuality());
+    ok = Encode(*encoder, file, plane, Stride24(width), width, height, JpegQuality());
+    writeFailed = !ok && encoder->trap.manager.msg_code == JERR_FILE_WRITE;
+    if (!ok && !writeFailed) {
+      char reason[JMSG_LENGTH_MAX] = {};
+      encoder->trap.manager.format_message(reinterpret_cast<j_common_ptr>(&encoder->info), reason);
+      ShowText("The JPEG encoder failed: %s", reason);
+    }
   }
-  ok = (std::fclose(file) == 0) && ok;
-  if (!ok) {
-    ShowMessage(fmsg::kCannotWrite, path.c_str());
-    return 0;
+  // errno still holds the reason of the write libjpeg gave up on.
+  if (writeFailed) NoteWriteErrno();
+  if (std::fclose(file) != 0 && ok) {
+    NoteWriteErrno();
+    ok = false;
+    writeFailed = true;
   }
-  return 1;
+  return ok ? 1 : 0;
 }
 
 }  // namespace fw

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/indexed_image.h"
+#include "core/write_failure.h"
 
 namespace fw {
 namespace {
@@ -107,6 +108,10 @@ void WriteData(png_structp png, png_bytep data, size_t n) {
   bool failed = false;
   if (o.file) {
     failed = std::fwrite(data, 1, n, o.file) != n;
+    if (failed) {
+      o.fileFailed = true;
+      NoteWriteErrno();
+    }
   } else if (o.begin) {
     if (static_cast<size_t>(o.end - o.begin) - o.written < n)
       failed = true;

@@ -37,6 +37,7 @@ struct PngOutput {
   uint8_t* end = nullptr;
   std::vector<uint8_t>* grow = nullptr;  // a buffer that grows, or else
   size_t written = 0;                 // only counting
+  bool fileFailed = false;            // the file refused bytes (the reason is noted, core/write_failure.h)
 };
 
 struct PngPictureOut {

@@ -5,6 +5,7 @@
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
+#include "core/write_failure.h"
 #include "formats/format_messages.h"
 #include "formats/png_file.h"
 #include "formats/png_frame.h"
@@ -90,16 +91,19 @@ int WritePng(const std::string& path, const ImageBlock& frame, const AnimHeader*
     return 0;
   }
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
-  PngOutput output;
-  output.file = file;
-  bool ok = EncodePngStream(picture, output);
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok) {
-    ShowMessage(fmsg::kPngEncodeError);
+  if (!file) {
+    ShowMessage(fmsg::kCannotSaveTemp, path.c_str());
     return 0;
   }
-  return 1;
+  PngOutput output;
+  output.file = file;
+  const bool encoded = EncodePngStream(picture, output);
+  bool closed = std::fclose(file) == 0;
+  if (!closed && encoded) NoteWriteErrno();
+  // A file that refused bytes is the system's doing, reported by the save step with the
+  // target's name; only a failure of the encoder itself is ours to report here.
+  if (!encoded && !output.fileFailed) ShowMessage(fmsg::kPngEncodeError);
+  return encoded && closed ? 1 : 0;
 }
 
 int WritePngMemory(uint8_t* begin, uint8_t* end, const ImageBlock& frame, const AnimHeader* animation,

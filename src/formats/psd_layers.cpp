@@ -89,13 +89,19 @@ bool ParseRecords(Cursor& in, int count, std::vector<Layer>& layers) {
 // Copies the part of one stored channel that falls inside `into` (canvas coordinates) into a
 // plane of the frame, `pixelStep` bytes apart. False when the channel data is damaged.
 bool ReadChannel(const uint8_t* data, const Channel& c, const Rect& stored, const Rect& frame, const Rect& into,
-                 uint8_t* plane, size_t stride, int pixelStep, std::vector<uint8_t>& row) {
-  if (c.length < 2 || stored.empty() || into.empty()) return true;
+                 uint8_t* plane, size_t stride, int pixelStep, std::vector<uint8_t>& row, bool& cut) {
+  if (stored.empty() || into.empty()) return true;
+  if (c.length < 2) {
+    // A channel with no data for a layer that has pixels: they stay blank.
+    cut = true;
+    return true;
+  }
   const uint8_t* p = data + c.offset;
   PlaneSet planes;
   if (!planes.init(p + 2, c.length - 2, p[0] << 8 | p[1], static_cast<uint64_t>(stored.width()),
                    static_cast<uint64_t>(stored.height()), 1))
     return false;
+  cut |= planes.cut();
   const Rect part = into.intersect(stored);
   if (part.empty()) return true;
   const size_t count = static_cast<size_t>(part.width());
@@ -116,6 +122,7 @@ class LayerReader {
         canvas_{0, 0, header.width, header.height} {}
 
   LayerOutcome run(const std::vector<Layer>& layers, Progress* progress);
+  bool cut() const { return cut_; }
 
  private:
   bool keep() const { return choice_ & psd_choice::kKeepTransparency; }
@@ -134,6 +141,7 @@ class LayerReader {
   ImageBlock* background_ = nullptr;
   std::vector<uint8_t> row_;
   size_t bytes_ = 0;
+  bool cut_ = false;  // some channel's data was missing or cut short
 };
 
 ImagePtr LayerReader::makeFrame(const Layer& layer, const Rect& rect, bool& damaged) {
@@ -170,9 +178,9 @@ ImagePtr LayerReader::makeFrame(const Layer& layer, const Rect& rect, bool& dama
   for (const Channel& c : layer.channels) {
     bool ok = true;
     if (c.id >= 0 && c.id <= 2) {
-      ok = ReadChannel(data_, c, layer.rect, rect, covered, colour + (2 - c.id), s24, 3, row_);
+      ok = ReadChannel(data_, c, layer.rect, rect, covered, colour + (2 - c.id), s24, 3, row_, cut_);
     } else if (c.id == -1) {
-      ok = ReadChannel(data_, c, layer.rect, rect, covered, alpha, s8, 1, row_);
+      ok = ReadChannel(data_, c, layer.rect, rect, covered, alpha, s8, 1, row_, cut_);
       if (ok && layer.opacity != 255)
         for (int64_t y = covered.top; y < covered.bottom; ++y) {
           uint8_t* a = alpha + static_cast<size_t>(y - rect.top) * s8 + static_cast<size_t>(covered.left - rect.left);
@@ -185,7 +193,7 @@ ImagePtr LayerReader::makeFrame(const Layer& layer, const Rect& rect, bool& dama
         ShowMessage(kMsgNoMemoryMask);
         return nullptr;
       }
-      ok = ReadChannel(data_, c, layer.mask, rect, rect, mask.data(), s8, 1, row_);
+      ok = ReadChannel(data_, c, layer.mask, rect, rect, mask.data(), s8, 1, row_, cut_);
     }
     if (!ok) {
       damaged = true;
@@ -349,7 +357,9 @@ LayerOutcome LayerReader::run(const std::vector<Layer>& layers, Progress* progre
 }  // namespace
 
 LayerOutcome ReadLayerFrames(const uint8_t* data, size_t size, size_t records, int layerCount,
-                             const FileHeader& header, uint32_t choice, Progress* progress, AnimHeader& document) {
+                             const FileHeader& header, uint32_t choice, Progress* progress, AnimHeader& document,
+                             bool& pixelsCut) {
+  pixelsCut = false;
   SetProgressText(progress, MessageText(kMsgReadingLayers));
   Cursor in(data, size, records);
   std::vector<Layer> layers;
@@ -370,7 +380,9 @@ LayerOutcome ReadLayerFrames(const uint8_t* data, size_t size, size_t records, i
   if (layers.empty()) return LayerOutcome::kNone;
   try {
     LayerReader reader(data, header, choice, document);
-    return reader.run(layers, progress);
+    const LayerOutcome outcome = reader.run(layers, progress);
+    pixelsCut = reader.cut();
+    return outcome;
   } catch (const std::bad_alloc&) {
     ShowMessage(kMsgNoMemoryLayer);
     return LayerOutcome::kFailed;

@@ -39,8 +39,10 @@ enum class LayerOutcome {
 };
 
 // `layerCount` records start at `records` (just after the count). Frames are appended to
-// `document`, whose logical screen is the canvas.
+// `document`, whose logical screen is the canvas. `pixelsCut` tells whether some layer's
+// pixel data was missing or cut short (those pixels are blank).
 LayerOutcome ReadLayerFrames(const uint8_t* data, size_t size, size_t records, int layerCount,
-                             const FileHeader& header, uint32_t choice, Progress* progress, AnimHeader& document);
+                             const FileHeader& header, uint32_t choice, Progress* progress, AnimHeader& document,
+                             bool& pixelsCut);
 
 }  // namespace fw::psd

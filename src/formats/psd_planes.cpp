@@ -36,6 +36,7 @@ bool PlaneSet::init(const uint8_t* data, size_t size, int compression, uint64_t 
   width_ = width;
   height_ = height;
   rowStart_.clear();
+  cut_ = false;
   if (planes <= 0 || width == 0 || height == 0) return true;
   const uint64_t rows = height * static_cast<uint64_t>(planes);
   if (compression == 0) return width <= size / rows;
@@ -45,6 +46,7 @@ bool PlaneSet::init(const uint8_t* data, size_t size, int compression, uint64_t 
   for (size_t r = 0; r < rows; ++r) {
     rowStart_[r] = at;
     const size_t length = static_cast<size_t>(data[2 * r] << 8 | data[2 * r + 1]);
+    cut_ |= length > size - at;
     at = std::min(size, at + length);
   }
   rowStart_[static_cast<size_t>(rows)] = at;

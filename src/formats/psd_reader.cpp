@@ -32,6 +32,14 @@ bool PlausibleCanvas(uint64_t width, uint64_t height, size_t dataBytes) {
   return height <= dataBytes / perRow;
 }
 
+// What was read is kept; when pixel data was missing it is said, and the read is partial.
+LoadResult Complete(AnimPtr doc, bool pixelsCut) {
+  if (!pixelsCut) return {kReadComplete, std::move(doc)};
+  ShowText("The PSD file's pixel data is missing or cut short (the file ends before the picture does); the rest is "
+           "left blank.");
+  return {kReadPartial, std::move(doc)};
+}
+
 LoadResult ReadIndexed(const uint8_t* data, Cursor& in, const psd::FileHeader& h) {
   if (in.u32() != 768 || !in.has(768)) {
     ShowMessage(psd::kMsgDamaged);
@@ -96,7 +104,7 @@ LoadResult ReadIndexed(const uint8_t* data, Cursor& in, const psd::FileHeader& h
     SetTransparency(frame, true);
   }
   ComputeColourUsage(*doc, doc->colourUsage.data(), true);
-  return {kReadComplete, std::move(doc)};
+  return Complete(std::move(doc), planes.cut());
 }
 
 // The merged picture at the end of the file: grey or red, green, blue, and an alpha plane.
@@ -140,7 +148,7 @@ LoadResult ReadComposite(Cursor& in, const psd::FileHeader& h, bool keepAlpha) {
     if (alpha) planes.row(colourPlanes, static_cast<uint64_t>(y), 0, w, alpha + static_cast<size_t>(y) * Stride8(h.width));
   }
   if (alpha && AlphaIsOpaque(frame)) RemoveAlpha(frame);
-  return {kReadComplete, std::move(doc)};
+  return Complete(std::move(doc), planes.cut());
 }
 
 LoadResult Read(const uint8_t* data, size_t size, bool useDefaults, Progress* progress) {
@@ -227,9 +235,11 @@ LoadResult Read(const uint8_t* data, size_t size, bool useDefaults, Progress* pr
   doc->screenWidth = h.width;
   doc->screenHeight = h.height;
   doc->playCount = static_cast<int32_t>(Prefs().read(pref::kDefaultLoopCount));
-  switch (psd::ReadLayerFrames(data, sectionStart + sectionLength, records, layers, h, choice, progress, *doc)) {
+  bool pixelsCut = false;
+  switch (psd::ReadLayerFrames(data, sectionStart + sectionLength, records, layers, h, choice, progress, *doc,
+                               pixelsCut)) {
     case psd::LayerOutcome::kFrames:
-      return {kReadComplete, std::move(doc)};
+      return Complete(std::move(doc), pixelsCut);
     case psd::LayerOutcome::kNone:
       return ReadComposite(composite, h, keepAlpha);
     default:

@@ -72,6 +72,8 @@ class PlaneSet {
   bool init(const uint8_t* data, size_t size, int compression, uint64_t width, uint64_t height, int planes);
   // Columns [x, x + count) of row y of the plane into out.
   void row(int plane, uint64_t y, uint64_t x, size_t count, uint8_t* out) const;
+  // The compressed rows claim more bytes than the data holds: the rows past its end read blank.
+  bool cut() const { return cut_; }
 
  private:
   const uint8_t* data_ = nullptr;
@@ -79,6 +81,7 @@ class PlaneSet {
   int compression_ = 0;
   uint64_t width_ = 0, height_ = 0;
   std::vector<size_t> rowStart_;  // PackBits: where each row begins, plus the end
+  bool cut_ = false;
 };
 
 }  // namespace fw::psd

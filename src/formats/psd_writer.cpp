@@ -5,7 +5,10 @@
 #include <new>
 
 #include "core/frame_planes.h"
+#include "core/message_sink.h"
 #include "core/preferences.h"
+#include "core/string_table.h"
+#include "core/write_failure.h"
 #include "formats/psd_file.h"
 
 namespace fw {
@@ -13,12 +16,19 @@ namespace {
 
 // Word 15 bit 0: transparency also goes out as a layer mask.
 constexpr uint32_t kPsdMaskChannel = 1;
+// The largest canvas a PSD (as opposed to a large-document PSB) may declare, and the layer
+// count, a signed 16-bit field whose sign means something else.
+constexpr int kPsdLargestSide = 30000;
+constexpr int kPsdMostLayers = 32767;
 
 class BeFile {
  public:
   explicit BeFile(std::FILE* f) : file_(f) {}
   void bytes(const uint8_t* p, size_t n) {
-    if (ok_ && n && std::fwrite(p, 1, n, file_) != n) ok_ = false;
+    if (ok_ && n && std::fwrite(p, 1, n, file_) != n) {
+      ok_ = false;
+      NoteWriteErrno();
+    }
   }
   void u8(uint32_t v) {
     const uint8_t b = static_cast<uint8_t>(v);
@@ -127,7 +137,15 @@ std::vector<uint8_t> BuildComposite(const std::vector<LayerOut>& layers, int wid
 
 int WritePsdFile(const std::string& path, const AnimHeader& document) {
   const int width = document.screenWidth, height = document.screenHeight;
-  if (width <= 0 || height <= 0) return 0;
+  if (width <= 0 || height <= 0 || width > kPsdLargestSide || height > kPsdLargestSide) {
+    ShowText("A PSD file holds pictures of 1 x 1 to %d x %d pixels; this animation is %d x %d.", kPsdLargestSide,
+             kPsdLargestSide, width, height);
+    return 0;
+  }
+  if (document.frameCount > kPsdMostLayers) {
+    ShowText("A PSD file holds at most %d layers; this animation has %d frames.", kPsdMostLayers, document.frameCount);
+    return 0;
+  }
   const bool maskOption = Prefs().bit(pref::kMoreFlags, kPsdMaskChannel);
   std::vector<LayerOut> layers;
   uint64_t infoLength = 2;
@@ -138,7 +156,11 @@ int WritePsdFile(const std::string& path, const AnimHeader& document) {
     l.height = PlaneHeight(*f);
     l.mask = maskOption && (f->transparent() || AlphaRows(*f));
     const uint64_t channelBytes = uint64_t(l.width) * uint64_t(l.height) + 2;
-    if (channelBytes > 0xFFFFFFFFu) return 0;
+    if (l.width > kPsdLargestSide || l.height > kPsdLargestSide) {
+      ShowText("A PSD file holds layers of at most %d x %d pixels; a frame is %d x %d.", kPsdLargestSide,
+               kPsdLargestSide, l.width, l.height);
+      return 0;
+    }
     // Rectangle, channels, blend signature and mode, four bytes of settings, extra data.
     infoLength += 16 + 2 + 6 * uint64_t(l.channelCount()) + 4 + 4 + 4 + 4;
     // Extra data: the mask block, an empty blending-range block and an empty name.
@@ -148,12 +170,17 @@ int WritePsdFile(const std::string& path, const AnimHeader& document) {
   }
   const bool padded = infoLength & 1;
   infoLength += infoLength & 1;
-  if (infoLength + 8 > 0xFFFFFFFFu) return 0;
+  if (infoLength + 8 > 0xFFFFFFFFu) {
+    ShowText("A PSD file holds at most 4 GB of layers; these frames need %llu bytes.",
+             static_cast<unsigned long long>(infoLength + 8));
+    return 0;
+  }
 
   std::vector<uint8_t> composite;
   try {
     composite = BuildComposite(layers, width, height);
   } catch (const std::bad_alloc&) {
+    ShowMessage(msg::kNoMemoryFrameImage);
     return 0;
   }
   const size_t plane = static_cast<size_t>(width) * static_cast<size_t>(height);
@@ -161,7 +188,10 @@ int WritePsdFile(const std::string& path, const AnimHeader& document) {
                                           [](uint8_t a) { return a != 255; });
 
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-  if (!file) return 0;
+  if (!file) {
+    ShowMessage(msg::kCannotSaveTemp, path.c_str());
+    return 0;
+  }
   BeFile out(file.get());
   out.text("8BPS");
   out.u16(1);
@@ -234,8 +264,12 @@ int WritePsdFile(const std::string& path, const AnimHeader& document) {
 
   out.u16(0);
   out.bytes(composite.data(), plane * (compositeAlpha ? 4 : 3));
-  const bool ok = out.ok();
-  return (std::fclose(file.release()) == 0 && ok) ? 1 : 0;
+  bool ok = out.ok();
+  if (std::fclose(file.release()) != 0 && ok) {
+    NoteWriteErrno();
+    ok = false;
+  }
+  return ok ? 1 : 0;
 }
 
 }  // namespace fw

@@ -11,6 +11,7 @@
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/string_table.h"
+#include "core/write_failure.h"
 #include "formats/ani_file.h"
 #include "formats/avi_file.h"
 #include "formats/bmp_file.h"
@@ -39,6 +40,12 @@ bool WritesWholeAnimation(int type) {
          type == kSaveAni;
 }
 
+// A writer met a file that refused its bytes: say so under the name the user chose, not the
+// temporary file's, with the system's reason.
+void ReportNotedWriteFailure(const std::string& target) {
+  if (const int error = TakeWriteError()) ReportWriteFailure(target, error);
+}
+
 // AVI, SWF, PSD, icons and cursors: the whole animation by the type's writer, through a
 // temporary file beside the target.
 bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int type, Progress* progress) {
@@ -64,7 +71,6 @@ bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int ty
     written = WriteAvi(temporary, document, settings, progress);
   } else if (type == kSaveSwf || type == kSavePsd) {
     written = type == kSaveSwf ? WriteSwfFile(temporary, document, progress) : WritePsdFile(temporary, document);
-    if (written != 1) ShowMessage(fmsg::kCannotWrite, target.c_str());
   } else if (type == kSaveAni) {
     written = WriteAniFile(temporary, document);
   } else {
@@ -72,6 +78,7 @@ bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int ty
   }
   if (written != 1) {
     ::unlink(temporary.c_str());
+    ReportNotedWriteFailure(target);
     return false;
   }
   return ReplaceFile(target, temporary);
@@ -134,6 +141,12 @@ int WriteSingleImage(const std::string& path, ImageBlock& image, int type, const
 }
 
 bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t options, int type, Progress* progress) {
+  // Every type would give a file no reader accepts (or none at all, with no word why).
+  if (!FirstImage(&document)) {
+    ShowText("Nothing to output.");
+    return false;
+  }
+  TakeWriteError();  // whatever an earlier write left behind is not this one's
   if (WritesWholeAnimation(type)) return WriteWholeAnimation(target, document, type, progress);
   if (!WritesImages(type)) {
     ShowText("Saving as %s is not available in this build yet; %s was not written.", SaveTypeExtension(type),
@@ -195,6 +208,7 @@ bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t opt
     written = WriteSingleImage(temporary, *single, type, filmstripOf);
   if (written != 1) {
     ::unlink(temporary.c_str());
+    ReportNotedWriteFailure(finalTarget);
     return false;
   }
   return ReplaceFile(finalTarget, temporary);

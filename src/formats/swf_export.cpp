@@ -7,6 +7,7 @@
 
 #include "core/file_replace.h"
 #include "core/frame_planes.h"
+#include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/progress.h"
 #include "formats/avi_timing.h"
@@ -18,6 +19,10 @@
 
 namespace fw {
 namespace {
+
+// The header's frame count and the bitmaps' sizes are 16-bit fields.
+constexpr int kSwfMostFrames = 0xFFFF;
+constexpr int kSwfLargestBitmap = 0xFFFF;
 
 int RemovalKind(int disposal, int previous) {
   switch (disposal) {
@@ -70,6 +75,14 @@ int SwfTimeUnit(const std::vector<int>& delays) {
 }
 
 int WriteSwfFile(const std::string& path, const AnimHeader& document, Progress* progress) {
+  // Bitmap sizes are 16-bit fields, and a transparent frame gains a one-pixel border.
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+    if (PlaneWidth(*f) > kSwfLargestBitmap - 2 || PlaneHeight(*f) > kSwfLargestBitmap - 2) {
+      ShowText("A Flash movie holds pictures of at most %d x %d pixels; a frame is %d x %d.", kSwfLargestBitmap - 2,
+               kSwfLargestBitmap - 2, PlaneWidth(*f), PlaneHeight(*f));
+      return 0;
+    }
+  }
   SetProgressText(progress, "Building Flash File...");
   StartProgress(progress, document.frameCount);
   std::vector<int> delays;
@@ -92,7 +105,9 @@ int WriteSwfFile(const std::string& path, const AnimHeader& document, Progress* 
       movie.addTrueColour(frames, kind, w, h, f->left, f->top, colour, Stride24(w), alpha, Stride8(w));
     } else if (colour) {
       const std::vector<uint8_t> jpeg = JpegBytes(*f);
-      if (!jpeg.empty()) movie.addJpeg(frames, kind, w, h, f->left, f->top, jpeg);
+      // Leaving the picture out would give a movie with a frame missing.
+      if (jpeg.empty()) return 0;
+      movie.addJpeg(frames, kind, w, h, f->left, f->top, jpeg);
     } else if (f->indexedImage) {
       int colours = 0;
       const std::vector<uint8_t> palette = Triplets(*f, colours);
@@ -111,6 +126,11 @@ int WriteSwfFile(const std::string& path, const AnimHeader& document, Progress* 
       }
     }
     StepProgress(progress);
+  }
+  if (movie.frameCount() > kSwfMostFrames) {
+    ShowText("A Flash movie holds at most %d frames; at %d frames per second this animation needs %d.", kSwfMostFrames,
+             rate, movie.frameCount());
+    return 0;
   }
   const int growth = grows ? 1 : 0;
   return movie.write(path, document.screenWidth + growth, document.screenHeight + growth, rate);

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "formats/file_bytes.h"
+
 namespace fw::swf {
 namespace {
 
@@ -279,10 +281,7 @@ std::vector<uint8_t> Movie::serialise(int stageWidth, int stageHeight, int frame
 
 int Movie::write(const std::string& path, int stageWidth, int stageHeight, int frameRate) const {
   const std::vector<uint8_t> bytes = serialise(stageWidth, stageHeight, frameRate);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-  if (!file) return 0;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-  return (std::fclose(file.release()) == 0 && ok) ? 1 : 0;
+  return WriteFileBytes(path, bytes.data(), bytes.size()) ? 1 : 0;
 }
 
 }  // namespace fw::swf

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/write_failure.h"
+
 namespace fw {
 
 bool MemorySink::store(const void* data, size_t n) {
@@ -28,14 +30,23 @@ FileSink::~FileSink() {
 
 bool FileSink::store(const void* data, size_t n) {
   if (!file_ || failed_) return false;
-  if (std::fwrite(data, 1, n, file_) != n) failed_ = true;
+  if (std::fwrite(data, 1, n, file_) != n) {
+    failed_ = true;
+    NoteWriteErrno();
+  }
   return !failed_;
 }
 
 bool FileSink::close() {
   if (!file_) return !failed_;
-  if (std::fflush(file_) != 0) failed_ = true;
-  if (std::fclose(file_) != 0) failed_ = true;
+  if (std::fflush(file_) != 0 && !failed_) {
+    failed_ = true;
+    NoteWriteErrno();
+  }
+  if (std::fclose(file_) != 0 && !failed_) {
+    failed_ = true;
+    NoteWriteErrno();
+  }
   file_ = nullptr;
   return !failed_;
 }

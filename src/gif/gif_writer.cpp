@@ -52,7 +52,29 @@ bool PixelsCoverFrame(const ImageBlock& frame) {
          frame.height <= frame.indexedImage->height;
 }
 
+// Every size and position is a 16-bit field: larger values would be stored modulo 65536 and
+// give a different picture.
+constexpr int kGifLargest = 0xFFFF;
+
+bool FitsField(int value) { return value >= 0 && value <= kGifLargest; }
+
 }  // namespace
+
+std::string GifLimitProblem(const AnimHeader& document) {
+  if (!FitsField(document.screenWidth) || !FitsField(document.screenHeight))
+    return FormatText("A GIF holds pictures of at most 65535 x 65535 pixels; this animation is %d x %d.",
+                      document.screenWidth, document.screenHeight);
+  int index = 1;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f), ++index) {
+    if (!FitsField(f->width) || !FitsField(f->height))
+      return FormatText("A GIF holds frames of at most 65535 x 65535 pixels; frame %d is %d x %d.", index, f->width,
+                        f->height);
+    if (!FitsField(f->left) || !FitsField(f->top))
+      return FormatText("A GIF places frames at 0 to 65535 pixels from the top left corner; frame %d is at %d, %d.",
+                        index, f->left, f->top);
+  }
+  return {};
+}
 
 int FrameMinCodeSize(const ImageBlock& frame) {
   int bits = frame.activePalette ? PaletteBits(frame.activePalette->count()) : 8;
@@ -104,6 +126,7 @@ int RaisedColourResolution(const AnimHeader& document) {
 }
 
 int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress) {
+  if (!GifLimitProblem(document).empty()) return 0;
   bool ok = sink.write("GIF89a", 6);
 
   const uint8_t flags = static_cast<uint8_t>((document.screenFlags & 0x8F) | RaisedColourResolution(document) << 4);
@@ -144,6 +167,10 @@ int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress) {
 }
 
 int WriteGifFile(const std::string& path, AnimHeader& document, Progress* progress) {
+  if (const std::string problem = GifLimitProblem(document); !problem.empty()) {
+    ShowText("%s", problem.c_str());
+    return 0;
+  }
   auto sink = FileSink::Create(path);
   if (!sink) {
     ShowMessage(msg::kCannotSaveTemp, path.c_str());
@@ -222,6 +249,8 @@ int WriteFrameAsGif(const std::string& path, ImageBlock& frame) {
   frame.prev = frame.next = nullptr;
   Link(temp->blockList, &frame);
   temp->frameCount = 1;
+  const std::string problem = GifLimitProblem(*temp);
+  if (!problem.empty()) ShowText("%s", problem.c_str());
   const int result = WriteGifStream(*sink, *temp, nullptr);
   // Put the frame back and hand the palette back before the temporary document goes.
   temp->blockList->next = nullptr;

@@ -9,10 +9,13 @@ namespace fw {
 
 class Progress;
 
-// 1 success, 0 failure (message 40239 when the file cannot be created). An aborted write
-// leaves a file without trailer and reports 0.
+// 1 success, 0 failure (message 40239 when the file cannot be created, a message naming the
+// limit when the document does not fit the format; a failed write is only noted, see
+// core/write_failure.h). An aborted write leaves a file without trailer and reports 0.
 int WriteGifFile(const std::string& path, AnimHeader& document, Progress* progress);
-// 1 success, 2 aborted by the user, 0 write failure.
+// Empty when a GIF can hold the document; otherwise the message saying which limit it breaks.
+std::string GifLimitProblem(const AnimHeader& document);
+// 1 success, 2 aborted by the user, 0 write failure or a document GifLimitProblem refuses.
 int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress);
 bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame);
 // Bytes WriteGifFrame would write for the frame; 0 on failure.

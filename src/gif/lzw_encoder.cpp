@@ -32,6 +32,9 @@ struct RunTable {
   uint32_t current = 1;
 };
 
+// Longer than any run of one index the 4096-code table can hold.
+constexpr int kMaxRunLength = 4096;
+
 struct Skip {
   int pixels;  // covered after x
   int code;    // the string they end
@@ -49,7 +52,11 @@ struct Skip {
     runs.length[c] = 1;
   }
   const uint64_t pattern = 0x0101010101010101ull * static_cast<uint8_t>(c);
-  const int available = 1 + 8 + CountRepeats(row + x + 9, width - x - 9, pattern);  // c...c from x
+  // No run in the table is longer than the table has codes, so looking further ahead than
+  // that cannot change the answer; without the bound a very wide row of one index would be
+  // rescanned to its end for every run (quadratic in the row's width).
+  const int lookAhead = std::min(width - x - 9, kMaxRunLength);
+  const int available = 1 + 8 + CountRepeats(row + x + 9, lookAhead, pattern);  // c...c from x
   int code = runs.code[c];
   int length = runs.length[c];
   // Longer runs learned since the last visit.

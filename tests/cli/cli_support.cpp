@@ -1,14 +1,17 @@
 #include "cli/cli_support.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 
 namespace fw::test {
 
-ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& workDir, const std::string& configDir) {
+ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& workDir, const std::string& configDir,
+                      long fileSizeLimit) {
   int pipeFds[2];
   ProgramRun run;
   if (::pipe(pipeFds) != 0) return run;
@@ -19,6 +22,12 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& w
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
     if (::chdir(workDir.c_str()) != 0) _exit(126);
+    if (fileSizeLimit >= 0) {
+      // Ignored, the signal lets the write fail with EFBIG instead of ending the process.
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
+    }
     ::setenv("FRAMEWRIGHT_CONFIG_DIR", configDir.c_str(), 1);
     std::vector<char*> argv;
     std::string program = FW_PROGRAM;

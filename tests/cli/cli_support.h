@@ -11,6 +11,9 @@ struct ProgramRun {
 };
 
 // Runs the program with the arguments in `workDir`, with its settings kept in `configDir`.
-ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& workDir, const std::string& configDir);
+// With `fileSizeLimit` >= 0 no file it writes may grow beyond that many bytes: writes past it
+// fail as on a full disk (EFBIG), a stand-in for one where no small file system can be mounted.
+ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& workDir, const std::string& configDir,
+                      long fileSizeLimit = -1);
 
 }  // namespace fw::test

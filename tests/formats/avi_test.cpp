@@ -450,6 +450,42 @@ TEST(AviRead, DamagedAndForeignFiles) {
   EXPECT_EQ(messages.ids()[0], 40082);
 }
 
+// Cut short anywhere past the headers, an AVI made by FFmpeg either still yields all of its
+// pictures or says that it does not: fewer frames in silence is a lie about the file.
+TEST(AviRead, CutFilesSayTheyLostPictures) {
+  if (!test::HaveFfmpeg()) GTEST_SKIP() << "FFmpeg not available";
+  test::ScopedMessages messages;
+  test::TempDir dir;
+  for (const char* codec : {"mjpeg", "rawvideo"}) {
+    const std::string whole = dir.file(std::string(codec) + ".avi");
+    std::string out;
+    ASSERT_TRUE(test::RunCapture({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=32x24:rate=10:duration=2",
+                                  "-c:v", codec, "-pix_fmt", std::string(codec) == "mjpeg" ? "yuvj420p" : "bgr24",
+                                  whole}, out));
+    LoadResult complete = ReadAvi(whole);
+    ASSERT_EQ(complete.status, 1) << codec;
+    const int frames = complete.document->frameCount;
+    const Bytes bytes = test::ReadBytes(whole);
+    int partial = 0;
+    for (int k = 1; k < 40; ++k) {
+      const size_t cut = bytes.size() * static_cast<size_t>(k) / 40;
+      test::WriteBytes(dir.file("cut.avi"), Bytes(bytes.begin(), bytes.begin() + static_cast<long>(cut)));
+      messages.sink.clear();
+      LoadResult r = ReadAvi(dir.file("cut.avi"));
+      if (r.status == 0) {
+        EXPECT_FALSE(messages.sink.entries.empty()) << codec << " cut at " << cut;
+      } else if (r.status == 1) {
+        EXPECT_EQ(r.document->frameCount, frames) << codec << " cut at " << cut;
+        EXPECT_TRUE(messages.sink.entries.empty()) << codec << " cut at " << cut;
+      } else {
+        ++partial;
+        EXPECT_FALSE(messages.sink.entries.empty()) << codec << " cut at " << cut;
+      }
+    }
+    EXPECT_GT(partial, 10) << codec;  // most cuts fall inside the pictures
+  }
+}
+
 TEST(AviCorpus, FfmpegGeneratedFilesMatchTheirReferenceFrames) {
   const std::string root = test::CorpusDir();
   const std::string dir = root + "/avi/ffmpeg-generated";

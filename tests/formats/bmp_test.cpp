@@ -259,7 +259,8 @@ TEST(BmpRead, LyingHeadersNeitherCrashNorAllocateWhatTheyClaim) {
     EXPECT_EQ(Read(MakeBmp(s)).status, 0);
   }
   {
-    // Pixels promised but missing read as index 0; a colour count far beyond the file is cut.
+    // Pixels promised but missing read as index 0, and the read says it is partial; a colour
+    // count far beyond the file is cut.
     test::ScopedMessages messages;
     BmpSpec s;
     s.width = 4;
@@ -268,7 +269,8 @@ TEST(BmpRead, LyingHeadersNeitherCrashNorAllocateWhatTheyClaim) {
     s.table = {0x00FF00, 0x0000FF};
     s.pixels = {1, 1};
     LoadResult r = Read(MakeBmp(s));
-    ASSERT_EQ(r.status, 1);
+    ASSERT_EQ(r.status, 2);
+    EXPECT_EQ(messages.sink.texts().size(), 1u);
     EXPECT_LE(r.document->globalPalette->count(), 256);
   }
   {
@@ -282,7 +284,8 @@ TEST(BmpRead, LyingHeadersNeitherCrashNorAllocateWhatTheyClaim) {
     b[10] = 0xF0;
     b[13] = 0x7F;
     LoadResult r = Read(b);
-    ASSERT_EQ(r.status, 1);
+    ASSERT_EQ(r.status, 2);
+    EXPECT_EQ(messages.sink.texts().size(), 1u);
     EXPECT_EQ(ColourAt(*FirstImage(r.document.get()), 1, 0), (Bgr{0, 0, 0}));
   }
   // Every cut of a valid file is refused or read, never read past.

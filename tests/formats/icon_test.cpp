@@ -476,7 +476,7 @@ TEST(IconRead, DamagedAndHostileFiles) {
   bad = good;
   PutLe32(bad.data() + 6 + 8, 0x7FFFFFFF);  // a size running past the end: what is there is used
   messages.sink.clear();
-  EXPECT_EQ(ReadIconMemory(bad.data(), bad.size()).status, 1);
+  EXPECT_EQ(ReadIconMemory(bad.data(), bad.size()).status, 2);
   EXPECT_EQ(messages.sink.texts().front(), "Trouble reading icon data.");
   bad = good;
   PutLe32(bad.data() + 22 + 4, 0x7FFFFFF);  // a huge width with no pixels behind it
@@ -495,6 +495,29 @@ TEST(IconRead, DamagedAndHostileFiles) {
     LoadResult all = ReadIconMemory(many.data(), many.size());
     ASSERT_EQ(all.status, 1);
     EXPECT_EQ(all.document->frameCount, 1000);
+  }
+  // 65,535 entries, all pointing outside the file, and one good one: a line per kind of
+  // damage, not per entry, and the good image kept as a partial read.
+  {
+    const Bytes dib(good.begin() + 22, good.end());
+    const size_t count = 65535;
+    Bytes many = IconFileOf(1, std::vector<Bytes>(1, dib), std::vector<std::array<int, 3>>(1, {8, 8, 1}));
+    Bytes directory(6 + 16 * count, 0);
+    std::copy(many.begin(), many.begin() + 22, directory.begin());
+    directory[4] = 0xFF;
+    directory[5] = 0xFF;
+    for (size_t i = 1; i < count; ++i) {
+      std::copy(many.begin() + 6, many.begin() + 22, directory.begin() + static_cast<long>(6 + 16 * i));
+      PutLe32(directory.data() + 6 + 16 * i + 12, 0xFFFFFF00u);  // beyond the end
+    }
+    PutLe32(directory.data() + 6 + 12, static_cast<uint32_t>(directory.size()));
+    directory.insert(directory.end(), dib.begin(), dib.end());
+    messages.sink.clear();
+    LoadResult r = ReadIconMemory(directory.data(), directory.size());
+    EXPECT_EQ(r.status, 2);
+    ASSERT_TRUE(r.document);
+    EXPECT_EQ(r.document->frameCount, 1);
+    EXPECT_EQ(messages.sink.texts(), std::vector<std::string>{"Trouble reading icon data."});
   }
   bad = good;
   bad[22] = 0x11;  // neither a DIB nor PNG

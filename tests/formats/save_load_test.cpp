@@ -157,6 +157,23 @@ TEST(SavePng, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   EXPECT_EQ(messages.sink.texts().size(), 1u);
 }
 
+// The write step of Save and Save As refuses a document without frames for every type, by
+// every style, and leaves the folder as it was.
+TEST(SaveDocument, NothingToOutputWithoutFrames) {
+  test::ScopedMessages messages;
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(10, 10, 4);
+  for (int type = kSaveGif; type <= kSaveAni; ++type) {
+    for (const uint32_t options : {save_option::kNoStyle, save_option::kAnimation, save_option::kSequence}) {
+      messages.sink.clear();
+      const std::string target = dir.file(std::string("empty.") + SaveTypeExtension(type));
+      EXPECT_FALSE(WriteDocument(target, *doc, options, type)) << type;
+      EXPECT_EQ(messages.sink.texts(), std::vector<std::string>{"Nothing to output."}) << type;
+    }
+  }
+  EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{});
+}
+
 TEST(SaveStyles, FilmstripWithLayoutNameAndFilmstripChunk) {
   test::ScopedMessages messages;
   test::TempDir dir;

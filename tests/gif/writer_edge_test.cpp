@@ -2,11 +2,13 @@
 // sizes, measured sizes and single-frame export.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "core/preferences.h"
 #include "core/string_table.h"
+#include "core/write_failure.h"
 #include "gif/byte_sink.h"
 #include "gif/gif_reader.h"
 #include "gif/gif_writer.h"
@@ -176,6 +178,37 @@ TEST(GifWriterStream, UnwritablePathReportsTheTemporaryFile) {
   ImageBlock& f = *FirstImage(doc.get());
   EXPECT_EQ(WriteFrameAsGif("/nonexistent-dir/y.gif", f), 0);
   EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kCannotSaveTemp, msg::kCannotSaveTemp}));
+}
+
+// Sizes and positions are 16-bit fields: a frame at 65535 on a 65550-pixel screen would come
+// out on a 14-pixel screen. The writer refuses instead, naming the limit, and the measured
+// size stays unknown. A device that refuses bytes fails the write with its reason noted.
+TEST(GifWriterStream, WhatSixteenBitsCannotHoldIsRefused) {
+  test::ScopedMessages messages;
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(65535 + 15, 15, 4);
+  test::AddFrame(*doc, 65535, 0, 15, 15, [](int x, int y) { return (x + y) & 3; });
+  CountingSink counter;
+  EXPECT_EQ(WriteGifStream(counter, *doc, nullptr), 0);
+  EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), -1);
+  EXPECT_EQ(WriteGifFile(dir.file("wide.gif"), *doc, nullptr), 0);
+  ASSERT_EQ(messages.sink.texts().size(), 1u);
+  EXPECT_NE(messages.sink.texts()[0].find("65535"), std::string::npos) << messages.sink.texts()[0];
+
+  // The largest screen the fields hold, with a frame in its last column, is written as is.
+  AnimPtr edge = test::NewDocument(65535, 2, 4);
+  test::AddFrame(*edge, 65534, 1, 1, 1, [](int, int) { return 3; });
+  EXPECT_EQ(WriteGifFile(dir.file("edge.gif"), *edge, nullptr), 1);
+  ReadResult back = ReadGifPath(dir.file("edge.gif"));
+  ASSERT_TRUE(back.document);
+  EXPECT_EQ(back.document->screenWidth, 65535);
+  EXPECT_EQ(FirstImage(back.document.get())->left, 65534);
+
+  messages.sink.clear();
+  TakeWriteError();
+  EXPECT_EQ(WriteGifFile("/dev/full", *Checkerboard(2, 0), nullptr), 0);
+  EXPECT_EQ(TakeWriteError(), ENOSPC);
+  EXPECT_EQ(messages.ids(), std::vector<int>{});  // the save step names the target
 }
 
 // Indexes beyond what the palette's bit width can code would otherwise turn into control
