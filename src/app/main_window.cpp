@@ -37,6 +37,7 @@
 #include "formats/filmstrip.h"
 #include "formats/save_document.h"
 #include "imaging/palette_reconcile.h"
+#include "imaging/keep_pictures.h"
 #include "imaging/transform_commands.h"
 #include "ui/clipboard_frames.h"
 #include "ui/frame_image.h"
@@ -399,6 +400,10 @@ void MainWindow::applyUndoHints(uint32_t hints) {
   afterEdit(true, true);
 }
 
+void MainWindow::noteKeptEdit(const KeptEdit& kept) {
+  if (kept.expanded) statusBar()->showMessage(QString::fromUtf8(ExpandedNote()), 10000);
+}
+
 // --- preview, help ---
 
 void MainWindow::togglePreview(bool selectionOnly, bool timing) {
@@ -488,24 +493,38 @@ void MainWindow::dispatch(int id) {
       if (document()) {
         stopWorkersAndPreview();
         auto progress = CreateProgress(progressHook_.get(), 0);
-        UnoptimizeCommand(*document(), progress.get());
-        document()->encodedSize = -1;
-        afterEdit(true, true);
+        // Only a step that changed something marks the document modified.
+        if (UnoptimizeCommand(*document(), progress.get()) > 0) {
+          document()->encodedSize = -1;
+          afterEdit(true, true);
+        } else {
+          afterNothingChanged();
+        }
       }
       break;
     case cmd::kReverse:
       if (document()) {
         stopWorkersAndPreview();
-        if (ReverseCommand(*document())) {
+        KeptEdit kept;
+        if (ReverseCommand(*document(), &kept)) {
           current_ = CurrentAfterSelect(*document(), -1);
-          afterEdit(false, true);
+          afterEdit(kept.expanded, true);
+          noteKeptEdit(kept);
+        } else {
+          afterNothingChanged();
         }
       }
       break;
     case cmd::kBounce:
       if (document()) {
         stopWorkersAndPreview();
-        if (BounceCommand(*document()) > 0) afterEdit(true, true);
+        KeptEdit kept;
+        if (BounceCommand(*document(), &kept) > 0) {
+          afterEdit(true, true);
+          noteKeptEdit(kept);
+        } else {
+          afterNothingChanged();
+        }
       }
       break;
     case cmd::kPreview:

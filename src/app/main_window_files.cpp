@@ -1,5 +1,6 @@
 // The main window's file commands: open, insert, revert, save, save as and the recent files.
 #include "app/main_window.h"
+#include "imaging/keep_pictures.h"
 
 #include <QAction>
 #include <QApplication>
@@ -126,17 +127,30 @@ int MainWindow::insertFiles(QStringList paths) {
                    [](const QString& a, const QString& b) { return LessIgnoringCase(Path(a), Path(b)); });
   stopWorkersAndPreview();
   const int at = current_ >= 0 ? current_ : document()->frameCount;
-  UndoPtr pending = PrepareUndo(undo_kind::kInsertFrames, *document(), at);
   int read = 0, status = kReadFailed;
   AnimPtr chain = readFiles(paths, read, status);
   state_.currentFrame = current_;
-  if (!chain || !MergeLoadedAnimations(state_, std::move(chain), 0, DocumentPaletteReconciler())) {
-    DiscardUndo(std::move(pending));
+  if (!chain) {
+    afterNothingChanged();
     return 0;
   }
-  if (pending) CommitUndoInsert(std::move(pending), *document());
+  const std::vector<const ImageBlock*> order = OrderWithInserted(*document(), at, chain.get());
+  const KeptEdit kept = EditKeepingPictures(*document(), order, nullptr, [&] {
+    UndoPtr pending = PrepareUndo(undo_kind::kInsertFrames, *document(), at);
+    if (!MergeLoadedAnimations(state_, std::move(chain), 0, DocumentPaletteReconciler())) {
+      DiscardUndo(std::move(pending));
+      return false;
+    }
+    if (pending) CommitUndoInsert(std::move(pending), *document());
+    return true;
+  });
+  if (!kept.done) {
+    afterNothingChanged();
+    return 0;
+  }
   updateTitle();
   afterEdit(true, true);
+  noteKeptEdit(kept);
   return read;
 }
 
