@@ -42,12 +42,6 @@ History& H() {
   return h;
 }
 
-UndoRecord* Newest() {
-  UndoRecord* r = H().oldest;
-  while (r && r->newer) r = r->newer;
-  return r;
-}
-
 void Unlink(UndoRecord* r) {
   History& h = H();
   if (r->older) r->older->newer = r->newer;
