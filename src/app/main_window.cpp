@@ -189,7 +189,8 @@ void MainWindow::buildMenus() {
   for (QMenu* m : menus_) connect(m, &QMenu::aboutToShow, this, [this] { updateCommandStates(); });
   // Ticked items.
   for (int id : {cmd::kPreview, cmd::kShowPropertyBar, cmd::kOrientAuto, cmd::kOrientHorizontal,
-                 cmd::kOrientVertical, cmd::kTransWindow, cmd::kTransFrame, cmd::kTransCustom, cmd::kFrameTips})
+                 cmd::kOrientVertical, cmd::kTransWindow, cmd::kTransFrame, cmd::kTransCustom, cmd::kFrameTips,
+                 cmd::kShowComposed})
     actions_[id]->setCheckable(true);
   for (int id = 40060; id <= 40067; ++id) actions_[id]->setCheckable(true);
   for (int id = 40093; id <= 40098; ++id) actions_[id]->setCheckable(true);
@@ -345,6 +346,7 @@ void MainWindow::updateCommandStates() {
   actions_[cmd::kTransFrame]->setChecked(strip_->transparencyMode() == 1);
   actions_[cmd::kTransCustom]->setChecked(strip_->transparencyMode() == 2);
   actions_[cmd::kFrameTips]->setChecked(strip_->frameTipsOn());
+  actions_[cmd::kShowComposed]->setChecked(strip_->showComposed());
   const auto& speeds = cmd::DownloadSpeeds();
   const uint32_t chosen = Prefs().read(pref::kDownloadSpeed);
   for (size_t i = 0; i < speeds.size(); ++i) {
@@ -550,6 +552,7 @@ void MainWindow::dispatch(int id) {
     case cmd::kTransFrame:
     case cmd::kTransCustom: strip_->transparencyCommand(id); break;
     case cmd::kFrameTips: strip_->toggleFrameTips(); break;
+    case cmd::kShowComposed: strip_->setShowComposed(!strip_->showComposed()); break;
     case cmd::kPreferences: runPreferences(); break;
     case cmd::kHelp: openHelpPage("index.html"); break;
     case cmd::kTutorial: openHelpPage("tutorial.html"); break;
