@@ -40,21 +40,42 @@ QImage RenderComposedCell(const ImageBlock& canvas, const ImageBlock& frame, con
   return cell;
 }
 
-void RenderComposedCells(const AnimHeader& document, int first, int last,
-                         const std::function<bool(const ImageBlock&)>& wanted,
-                         const std::function<QImage(const ImageBlock& canvas, const ImageBlock& frame)>& render,
-                         const std::function<void(const ImageBlock& frame, QImage cell)>& made) {
-  // Nothing to make: no walk at all.
+ComposedWalk::ComposedWalk() = default;
+ComposedWalk::~ComposedWalk() = default;
+
+void ComposedWalk::reset() {
+  compositor_.reset();
+  document_ = nullptr;
+  canvas_ = nullptr;
+  index_ = -1;
+}
+
+void ComposedWalk::run(const AnimHeader& document, int first, int last,
+                       const std::function<bool(const ImageBlock&)>& wanted,
+                       const std::function<QImage(const ImageBlock& canvas, const ImageBlock& frame)>& render,
+                       const std::function<void(const ImageBlock& frame, QImage cell)>& made) {
   bool any = false;
   const ImageBlock* f = ImageAt(&document, first);
   for (int i = first; f && i <= last && !any; ++i, f = NextImage(f)) any = wanted(*f);
   if (!any) return;
-  Compositor compositor(document);
-  int index = 0;
-  for (const ImageBlock* canvas = compositor.first(); canvas && index <= last; canvas = compositor.next(), ++index) {
-    const ImageBlock* frame = compositor.currentFrame();
-    if (index >= first && frame && wanted(*frame)) made(*frame, render(*canvas, *frame));
+  // The frame the walk stands on must still be where it was: otherwise start over.
+  const bool valid = compositor_ && canvas_ && document_ == &document && index_ <= first &&
+                     ImageAt(&document, index_) == compositor_->currentFrame();
+  if (!valid) {
+    reset();
+    compositor_ = std::make_unique<Compositor>(document);
+    document_ = &document;
+    canvas_ = compositor_->first();
+    index_ = 0;
   }
+  while (canvas_) {
+    const ImageBlock* frame = compositor_->currentFrame();
+    if (index_ >= first && frame && wanted(*frame)) made(*frame, render(*canvas_, *frame));
+    if (index_ >= last) return;
+    canvas_ = compositor_->next();
+    ++index_;
+  }
+  reset();  // past the last frame
 }
 
 }  // namespace fw

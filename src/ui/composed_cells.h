@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QImage>
 #include <functional>
+#include <memory>
 
 #include "ui/cell_render.h"
 
@@ -23,12 +24,28 @@ QColor StoredRectangleColour();
 QImage RenderComposedCell(const ImageBlock& canvas, const ImageBlock& frame, const TransparencyDisplay& display,
                           QColor windowBackground, int numerator, int denominator);
 
-// Walks the compositor once from the first frame through `last`, handing each frame from
-// `first` on whose cell `wanted` asks for to `made` with its cell. One walk serves every
-// visible cell, so a paint costs the frames up to the last visible one, not one walk per cell.
-void RenderComposedCells(const AnimHeader& document, int first, int last,
-                         const std::function<bool(const ImageBlock&)>& wanted,
-                         const std::function<QImage(const ImageBlock& canvas, const ImageBlock& frame)>& render,
-                         const std::function<void(const ImageBlock& frame, QImage cell)>& made);
+class Compositor;
+
+// Walks the compositor through the frames and hands over the cells asked for. The walk is
+// kept between calls: cells further on continue from where it stopped, so scrolling through
+// a long animation composes every frame once, not once per paint. Only a request before the
+// walk's position starts it over. reset() must follow every change to the document.
+class ComposedWalk {
+ public:
+  ComposedWalk();
+  ~ComposedWalk();
+  void reset();
+  // For each frame first..last that `wanted` asks for, `made` gets the cell `render` makes
+  // from the canvas showing it. Nothing is composed when no frame is wanted.
+  void run(const AnimHeader& document, int first, int last, const std::function<bool(const ImageBlock&)>& wanted,
+           const std::function<QImage(const ImageBlock& canvas, const ImageBlock& frame)>& render,
+           const std::function<void(const ImageBlock& frame, QImage cell)>& made);
+
+ private:
+  const AnimHeader* document_ = nullptr;
+  std::unique_ptr<Compositor> compositor_;
+  const ImageBlock* canvas_ = nullptr;
+  int index_ = -1;
+};
 
 }  // namespace fw

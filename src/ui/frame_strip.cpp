@@ -77,7 +77,7 @@ QImage FrameStrip::renderFrame(int index, int numerator, int denominator) {
   const QColor face = palette().color(QPalette::Button);
   if (!composed_) return RenderCell(*f, display_, face, numerator, denominator);
   QImage picture;
-  RenderComposedCells(
+  tipWalk_.run(
       *document_, index, index, [](const ImageBlock&) { return true; },
       [&](const ImageBlock& canvas, const ImageBlock& frame) {
         return RenderComposedCell(canvas, frame, display_, face, numerator, denominator);
@@ -91,7 +91,7 @@ void FrameStrip::prepareComposedCells(int first, int last) {
   int num = 1, den = 1;
   ZoomFraction(zoom_, num, den);
   const QColor face = palette().color(QPalette::Button);
-  RenderComposedCells(
+  cellWalk_.run(
       *document_, first, last, [this](const ImageBlock& f) { return !cache_.find(&f); },
       [&](const ImageBlock& canvas, const ImageBlock& frame) {
         ++renders_;
@@ -114,6 +114,8 @@ void FrameStrip::documentChanged() {
 
 void FrameStrip::forgetRenderings() {
   cache_.clear();
+  cellWalk_.reset();
+  tipWalk_.reset();
   tip_->clear();
 }
 
@@ -121,6 +123,8 @@ void FrameStrip::frameChanged(int index) {
   // A composed cell shows what the frames before it left: the later cells are stale as well.
   for (const ImageBlock* f = document_ ? ImageAt(document_, index) : nullptr; f; f = composed_ ? NextImage(f) : nullptr)
     cache_.remove(f);
+  cellWalk_.reset();
+  tipWalk_.reset();
   tip_->clear();
   viewport()->update();
 }

@@ -10,6 +10,7 @@
 
 #include "ui/cell_cache.h"
 #include "ui/cell_render.h"
+#include "ui/composed_cells.h"
 #include "ui/strip_geometry.h"
 #include "ui/strip_menu.h"
 
@@ -138,6 +139,7 @@ class FrameStrip : public QAbstractScrollArea {
   FrameTipPopup* tip_ = nullptr;
   bool tipsOn_ = false;
   bool composed_ = true;
+  ComposedWalk cellWalk_, tipWalk_;
   int wheelRemainder_ = 0;
   // Drag gesture.
   bool armed_ = false, dragging_ = false, pressHandled_ = false;
