@@ -38,6 +38,7 @@
 #include "formats/filmstrip.h"
 #include "formats/save_document.h"
 #include "imaging/palette_reconcile.h"
+#include "imaging/keep_pictures.h"
 #include "imaging/transform_commands.h"
 #include "ui/clipboard_frames.h"
 #include "ui/frame_image.h"
@@ -195,7 +196,8 @@ void MainWindow::buildMenus() {
   for (QMenu* m : menus_) connect(m, &QMenu::aboutToShow, this, [this] { updateCommandStates(); });
   // Ticked items.
   for (int id : {cmd::kPreview, cmd::kShowPropertyBar, cmd::kOrientAuto, cmd::kOrientHorizontal,
-                 cmd::kOrientVertical, cmd::kTransWindow, cmd::kTransFrame, cmd::kTransCustom, cmd::kFrameTips})
+                 cmd::kOrientVertical, cmd::kTransWindow, cmd::kTransFrame, cmd::kTransCustom, cmd::kFrameTips,
+                 cmd::kShowComposed})
     actions_[id]->setCheckable(true);
   for (int id = 40060; id <= 40067; ++id) actions_[id]->setCheckable(true);
   for (int id = 40093; id <= 40098; ++id) actions_[id]->setCheckable(true);
@@ -373,6 +375,7 @@ void MainWindow::updateCommandStates() {
   actions_[cmd::kTransFrame]->setChecked(strip_->transparencyMode() == 1);
   actions_[cmd::kTransCustom]->setChecked(strip_->transparencyMode() == 2);
   actions_[cmd::kFrameTips]->setChecked(strip_->frameTipsOn());
+  actions_[cmd::kShowComposed]->setChecked(strip_->showComposed());
   const auto& speeds = cmd::DownloadSpeeds();
   const uint32_t chosen = Prefs().read(pref::kDownloadSpeed);
   for (size_t i = 0; i < speeds.size(); ++i) {
@@ -426,6 +429,10 @@ void MainWindow::applyUndoHints(uint32_t hints) {
   }
   doc->encodedSize = -1;
   afterEdit(true, true);
+}
+
+void MainWindow::noteKeptEdit(const KeptEdit& kept) {
+  if (kept.expanded) statusBar()->showMessage(QString::fromUtf8(ExpandedNote()), 10000);
 }
 
 // --- preview, help ---
@@ -516,24 +523,38 @@ void MainWindow::dispatch(int id) {
       if (document()) {
         stopWorkersAndPreview();
         auto progress = CreateProgress(progressHook_.get(), 0);
-        UnoptimizeCommand(*document(), progress.get());
-        document()->encodedSize = -1;
-        afterEdit(true, true);
+        // Only a step that changed something marks the document modified.
+        if (UnoptimizeCommand(*document(), progress.get()) > 0) {
+          document()->encodedSize = -1;
+          afterEdit(true, true);
+        } else {
+          afterNothingChanged();
+        }
       }
       break;
     case cmd::kReverse:
       if (document()) {
         stopWorkersAndPreview();
-        if (ReverseCommand(*document())) {
+        KeptEdit kept;
+        if (ReverseCommand(*document(), &kept)) {
           current_ = CurrentAfterSelect(*document(), -1);
-          afterEdit(false, true);
+          afterEdit(kept.expanded, true);
+          noteKeptEdit(kept);
+        } else {
+          afterNothingChanged();
         }
       }
       break;
     case cmd::kBounce:
       if (document()) {
         stopWorkersAndPreview();
-        if (BounceCommand(*document()) > 0) afterEdit(true, true);
+        KeptEdit kept;
+        if (BounceCommand(*document(), &kept) > 0) {
+          afterEdit(true, true);
+          noteKeptEdit(kept);
+        } else {
+          afterNothingChanged();
+        }
       }
       break;
     case cmd::kPreview:
@@ -559,6 +580,7 @@ void MainWindow::dispatch(int id) {
     case cmd::kTransFrame:
     case cmd::kTransCustom: strip_->transparencyCommand(id); break;
     case cmd::kFrameTips: strip_->toggleFrameTips(); break;
+    case cmd::kShowComposed: strip_->setShowComposed(!strip_->showComposed()); break;
     case cmd::kPreferences: runPreferences(); break;
     case cmd::kHelp: openHelpPage("index.html"); break;
     case cmd::kTutorial: openHelpPage("tutorial.html"); break;

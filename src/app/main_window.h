@@ -24,6 +24,7 @@ class StartPanel;
 class QueuedSizeDisplay;
 class MessageBoxSink;
 class DialogProgressHook;
+struct KeptEdit;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -122,6 +123,10 @@ class MainWindow : public QMainWindow {
   void insertWithDialog();
   bool saveAsWithDialog(int fixedType);
   void deleteSelection();
+  // Detaches the selected frames as one undo step; false when none is selected.
+  bool deleteSelectedFrames();
+  // The status-bar note after a frame edit that had to unoptimize the animation.
+  void noteKeptEdit(const KeptEdit& kept);
   void copySelection(bool cut);
   void paste();
   void undoRedo(bool redo);

@@ -39,6 +39,7 @@
 #include "formats/filmstrip.h"
 #include "formats/save_document.h"
 #include "imaging/palette_reconcile.h"
+#include "imaging/keep_pictures.h"
 #include "imaging/transform_commands.h"
 #include "ui/clipboard_frames.h"
 #include "ui/frame_image.h"
@@ -56,15 +57,8 @@ using namespace window_text;
 
 // --- editing ---
 
-void MainWindow::deleteSelection() {
+bool MainWindow::deleteSelectedFrames() {
   AnimHeader* doc = document();
-  if (!doc || current_ < 0) {
-    QApplication::beep();
-    return;
-  }
-  const bool several = doc->selectedCount > 1;
-  const int deletedIndex = current_;
-  stopWorkersAndPreview();
   GifBlock* head = nullptr;
   GifBlock* tail = nullptr;
   int index = 0;
@@ -86,10 +80,28 @@ void MainWindow::deleteSelection() {
     ++index;
     f = next;
   }
+  if (!head) return false;
   // Without undo the detached frames go with the chain.
   BlockChain chain(head);
   RecordUndo(undo_kind::kDeleteFrames, *doc, nullptr, std::move(chain), 0);
   doc->encodedSize = -1;
+  return true;
+}
+
+void MainWindow::deleteSelection() {
+  AnimHeader* doc = document();
+  if (!doc || current_ < 0) {
+    QApplication::beep();
+    return;
+  }
+  const bool several = doc->selectedCount > 1;
+  const int deletedIndex = current_;
+  stopWorkersAndPreview();
+  const KeptEdit kept = EditKeepingPictures(*doc, OrderWithoutSelected(*doc), nullptr, [this] { return deleteSelectedFrames(); });
+  if (!kept.done) {
+    afterNothingChanged();
+    return;
+  }
   ClearSelection(*doc);
   if (several || doc->frameCount == 0) {
     current_ = -1;
@@ -98,6 +110,7 @@ void MainWindow::deleteSelection() {
     SelectFrames(*doc, current_, kSelectPlain);
   }
   afterEdit(true, true);
+  noteKeptEdit(kept);
 }
 
 void MainWindow::copySelection(bool cut) {
@@ -106,14 +119,39 @@ void MainWindow::copySelection(bool cut) {
     QApplication::beep();
     return;
   }
-  if (cut) stopWorkersAndPreview();
-  const std::vector<uint8_t> record = PackFrames(*doc);
-  if (record.empty()) return;
   const ImageBlock* current = ImageAt(doc, current_);
-  QMimeData* data = MakeFramesMimeData(record, current ? FrameToImage(*current, true) : QImage());
-  QApplication::clipboard()->setMimeData(data);
-  if (cut) deleteSelection();
-  updateCommandStates();
+  if (!cut) {
+    const std::vector<uint8_t> record = PackFrames(*doc);
+    if (record.empty()) return;
+    QApplication::clipboard()->setMimeData(MakeFramesMimeData(record, current ? FrameToImage(*current, true) : QImage()));
+    updateCommandStates();
+    return;
+  }
+  // Cut frames that store only what changed leave as the pictures they showed: the animation
+  // is expanded first, and the clipboard takes the expanded frames.
+  const bool several = doc->selectedCount > 1;
+  const int cutIndex = current_;
+  stopWorkersAndPreview();
+  const KeptEdit kept = EditKeepingPictures(*doc, OrderWithoutSelected(*doc), nullptr, [&] {
+    const std::vector<uint8_t> record = PackFrames(*doc);
+    if (record.empty()) return false;
+    const ImageBlock* shown = ImageAt(doc, cutIndex);
+    QApplication::clipboard()->setMimeData(MakeFramesMimeData(record, shown ? FrameToImage(*shown, true) : QImage()));
+    return deleteSelectedFrames();
+  });
+  if (!kept.done) {
+    afterNothingChanged();
+    return;
+  }
+  ClearSelection(*doc);
+  if (several || doc->frameCount == 0) {
+    current_ = -1;
+  } else {
+    current_ = std::min(cutIndex, doc->frameCount - 1);
+    SelectFrames(*doc, current_, kSelectPlain);
+  }
+  afterEdit(true, true);
+  noteKeptEdit(kept);
 }
 
 void MainWindow::paste() {
@@ -131,17 +169,28 @@ void MainWindow::paste() {
   const int count = frames->frameCount;
   const bool hadDocument = document() != nullptr;
   const int at = hadDocument && current_ >= 0 ? current_ : (hadDocument ? document()->frameCount : 0);
-  UndoPtr pending = hadDocument ? PrepareUndo(undo_kind::kPaste, *document(), at) : nullptr;
   state_.currentFrame = hadDocument ? current_ : -1;
-  if (!MergeLoadedAnimations(state_, std::move(frames), 0, DocumentPaletteReconciler())) {
-    DiscardUndo(std::move(pending));
+  auto merge = [&] {
+    UndoPtr pending = hadDocument ? PrepareUndo(undo_kind::kPaste, *document(), at) : nullptr;
+    if (!MergeLoadedAnimations(state_, std::move(frames), 0, DocumentPaletteReconciler())) {
+      DiscardUndo(std::move(pending));
+      return false;
+    }
+    if (pending) CommitUndoInsert(std::move(pending), *document());
+    return true;
+  };
+  KeptEdit kept;
+  if (hadDocument) kept = EditKeepingPictures(*document(), OrderWithInserted(*document(), at, frames.get()), nullptr, merge);
+  else kept.done = merge();
+  if (!kept.done) {
+    if (hadDocument) afterNothingChanged();
     return;
   }
-  if (pending) CommitUndoInsert(std::move(pending), *document());
   if (!hadDocument) strip_->setDocument(document());
   selectInserted(at, count);
   updateTitle();
   afterEdit(true, true);
+  noteKeptEdit(kept);
 }
 
 // New frames become the selection and the current frame, so the strip's highlight, the
@@ -172,29 +221,47 @@ void MainWindow::moveSelectionTo(int insertion) {
   const DragMove plan = PlanDragMove(*doc, current_, insertion);
   if (!plan.moves) return;
   stopWorkersAndPreview();
-  // The record's own redo is the move, so the strip and undo can never disagree about it.
-  UndoRecord temporary;
-  temporary.kind = plan.kind;
-  temporary.value = plan.value;
-  temporary.extra.assign(plan.formers.begin(), plan.formers.end());
-  ApplyUndoRecord(*doc, temporary, true);
-  RecordUndo(plan.kind, *doc, nullptr, {}, plan.value, std::vector<int32_t>(plan.formers.begin(), plan.formers.end()));
+  const std::vector<int> formers = plan.formers.empty() ? std::vector<int>{current_} : plan.formers;
+  const KeptEdit kept = EditKeepingPictures(*doc, OrderWithMoved(*doc, formers, insertion), nullptr, [&] {
+    // The record's own redo is the move, so the strip and undo can never disagree about it.
+    UndoRecord temporary;
+    temporary.kind = plan.kind;
+    temporary.value = plan.value;
+    temporary.extra.assign(plan.formers.begin(), plan.formers.end());
+    ApplyUndoRecord(*doc, temporary, true);
+    RecordUndo(plan.kind, *doc, nullptr, {}, plan.value, std::vector<int32_t>(plan.formers.begin(), plan.formers.end()));
+    return true;
+  });
+  if (!kept.done) {
+    afterNothingChanged();
+    return;
+  }
   current_ = plan.newCurrent;
   doc->encodedSize = -1;
   afterEdit(false, true);
+  noteKeptEdit(kept);
 }
 
 void MainWindow::rotate(int id) {
   AnimHeader* doc = document();
   if (!doc) return;
+  if (!(id >= cmd::kAllRotateCw && id <= cmd::kAllFlipV) && current_ < 0) return;
   stopWorkersAndPreview();
+  bool changed = false;
   if (id >= cmd::kAllRotateCw && id <= cmd::kAllFlipV) {
-    RotateAllCommand(*doc, id);
+    changed = RotateAllCommand(*doc, id);
   } else {
-    if (current_ < 0) return;
+    // Only a frame without pixels (or memory) refuses to turn.
     int index = 0;
-    for (ImageBlock* f = FirstImage(doc); f; f = NextImage(f), ++index)
-      if (f->selected) RotateFrameCommand(*doc, index, id);
+    for (ImageBlock* f = FirstImage(doc); f; f = NextImage(f), ++index) {
+      if (!f->selected || !f->indexedImage) continue;
+      RotateFrameCommand(*doc, index, id);
+      changed = true;
+    }
+  }
+  if (!changed) {
+    afterNothingChanged();
+    return;
   }
   strip_->documentChanged();
   afterEdit(false, true);

@@ -1,6 +1,7 @@
 // The main window's file commands: open, insert, revert, save, save as and the recent files.
 #include "app/main_window.h"
 #include "app/data_folders.h"
+#include "imaging/keep_pictures.h"
 
 #include <QAction>
 #include <QApplication>
@@ -128,18 +129,31 @@ int MainWindow::insertFiles(QStringList paths) {
   stopWorkersAndPreview();
   const int at = current_ >= 0 ? current_ : document()->frameCount;
   const int framesBefore = document()->frameCount;
-  UndoPtr pending = PrepareUndo(undo_kind::kInsertFrames, *document(), at);
   int read = 0, status = kReadFailed;
   AnimPtr chain = readFiles(paths, read, status);
   state_.currentFrame = current_;
-  if (!chain || !MergeLoadedAnimations(state_, std::move(chain), 0, DocumentPaletteReconciler())) {
-    DiscardUndo(std::move(pending));
+  if (!chain) {
+    afterNothingChanged();
     return 0;
   }
-  if (pending) CommitUndoInsert(std::move(pending), *document());
+  const std::vector<const ImageBlock*> order = OrderWithInserted(*document(), at, chain.get());
+  const KeptEdit kept = EditKeepingPictures(*document(), order, nullptr, [&] {
+    UndoPtr pending = PrepareUndo(undo_kind::kInsertFrames, *document(), at);
+    if (!MergeLoadedAnimations(state_, std::move(chain), 0, DocumentPaletteReconciler())) {
+      DiscardUndo(std::move(pending));
+      return false;
+    }
+    if (pending) CommitUndoInsert(std::move(pending), *document());
+    return true;
+  });
+  if (!kept.done) {
+    afterNothingChanged();
+    return 0;
+  }
   selectInserted(at, document()->frameCount - framesBefore);
   updateTitle();
   afterEdit(true, true);
+  noteKeptEdit(kept);
   return read;
 }
 

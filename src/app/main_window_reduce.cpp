@@ -5,6 +5,7 @@
 #include "app/gui_services.h"
 #include "app/main_window.h"
 #include "core/workers.h"
+#include "imaging/keep_pictures.h"
 #include "imaging/transform_commands.h"
 #include "ui/reduce_colours_dialog.h"
 #include "ui/reduce_frames_dialog.h"
@@ -33,11 +34,13 @@ void MainWindow::reduceFramesWithDialog() {
   ReduceFramesDialog dialog(doc->frameCount, this);
   if (dialog.exec() != QDialog::Accepted) return;
   stopWorkersAndPreview();
-  if (!ReduceFramesCommand(*doc, dialog.interval())) {
+  KeptEdit kept;
+  if (!ReduceFramesCommand(*doc, dialog.interval(), &kept)) {
     afterNothingChanged();
     return;
   }
   afterEdit(true, true);
+  noteKeptEdit(kept);
 }
 
 }  // namespace fw

@@ -92,6 +92,9 @@ void PlaybackCanvas::compose(int number, bool seek) {
     const ImageBlock* next = last_ ? NextImage(last_) : nullptr;
     int nextNumber = composed_ + 1;
     if (!next) {
+      // A loop starts over as the first play did: whatever the last frames left on the
+      // screen would otherwise show through the first frame again, every loop.
+      clear();
       next = FirstImage(document_);
       nextNumber = 1;
     }

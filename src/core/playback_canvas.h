@@ -29,8 +29,8 @@ class PlaybackCanvas {
 
   // Composes frame `number` (1-based, document order, a hidden first frame counted). With
   // `seek`, a number below the composed one starts over from frame 1 on a cleared canvas;
-  // otherwise the walk goes on past the last frame to frame 1 again without clearing, as a
-  // looping player does. Numbers outside 1..frame count are ignored.
+  // otherwise the walk goes on past the last frame and starts the next loop on a cleared
+  // canvas, as at the first play. Numbers outside 1..frame count are ignored.
   void compose(int number, bool seek);
   // The frame composed last; 0 when nothing is.
   int composedFrame() const { return composed_; }

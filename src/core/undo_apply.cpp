@@ -119,6 +119,10 @@ void MoveFrameToIndex(AnimHeader& doc, int from, int to) {
 uint32_t ApplyUndoRecord(AnimHeader& doc, UndoRecord& r, bool redo) {
   using namespace undo_kind;
   using namespace undo_hint;
+  if (r.wholeDocument && r.snapshot) {
+    ExchangeDocuments(doc, *r.snapshot);
+    return kDocument | kFrameCount | kOrder | kPixels | kScreenSize;
+  }
   switch (r.kind) {
     case kMoveFrame: {
       const int former = r.low(), target = r.high();

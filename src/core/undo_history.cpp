@@ -311,6 +311,17 @@ void MakeUndoNop(UndoRecord* record) {
   record->kind = undo_kind::kNop;
 }
 
+UndoRecord* CurrentUndoRecord() { return H().current; }
+
+void WidenUndoToDocument(UndoRecord* record, AnimPtr before) {
+  if (!record || !before) return;
+  record->blocks = BlockChain();
+  record->extra.clear();
+  record->child.reset();
+  record->snapshot = std::move(before);
+  record->wholeDocument = true;
+}
+
 void ClearUndo() {
   History& h = H();
   while (DropOldest()) {

@@ -52,6 +52,9 @@ struct UndoRecord {
   int32_t screenSize = 0;  // width | height << 16
   std::vector<int32_t> extra;  // palette entries, frame indexes or delays
   std::unique_ptr<UndoRecord> child;
+  // Set when the step was widened to the whole document: applying it exchanges `snapshot`
+  // with the document whatever the kind.
+  bool wholeDocument = false;
   UndoRecord* newer = nullptr;
   UndoRecord* older = nullptr;
 
@@ -82,6 +85,11 @@ UndoRecord* CommitUndoLocalPalette(UndoPtr pending, AnimHeader& document);
 void DiscardUndo(UndoRecord* record);
 void DiscardUndo(UndoPtr pending);
 void MakeUndoNop(UndoRecord* record);
+// The record Undo would apply next, or nullptr.
+UndoRecord* CurrentUndoRecord();
+// Makes the record hold `before` (the whole document as it was before the step) instead of
+// what its kind keeps: for an edit that had to change more than its kind describes.
+void WidenUndoToDocument(UndoRecord* record, AnimPtr before);
 // Applies the current record (Undo) or the next one (Redo); returns the update hints.
 uint32_t ApplyUndo(AnimHeader& document, bool redo);
 void UndoLastAndForget(AnimHeader& document);

@@ -1,13 +1,14 @@
 #include "imaging/transform_commands.h"
 
 #include "core/undo_history.h"
+#include "imaging/keep_pictures.h"
 #include "imaging/transforms.h"
 
 namespace fw {
 
-int UnoptimizeCommand(AnimHeader& document, Progress* progress) {
+int UnoptimizeCommand(AnimHeader& document, Progress* progress, int* approximated) {
   UndoRecord* undo = RecordUndo(undo_kind::kUnoptimize, document, nullptr, {}, 0);
-  const int processed = Unoptimize(document, progress);
+  const int processed = Unoptimize(document, progress, approximated);
   if (processed <= 0) DiscardUndo(undo);
   return processed;
 }
@@ -36,29 +37,42 @@ bool RotateAllCommand(AnimHeader& document, int command) {
   return true;
 }
 
-bool ReverseCommand(AnimHeader& document) {
+bool ReverseCommand(AnimHeader& document, KeptEdit* kept) {
   if (document.frameCount < 2) return false;
-  RecordUndo(undo_kind::kReorder, document, nullptr, {}, 0);
-  ReverseBlocks(document);
-  document.encodedSize = -1;
-  return true;
+  const KeptEdit result = EditKeepingPictures(document, ReversedOrder(document), nullptr, [&] {
+    RecordUndo(undo_kind::kReorder, document, nullptr, {}, 0);
+    ReverseBlocks(document);
+    document.encodedSize = -1;
+    return true;
+  });
+  if (kept) *kept = result;
+  return result.done;
 }
 
-int BounceCommand(AnimHeader& document) {
-  UndoRecord* undo = RecordUndo(undo_kind::kBounce, document, nullptr, {}, 0);
-  const int copies = BounceAnimation(document);
-  if (copies == 0) DiscardUndo(undo);
-  return copies;
+int BounceCommand(AnimHeader& document, KeptEdit* kept) {
+  int copies = 0;
+  const KeptEdit result = EditKeepingPictures(document, BouncedOrder(document), nullptr, [&] {
+    UndoRecord* undo = RecordUndo(undo_kind::kBounce, document, nullptr, {}, 0);
+    copies = BounceAnimation(document);
+    if (copies == 0) DiscardUndo(undo);
+    return copies > 0;
+  });
+  if (kept) *kept = result;
+  return result.done ? copies : 0;
 }
 
-bool ReduceFramesCommand(AnimHeader& document, int interval) {
+bool ReduceFramesCommand(AnimHeader& document, int interval, KeptEdit* kept) {
   if (interval < 2 || interval > document.frameCount) return ReduceFrameCount(document, interval);
-  UndoRecord* undo = RecordUndo(undo_kind::kReduceFrames, document, nullptr, {}, 0);
-  if (!ReduceFrameCount(document, interval)) {
-    DiscardUndo(undo);
-    return false;
-  }
-  return true;
+  const KeptEdit result = EditKeepingPictures(document, OrderWithoutEvery(document, interval), nullptr, [&] {
+    UndoRecord* undo = RecordUndo(undo_kind::kReduceFrames, document, nullptr, {}, 0);
+    if (!ReduceFrameCount(document, interval)) {
+      DiscardUndo(undo);
+      return false;
+    }
+    return true;
+  });
+  if (kept) *kept = result;
+  return result.done;
 }
 
 }  // namespace fw

@@ -17,8 +17,11 @@ inline constexpr int kAllFramesOffset = 31;
 }  // namespace transform
 
 // Turns every image into a full-screen image showing what the viewer sees at that point.
-// Returns the number of images processed, or -1 when refused (message shown).
-int Unoptimize(AnimHeader& document, Progress* progress);
+// Returns the number of images processed, or -1 when memory ran out (message shown).
+// Frames with local palettes are composed in colour: each gets a palette of exactly the
+// colours it shows, and only a frame showing more than 256 colours is approximated (it keeps
+// its true-colour plane; their number goes to `approximated` and is reported).
+int Unoptimize(AnimHeader& document, Progress* progress, int* approximated = nullptr);
 
 // Rotates or mirrors one frame's planes in place of the old ones; the logical screen grows
 // when a quarter turn no longer fits. False when memory ran out (frame unchanged).

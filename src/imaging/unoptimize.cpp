@@ -6,6 +6,7 @@
 #include "core/message_sink.h"
 #include "core/progress.h"
 #include "core/string_table.h"
+#include "imaging/full_frames.h"
 #include "imaging/transforms.h"
 
 namespace fw {
@@ -39,13 +40,10 @@ void FillRect(IndexedImage& canvas, int left, int top, int width, int height, ui
 
 }  // namespace
 
-int Unoptimize(AnimHeader& document, Progress* progress) {
-  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
-    if (f->localPalette) {
-      Messages().ask(40137, MessageText(40137), MessageText(40138), Buttons::Ok, Answer::Ok);
-      return -1;
-    }
-  }
+int Unoptimize(AnimHeader& document, Progress* progress, int* approximated) {
+  if (approximated) *approximated = 0;
+  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
+    if (f->localPalette) return UnoptimizeInColour(document, progress, approximated);
   const int W = document.screenWidth, H = document.screenHeight;
   std::unique_ptr<IndexedImage> canvas = AllocIndexedImage(W, H, document.globalPalette.get());
   if (!canvas) {

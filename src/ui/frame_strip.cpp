@@ -17,6 +17,7 @@
 #include "core/anim_document.h"
 #include "core/display_mask.h"
 #include "core/preferences.h"
+#include "ui/composed_cells.h"
 #include "ui/frame_tip_popup.h"
 #include "ui/frame_tip_text.h"
 
@@ -58,6 +59,45 @@ FrameStrip::FrameStrip(QWidget* parent) : QAbstractScrollArea(parent), chooseCol
                  : Prefs().bit(pref::kOptionFlags, kFixedVertical) ? kVerticalCode
                                                                     : 0;
   applyFrameTipSetting();
+  composed_ = ComposedCellsSetting();
+}
+
+void FrameStrip::setShowComposed(bool on) {
+  if (on == composed_) return;
+  composed_ = on;
+  StoreComposedCellsSetting(on);
+  forgetRenderings();
+  tip_->clear();
+  viewport()->update();
+}
+
+QImage FrameStrip::renderFrame(int index, int numerator, int denominator) {
+  const ImageBlock* f = document_ ? ImageAt(document_, index) : nullptr;
+  if (!f) return {};
+  const QColor face = palette().color(QPalette::Button);
+  if (!composed_) return RenderCell(*f, display_, face, numerator, denominator);
+  QImage picture;
+  tipWalk_.run(
+      *document_, index, index, [](const ImageBlock&) { return true; },
+      [&](const ImageBlock& canvas, const ImageBlock& frame) {
+        return RenderComposedCell(canvas, frame, display_, face, numerator, denominator);
+      },
+      [&](const ImageBlock&, QImage cell) { picture = std::move(cell); });
+  return picture;
+}
+
+void FrameStrip::prepareComposedCells(int first, int last) {
+  if (!composed_ || !document_) return;
+  int num = 1, den = 1;
+  ZoomFraction(zoom_, num, den);
+  const QColor face = palette().color(QPalette::Button);
+  cellWalk_.run(
+      *document_, first, last, [this](const ImageBlock& f) { return !cache_.find(&f); },
+      [&](const ImageBlock& canvas, const ImageBlock& frame) {
+        ++renders_;
+        return RenderComposedCell(canvas, frame, display_, face, num, den);
+      },
+      [this](const ImageBlock& frame, QImage cell) { cache_.insert(&frame, std::move(cell)); });
 }
 
 void FrameStrip::setDocument(AnimHeader* document) {
@@ -74,11 +114,17 @@ void FrameStrip::documentChanged() {
 
 void FrameStrip::forgetRenderings() {
   cache_.clear();
+  cellWalk_.reset();
+  tipWalk_.reset();
   tip_->clear();
 }
 
 void FrameStrip::frameChanged(int index) {
-  if (const ImageBlock* f = document_ ? ImageAt(document_, index) : nullptr) cache_.remove(f);
+  // A composed cell shows what the frames before it left: the later cells are stale as well.
+  for (const ImageBlock* f = document_ ? ImageAt(document_, index) : nullptr; f; f = composed_ ? NextImage(f) : nullptr)
+    cache_.remove(f);
+  cellWalk_.reset();
+  tipWalk_.reset();
   tip_->clear();
   viewport()->update();
 }
@@ -248,6 +294,8 @@ void FrameStrip::paintEvent(QPaintEvent* event) {
   ZoomFraction(zoom_, num, den);
   const QColor buttonFace = palette().color(QPalette::Button);
   // One walk along the block list from the first visible frame, not a search per cell.
+  if (firstStrip <= lastStrip)
+    prepareComposedCells(firstStrip * g.framesPerStrip, std::min(g.frameCount, (lastStrip + 1) * g.framesPerStrip) - 1);
   const ImageBlock* f = firstStrip <= lastStrip ? ImageAt(document_, firstStrip * g.framesPerStrip) : nullptr;
   for (int s = firstStrip; s <= lastStrip && f; ++s) {
     const int cells = std::min(g.framesPerStrip, g.frameCount - s * g.framesPerStrip);
@@ -271,7 +319,8 @@ void FrameStrip::paintEvent(QPaintEvent* event) {
       p.fillRect(image, buttonFace);
       p.save();
       p.setClipRect(image);
-      p.drawImage(image.topLeft() + QPoint(num * f->left / den, num * f->top / den), cellImage(*f));
+      const QPoint offset = composed_ ? QPoint() : QPoint(num * f->left / den, num * f->top / den);
+      p.drawImage(image.topLeft() + offset, cellImage(*f));
       p.restore();
     }
   }
@@ -463,7 +512,7 @@ void FrameStrip::showTipAt(QPoint pos) {
   const QString text = QString::fromStdString(
       FrameTipText(*f, index, Prefs().read(pref::kFrameTips), Prefs().timeBase()));
   tip_->setTip(text, f, [&] {
-    QImage picture = RenderCell(*f, display_, palette().color(QPalette::Button), 1, 1);
+    QImage picture = renderFrame(index, 1, 1);
     const TipPictureSize size = TipPicture(picture.width(), picture.height());
     if (size.width != picture.width())
       picture = picture.scaled(size.width, size.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -10,6 +10,7 @@
 
 #include "ui/cell_cache.h"
 #include "ui/cell_render.h"
+#include "ui/composed_cells.h"
 #include "ui/strip_geometry.h"
 #include "ui/strip_menu.h"
 
@@ -54,6 +55,14 @@ class FrameStrip : public QAbstractScrollArea {
   void toggleFrameTips();
   bool frameTipsOn() const { return tipsOn_; }
   FrameTipPopup* tipPopup() const { return tip_; }
+
+  // View > "显示实际画面": cells (and the frame tip's picture) show each frame as the viewer
+  // sees it at that point, the stored rectangle outlined; off, the stored frames alone.
+  // Stored, on unless turned off.
+  void setShowComposed(bool on);
+  bool showComposed() const { return composed_; }
+  // The cell picture at numerator / denominator as the present setting draws it.
+  QImage renderFrame(int index, int numerator, int denominator);
 
   // The commands of the context menu come from the window.
   void setCommandProvider(CommandProvider commands) { commands_ = std::move(commands); }
@@ -108,6 +117,8 @@ class FrameStrip : public QAbstractScrollArea {
   int acrossExtent() const;
   void toContent(QPoint p, int& across, int& along) const;
   const QImage& cellImage(const ImageBlock& frame);
+  // Composed mode: makes the missing cells of frames first..last in one compositor walk.
+  void prepareComposedCells(int first, int last);
   void forgetRenderings();
   void selectAndNotify(int index, int flags);
   void pressAt(QMouseEvent* e);
@@ -129,6 +140,8 @@ class FrameStrip : public QAbstractScrollArea {
   CommandProvider commands_;
   FrameTipPopup* tip_ = nullptr;
   bool tipsOn_ = false;
+  bool composed_ = true;
+  ComposedWalk cellWalk_, tipWalk_;
   int wheelRemainder_ = 0;
   // Drag gesture.
   bool armed_ = false, dragging_ = false, pressHandled_ = false;

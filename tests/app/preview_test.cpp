@@ -142,6 +142,7 @@ class PreviewTest : public test::AppTestCase {
   void loopCountAndTheForeverPreference();
   void selectionOnlyShowsTheSelectedFramesInOrder();
   void hiddenFirstFrameIsNeverDrawn();
+  void everyLoopShowsWhatTheFirstShowed();
   void navigationWrapsAndSeeksComposeAsFromTheStart();
   void timingFieldsEditAroundTheFrameOnShow();
   void allFrameOperationsShareOneUndoStep();
@@ -265,6 +266,29 @@ void PreviewTest::hiddenFirstFrameIsNeverDrawn() {
   // A new background recomposes what is on show over it.
   p->setBackgroundColour(QColor(0, 0, 255));
   QCOMPARE(p->view()->picture().pixel(5, 0), qRgb(0, 0, 255));
+}
+
+void PreviewTest::everyLoopShowsWhatTheFirstShowed() {
+  // A sprite moving right that restores to background, and whose last step stays: the next
+  // loop must not show that last step behind the first.
+  AnimPtr doc = test::NewDocument(8, 2, 16);
+  for (int i = 0; i < 3; ++i) {
+    ImageBlock& f = test::AddFrame(*doc, i * 3, 0, 2, 2, [i](int x, int) { return x ? 0 : 4 + i; });
+    SetTransparency(f, true);
+    SetDisposal(f, i < 2 ? kDisposalBackground : kDisposalLeave);
+    f.delay = 5;
+  }
+  doc->playCount = 3;
+  Preview p = Open(*doc);
+  p->begin();
+  std::vector<QImage> shown;
+  for (int step = 0; step < 9 && p->playing(); ++step) {
+    shown.push_back(p->view()->picture().copy());
+    p.clock->fireNext();
+  }
+  QCOMPARE(static_cast<int>(shown.size()), 9);
+  for (size_t i = 3; i < shown.size(); ++i) QCOMPARE(shown[i], shown[i % 3]);
+  QVERIFY(shown[0] != shown[1]);
 }
 
 void PreviewTest::navigationWrapsAndSeeksComposeAsFromTheStart() {

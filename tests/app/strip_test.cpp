@@ -15,7 +15,9 @@
 #include "formats/save_document.h"
 #include "app_test_case.h"
 #include "support/test_support.h"
+#include "core/compositor.h"
 #include "ui/cell_cache.h"
+#include "ui/composed_cells.h"
 #include "ui/frame_strip.h"
 #include "ui/frame_tip_popup.h"
 #include "ui/frame_tip_text.h"
@@ -84,6 +86,7 @@ class StripTest : public test::AppTestCase {
   void frameTipText();
   void frameTipFollowsThePointer();
   void transparencyDisplayModes();
+  void composedCellsShowWhatTheViewerSees();
 
 };
 
@@ -462,6 +465,7 @@ void StripTest::frameTipFollowsThePointer() {
   strip.resize(500, 400);
   strip.show();
   strip.setDocument(doc.get());
+  strip.setShowComposed(false);  // the stored frames' pictures (composedCells checks the other)
   FrameTipPopup* tip = strip.tipPopup();
   QWidget* view = strip.viewport();
   Move(view, strip.cellCentre(1), Qt::NoButton);
@@ -546,6 +550,56 @@ void StripTest::transparencyDisplayModes() {
   FrameStrip again;
   QCOMPARE(again.transparencyMode(), 2);
   QCOMPARE(again.transparencyDisplay().colour, QColor(10, 200, 30));
+}
+
+void StripTest::composedCellsShowWhatTheViewerSees() {
+  MemoryPreferenceStore& store = useStoredPreferences();
+  // A full first frame, then patches with holes that show it through.
+  AnimPtr doc = test::NewDocument(12, 8, 16);
+  test::AddFrame(*doc, 0, 0, 12, 8, [](int x, int y) { return 1 + (x + y) % 3; });
+  for (int i = 0; i < 3; ++i) {
+    ImageBlock& f = test::AddFrame(*doc, 2 + 3 * i, 2, 3, 4, [i](int x, int y) { return (x + y) % 2 ? 0 : 8 + i; });
+    SetTransparency(f, true);
+    SetDisposal(f, i == 1 ? kDisposalBackground : kDisposalLeave);
+  }
+  FrameStrip strip;
+  strip.resize(600, 400);
+  strip.show();
+  strip.setDocument(doc.get());
+  QVERIFY(strip.showComposed());  // on by default
+  const QColor face = strip.palette().color(QPalette::Button);
+  const QRgb outline = StoredRectangleColour().rgb();
+  Compositor compositor(*doc);
+  int index = 0;
+  for (const ImageBlock* canvas = compositor.first(); canvas; canvas = compositor.next(), ++index) {
+    const QImage expected = RenderCell(*canvas, strip.transparencyDisplay(), face, 1, 1).convertToFormat(QImage::Format_ARGB32);
+    const QImage cell = strip.renderFrame(index, 1, 1);
+    QCOMPARE(cell.size(), QSize(12, 8));
+    const ImageBlock& f = *ImageAt(doc.get(), index);
+    int outlined = 0;
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 12; ++x) {
+        const bool edge = x >= f.left && x < f.left + f.width && y >= f.top && y < f.top + f.height &&
+                          (x == f.left || x == f.left + f.width - 1 || y == f.top || y == f.top + f.height - 1);
+        if (cell.pixel(x, y) == outline && edge) ++outlined;
+        else QCOMPARE(cell.pixel(x, y), expected.pixel(x, y));
+      }
+    QCOMPARE(outlined > 0, index > 0);  // the full first frame needs no outline
+  }
+  // The painted strip takes its cells from the same renderer, and the tip its picture.
+  strip.viewport()->grab();
+  QCOMPARE(strip.renderCount(), 4);
+  Prefs().write(pref::kFrameTips, tip_item::kOn | tip_item::kSize);
+  strip.applyFrameTipSetting();
+  Move(strip.viewport(), strip.cellCentre(2), Qt::NoButton);
+  QCOMPARE(strip.tipPopup()->picture().size(), QSize(12, 8));
+
+  // Off: the stored frames, and the choice is kept for the next strip.
+  strip.setShowComposed(false);
+  QCOMPARE(strip.renderFrame(2, 1, 1).size(), QSize(3, 4));
+  QCOMPARE(store.number("StripShowsComposed"), std::optional<uint32_t>(0));
+  FrameStrip next;
+  QVERIFY(!next.showComposed());
 }
 
 QTEST_MAIN(StripTest)

@@ -71,13 +71,26 @@ TEST_F(TransformTest, UnoptimizeShowsTheSameAndIsIdempotent) {
   EXPECT_EQ(FirstImage(doc.get())->width, 5);
 }
 
-TEST_F(TransformTest, UnoptimizeRefusesLocalPalettes) {
+TEST_F(TransformTest, UnoptimizeTakesLocalPalettesAsOneStep) {
   AnimPtr doc = Layered();
-  const Rgb two[2] = {};
+  const Rgb two[2] = {{200, 0, 0}, {0, 0, 200}};
   SetLocalPalette(*ImageAt(doc.get(), 3), Palette::Create(two, 2));
-  EXPECT_EQ(UnoptimizeCommand(*doc, nullptr), -1);
-  EXPECT_EQ(messages_.ids(), std::vector<int>{40137});
-  EXPECT_EQ(UndoCount(), 0);
+  const test::ComposedTimeline shown = test::ComposeTimeline(*doc);
+  AnimPtr original = CopyAnimation(*doc, nullptr);
+  EXPECT_EQ(UnoptimizeCommand(*doc, nullptr), 8);
+  EXPECT_TRUE(messages_.ids().empty());
+  EXPECT_EQ(UndoCount(), 1);
+  // Background pixels come back drawn in the background colour, as in the global case; the
+  // rest of every picture is unchanged.
+  const test::ComposedTimeline after = test::ComposeTimeline(*doc);
+  ASSERT_EQ(after.pictures.size(), shown.pictures.size());
+  for (size_t i = 0; i < shown.pictures.size(); ++i)
+    for (size_t k = 0; k < shown.pictures[i].size(); ++k)
+      if (shown.pictures[i][k]) {
+        EXPECT_EQ(after.pictures[i][k], shown.pictures[i][k]) << i << " " << k;
+      }
+  ApplyUndo(*doc, false);
+  EXPECT_EQ(test::DocumentDifference(*doc, *original), "");
 }
 
 TEST_F(TransformTest, QuarterTurnsRoundTripAndGrowTheScreen) {
@@ -131,9 +144,11 @@ TEST_F(TransformTest, BounceCopiesTheMiddleFrames) {
   EXPECT_EQ(BounceCommand(*two), 0);
   EXPECT_EQ(UndoCount(), 0);
 
+  // The stored frames are copied as they are (the command itself expands these layered frames
+  // first; see keep_pictures_test).
   AnimPtr doc = Layered();
   const auto frames = PlaneBytes(*doc);
-  EXPECT_EQ(BounceCommand(*doc), 6);
+  EXPECT_EQ(BounceAnimation(*doc), 6);
   const auto bounced = PlaneBytes(*doc);
   ASSERT_EQ(bounced.size(), 14u);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(bounced[8 + i], frames[6 - i]);

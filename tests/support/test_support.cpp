@@ -126,7 +126,8 @@ uint32_t DrawnColour(const Palette* palette, int index) {
   return 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
 }
 
-// The pictures frame by frame, unmerged, by the compositor's rules.
+}  // namespace
+
 std::vector<std::vector<uint32_t>> ComposePictures(const AnimHeader& doc, std::vector<int64_t>* delays) {
   const int W = std::max(doc.screenWidth, 0), H = std::max(doc.screenHeight, 0);
   std::vector<std::vector<uint32_t>> pictures;
@@ -153,8 +154,6 @@ std::vector<std::vector<uint32_t>> ComposePictures(const AnimHeader& doc, std::v
   }
   return pictures;
 }
-
-}  // namespace
 
 int64_t ComposedTimeline::totalTime() const {
   int64_t total = 0;

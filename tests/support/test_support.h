@@ -90,6 +90,8 @@ struct ComposedTimeline {
   int64_t totalTime() const;
 };
 ComposedTimeline ComposeTimeline(const AnimHeader& document);
+// The pictures frame by frame, unmerged, read as ComposeTimeline reads them.
+std::vector<std::vector<uint32_t>> ComposePictures(const AnimHeader& document, std::vector<int64_t>* delays);
 // Empty when equal; otherwise where the first difference lies.
 std::string TimelineDifference(const ComposedTimeline& a, const ComposedTimeline& b);
 // Checks ComposeTimeline against the compositor itself for a document whose frames all use the
