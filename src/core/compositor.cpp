@@ -73,13 +73,18 @@ const Palette& DefaultCanvasPalette() {
   return *palette;
 }
 
-Compositor::Compositor(const AnimHeader& document) : document_(document) {
-  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
-    if (f->hasTrueColour()) {
-      trueColourMode_ = true;
-      break;
-    }
+// Indexes drawn from different palettes cannot share one 8-bit canvas: such a canvas shows
+// the right colours only in its true-colour plane.
+static bool NeedsTrueColourCanvas(const AnimHeader& document) {
+  const Palette* global = document.globalPalette.get();
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+    if (f->hasTrueColour()) return true;
+    if (f->localPalette && !(global && f->localPalette->sameEntries(*global))) return true;
+  }
+  return false;
 }
+
+Compositor::Compositor(const AnimHeader& document) : document_(document), trueColourMode_(NeedsTrueColourCanvas(document)) {}
 
 void Compositor::release() {
   canvas_.reset();

@@ -2,7 +2,8 @@
 // Composes an animation as a viewer shows it: frame n is the logical screen after frames 0..n
 // were drawn, each over what the earlier ones left behind after their disposal. The picture is
 // kept as a screen-sized image block, the canvas: 8-bit always, and with true-colour and
-// coverage (alpha) planes when any frame of the document carries true colour.
+// coverage (alpha) planes when any frame of the document carries true colour or a palette of
+// its own.
 #include <cstdint>
 #include <memory>
 #include <vector>

@@ -393,5 +393,29 @@ TEST(CompositorTrueColour, DisposalUncoversOnlyItsRectangleAndRestoreBringsPlane
   EXPECT_EQ(canvas->alpha[0], 255);
 }
 
+// Frames of a GIF with local palettes (ffmpeg's and gifsicle's output) index different colour
+// tables: the canvas must show their colours, not the global palette's at the same indexes.
+TEST(CompositorTrueColour, LocalPalettesShowTheirOwnColours) {
+  test::ScopedMessages messages;
+  AnimPtr doc = test::NewDocument(2, 1, 4);  // global entry i = (i, 255 - i, 7i)
+  test::AddFrame(*doc, 0, 0, 2, 1, [](int, int) { return 1; });
+  ImageBlock& second = test::AddFrame(*doc, 1, 0, 1, 1, [](int, int) { return 1; });
+  const Rgb local[2] = {{0, 0, 0}, {200, 100, 50}};
+  SetLocalPalette(second, Palette::Create(local, 2));
+  Compositor c(*doc);
+  ASSERT_TRUE(c.trueColourMode());
+  const ImageBlock* canvas = c.first();
+  EXPECT_EQ(CanvasColour(*canvas, 1)[2], 1);  // global entry 1: red 1
+  canvas = c.next();
+  EXPECT_EQ(CanvasColour(*canvas, 0)[2], 1);
+  EXPECT_EQ(CanvasColour(*canvas, 1)[2], 200);  // the local entry 1
+  EXPECT_EQ(CanvasColour(*canvas, 1)[1], 100);
+  // A local palette equal to the global one changes nothing.
+  AnimPtr same = test::NewDocument(2, 1, 4);
+  ImageBlock& f = test::AddFrame(*same, 0, 0, 2, 1, [](int, int) { return 1; });
+  SetLocalPalette(f, same->globalPalette->copy());
+  EXPECT_FALSE(Compositor(*same).trueColourMode());
+}
+
 }  // namespace
 }  // namespace fw
