@@ -22,6 +22,7 @@ set(CPACK_PACKAGE_DESCRIPTION
 set(CPACK_PACKAGE_INSTALL_DIRECTORY framewright)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # Library dependencies come from dpkg-shlibdeps; the font and Qt's translations are data the
 # program needs for its Chinese interface.
