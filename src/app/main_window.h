@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -102,6 +103,7 @@ class MainWindow : public QMainWindow {
 
  private:
   void selectInserted(int at, int count);
+  void removeSelection(const std::function<bool()>& removal);
   // Drops the recent-file entries whose files are gone.
   void pruneRecentFiles();
   void buildMenus();

@@ -89,15 +89,21 @@ bool MainWindow::deleteSelectedFrames() {
 }
 
 void MainWindow::deleteSelection() {
-  AnimHeader* doc = document();
-  if (!doc || current_ < 0) {
+  if (!document() || current_ < 0) {
     QApplication::beep();
     return;
   }
+  removeSelection([this] { return deleteSelectedFrames(); });
+}
+
+// Delete and cut: frames that store only what changed are expanded first, so the frames left
+// (and, for cut, the clipboard) keep the pictures they showed.
+void MainWindow::removeSelection(const std::function<bool()>& removal) {
+  AnimHeader* doc = document();
   const bool several = doc->selectedCount > 1;
-  const int deletedIndex = current_;
+  const int removedIndex = current_;
   stopWorkersAndPreview();
-  const KeptEdit kept = EditKeepingPictures(*doc, OrderWithoutSelected(*doc), nullptr, [this] { return deleteSelectedFrames(); });
+  const KeptEdit kept = EditKeepingPictures(*doc, OrderWithoutSelected(*doc), nullptr, removal);
   if (!kept.done) {
     afterNothingChanged();
     return;
@@ -106,7 +112,7 @@ void MainWindow::deleteSelection() {
   if (several || doc->frameCount == 0) {
     current_ = -1;
   } else {
-    current_ = std::min(deletedIndex, doc->frameCount - 1);
+    current_ = std::min(removedIndex, doc->frameCount - 1);
     SelectFrames(*doc, current_, kSelectPlain);
   }
   afterEdit(true, true);
@@ -119,39 +125,20 @@ void MainWindow::copySelection(bool cut) {
     QApplication::beep();
     return;
   }
-  const ImageBlock* current = ImageAt(doc, current_);
-  if (!cut) {
+  const int currentIndex = current_;
+  auto toClipboard = [this, doc, currentIndex] {
     const std::vector<uint8_t> record = PackFrames(*doc);
-    if (record.empty()) return;
-    QApplication::clipboard()->setMimeData(MakeFramesMimeData(record, current ? FrameToImage(*current, true) : QImage()));
+    if (record.empty()) return false;
+    const ImageBlock* shown = ImageAt(doc, currentIndex);
+    QApplication::clipboard()->setMimeData(MakeFramesMimeData(record, shown ? FrameToImage(*shown, true) : QImage()));
+    return true;
+  };
+  if (!cut) {
+    toClipboard();
     updateCommandStates();
     return;
   }
-  // Cut frames that store only what changed leave as the pictures they showed: the animation
-  // is expanded first, and the clipboard takes the expanded frames.
-  const bool several = doc->selectedCount > 1;
-  const int cutIndex = current_;
-  stopWorkersAndPreview();
-  const KeptEdit kept = EditKeepingPictures(*doc, OrderWithoutSelected(*doc), nullptr, [&] {
-    const std::vector<uint8_t> record = PackFrames(*doc);
-    if (record.empty()) return false;
-    const ImageBlock* shown = ImageAt(doc, cutIndex);
-    QApplication::clipboard()->setMimeData(MakeFramesMimeData(record, shown ? FrameToImage(*shown, true) : QImage()));
-    return deleteSelectedFrames();
-  });
-  if (!kept.done) {
-    afterNothingChanged();
-    return;
-  }
-  ClearSelection(*doc);
-  if (several || doc->frameCount == 0) {
-    current_ = -1;
-  } else {
-    current_ = std::min(cutIndex, doc->frameCount - 1);
-    SelectFrames(*doc, current_, kSelectPlain);
-  }
-  afterEdit(true, true);
-  noteKeptEdit(kept);
+  removeSelection([&] { return toClipboard() && deleteSelectedFrames(); });
 }
 
 void MainWindow::paste() {
