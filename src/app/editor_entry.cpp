@@ -50,7 +50,26 @@ int RunEditor(int argc, char** argv) {
                  "Run it in a desktop session, or use batch mode: framewright -i input.gif ... -o output.gif\n");
     return 1;
   }
+  // Qt aborts when its display cannot be opened. Given a last resort that always starts, it
+  // falls back instead, and the program can say what went wrong.
+  const bool platformChosen = std::getenv("QT_QPA_PLATFORM") && *std::getenv("QT_QPA_PLATFORM");
+  if (!platformChosen) {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    qputenv("QT_QPA_PLATFORM", wayland && *wayland ? "wayland;xcb;offscreen" : "xcb;offscreen");
+  }
   QApplication app(argc, argv);
+  if (!platformChosen) {
+    qunsetenv("QT_QPA_PLATFORM");  // programs started from here choose their own
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+      const char* display = std::getenv("DISPLAY");
+      std::fprintf(stderr,
+                   "Framewright: cannot open the display \"%s\" for the editor window.\n"
+                   "Check that the X server (or Wayland compositor) is running and that you may use it,\n"
+                   "or use batch mode: framewright -i input.gif ... -o output.gif\n",
+                   display ? display : "");
+      return 1;
+    }
+  }
   InstallQtTranslation(app);
   QApplication::setWindowIcon(AppIcon());
   QApplication::setDesktopFileName(QStringLiteral("com.tessaly.Framewright"));

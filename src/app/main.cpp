@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "app/batch_entry.h"
+#include "app/command_line_help.h"
 #include "app/main_window.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && argv[1][0] == '-') {
+    if (const int answered = fw::AnswerInformationFlag(argv[1]); answered >= 0) return answered;
     QCoreApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     return fw::RunBatchFromCommandLine(args);

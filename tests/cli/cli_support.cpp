@@ -29,6 +29,9 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& w
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
     }
     ::setenv("FRAMEWRIGHT_CONFIG_DIR", configDir.c_str(), 1);
+    // A program that hangs (a window opened where none was wanted) ends here, not at the
+    // test runner's far longer limit; the alarm outlives exec.
+    ::alarm(120);
     std::vector<char*> argv;
     std::string program = FW_PROGRAM;
     argv.push_back(program.data());
