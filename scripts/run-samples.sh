@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 # Only the program and the sample generator, in a folder of their own: the tests' build
 # (scripts/test.sh, in build/) is never rebuilt for it, nor it for the tests.
-scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DFW_BUILD_TESTS=OFF -DFW_BUILD_BENCH=OFF
+scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DFW_BUILD_TESTS=OFF -DFW_BUILD_BENCH=OFF -DFW_PCH=ON
 
 sample=build-release/samples/bouncing-ball.gif
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
