@@ -77,7 +77,9 @@ AniLayout Parse(const uint8_t* data, size_t size) {
       for (size_t i = 0; i < n; ++i) (rates ? ani.steps[i].rate : ani.steps[i].frame) = Le32(p + 4 * i);
     } else if (IsId(head, "LIST") && chunk.size >= 4 && IsId(p, "fram")) {
       WalkChunks(data, chunk.offset + 4, chunk.offset + chunk.size, [&](const uint8_t* sub, Range icon) {
-        if (IsId(sub, "icon")) ani.icons.push_back(icon);
+        // A cursor cut short by the end of the file is not one: it and what follows are lost.
+        if (!IsId(sub, "icon") || Le32(sub + 4) > icon.size) return false;
+        ani.icons.push_back(icon);
         return true;
       });
     }
@@ -128,18 +130,23 @@ LoadResult Read(const uint8_t* data, size_t size) {
   std::vector<ImagePtr> decoded(ani.icons.size());
   size_t total = 0;
   int width = 0, height = 0;
-  for (const Step& step : ani.steps) {
-    if (step.frame >= ani.icons.size()) {
+  // A file cut short keeps the steps before the first one whose cursor is missing or broken.
+  auto damaged = [&]() -> LoadResult {
+    if (doc->frameCount == 0) {
       ShowText("%s", kAniNotReadable);
       return {};
     }
+    ShowMessage(msg::kPartlyRead);
+    doc->screenWidth = width;
+    doc->screenHeight = height;
+    return {kReadPartial, std::move(doc)};
+  };
+  for (const Step& step : ani.steps) {
+    if (step.frame >= ani.icons.size()) return damaged();
     ImagePtr& cursor = decoded[step.frame];
     if (!cursor) {
       cursor = FirstCursorImage(data, ani.icons[step.frame]);
-      if (!cursor) {
-        ShowText("%s", kAniNotReadable);
-        return {};
-      }
+      if (!cursor) return damaged();
       total += FrameBytes(*cursor);
     }
     // Steps may name the same large cursor over and over: the decoded cursors and all their
