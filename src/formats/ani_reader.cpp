@@ -45,6 +45,7 @@ void WalkChunks(const uint8_t* data, size_t begin, size_t end, Visit visit) {
 struct AniLayout {
   bool header = false;
   bool headerRefused = false;
+  uint32_t declaredIcons = 0;
   std::vector<Step> steps;
   std::vector<Range> icons;
 };
@@ -68,6 +69,7 @@ AniLayout Parse(const uint8_t* data, size_t size) {
         ani.headerRefused = true;
         return false;
       }
+      ani.declaredIcons = frames;
       const uint32_t rate = Le32(p + 28);
       ani.steps.resize(steps);
       for (uint32_t i = 0; i < steps; ++i) ani.steps[i] = {rate, i};
@@ -142,6 +144,11 @@ LoadResult Read(const uint8_t* data, size_t size) {
     return {kReadPartial, std::move(doc)};
   };
   for (const Step& step : ani.steps) {
+    // A step naming a cursor the header never announced is a broken file, not a cut one.
+    if (step.frame >= ani.declaredIcons) {
+      ShowText("%s", kAniNotReadable);
+      return {};
+    }
     if (step.frame >= ani.icons.size()) return damaged();
     ImagePtr& cursor = decoded[step.frame];
     if (!cursor) {
