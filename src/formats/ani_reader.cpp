@@ -143,6 +143,7 @@ LoadResult Read(const uint8_t* data, size_t size) {
     doc->screenHeight = height;
     return {kReadPartial, std::move(doc)};
   };
+  BlockAppender out(*doc);
   for (const Step& step : ani.steps) {
     // A step naming a cursor the header never announced is a broken file, not a cut one.
     if (step.frame >= ani.declaredIcons) {
@@ -171,7 +172,7 @@ LoadResult Read(const uint8_t* data, size_t size) {
     frame->delay = GifDelayToDocument(JiffiesToHundredths(step.rate), Prefs().timeBase());
     width = std::max(width, frame->width);
     height = std::max(height, frame->height);
-    AppendBlock(*doc, std::move(frame));
+    out.append(std::move(frame));
   }
   doc->screenWidth = width;
   doc->screenHeight = height;
