@@ -203,4 +203,28 @@ TEST(BatchCli, FailedSavesReportAndLeaveTargetsAlone) {
   EXPECT_EQ(leftovers, 0);
 }
 
+TEST(BatchCli, StoredSettingsOutOfRangeAreNotUsed) {
+  test::TempDir dir;
+  std::filesystem::copy_file(kSamples + "/comment.gif", dir.file("a.gif"));
+  // Stored preferences with a time base of 1: used as they stand, -t 7 would write 7 seconds.
+  const uint32_t words[19] = {10, 0, 32, 0, 0, 1134, 1u << 23, 0, 7, 1, 0x880001, 0, 20, 0, 1, 0, 1, 0, 0};
+  std::string ini = "[2.0]\nPref=@ByteArray(";
+  for (uint32_t w : words)
+    for (int k = 0; k < 4; ++k) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", (w >> (8 * k)) & 0xFF);
+      ini += escaped;
+    }
+  ini += ")\nNPref=19\n";
+  test::WriteBytes(dir.file("framewright.ini"), std::vector<uint8_t>(ini.begin(), ini.end()));
+  test::ProgramRun run = Framewright(dir, {"-i", "a.gif", "-t", "7", "-o", "out.gif"});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const test::PeerGifDetail peer = test::GiflibDecodeDetail(test::ReadBytes(dir.file("out.gif")));
+  ASSERT_TRUE(peer.ok) << peer.error;
+  ASSERT_FALSE(peer.frames.empty());
+  for (const auto& frame : peer.frames) EXPECT_EQ(frame.delay, 7);
+  // The settings file is left as it was until the user saves preferences.
+  EXPECT_EQ(test::ReadBytes(dir.file("framewright.ini")), std::vector<uint8_t>(ini.begin(), ini.end()));
+}
+
 }  // namespace fw
