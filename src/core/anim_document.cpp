@@ -219,10 +219,11 @@ AnimPtr CopyAnimationShell(const AnimHeader& header) {
   AnimPtr copy = CopyHeader(header);
   if (!copy) return nullptr;
   copy->frameCount = 0;
+  BlockAppender out(*copy);
   for (ImageBlock* f = FirstImage(&header); f; f = NextImage(f)) {
     ImagePtr shell = CopyFrameShell(*f);
     if (!shell) return nullptr;
-    AppendBlock(*copy, std::move(shell));
+    out.append(std::move(shell));
   }
   return copy;
 }

@@ -161,6 +161,18 @@ BlockPtr DetachBlock(GifBlock* block);
 void RemoveBlock(GifBlock* block);
 // Appends an owned block at the end of the list; adjusts frameCount for images.
 void AppendBlock(AnimHeader& header, BlockPtr block);
+// Appends many blocks in turn without walking the list for each: the end is found once.
+// Nothing else may change the list while the appender is in use.
+class BlockAppender {
+ public:
+  explicit BlockAppender(AnimHeader& header) : header_(header), tail_(LastBlock(&header)) {}
+  void append(BlockPtr block);
+  AnimHeader& header() { return header_; }
+
+ private:
+  AnimHeader& header_;
+  GifBlock* tail_;
+};
 int ReverseBlocks(AnimHeader& header);
 void AppendChain(AnimHeader& header);
 

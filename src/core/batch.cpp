@@ -5,6 +5,7 @@
 #include <climits>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "core/message_sink.h"
 #include "core/preferences.h"
@@ -35,9 +36,45 @@ int ParseDelay(const std::string& text) {
   return static_cast<int>(negative ? -value : value);
 }
 
+// Digits with an optional sign, blanks around: what atoi reads completely. "0x10", "5abc" or
+// "abc" would silently become 0 or 5.
+bool IsPlainNumber(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  const size_t digits = i;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+  if (i == digits) return false;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  return i == text.size();
+}
+
+// A list line as a name: without a byte-order mark or surrounding blanks, and relative to the
+// list's own folder (as playlists are) rather than to wherever the program was started.
+std::string ListEntryName(std::string line, const std::string& listFolder) {
+  static const std::string kByteOrderMark = "\xEF\xBB\xBF";
+  if (line.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) line.erase(0, kByteOrderMark.size());
+  const size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  line = line.substr(first, line.find_last_not_of(" \t") - first + 1);
+  if (line[0] == '/' || listFolder.empty()) return line;
+  return listFolder + "/" + line;
+}
+
+// The folder part of a list's name, empty for a list in the current folder.
+std::string ListFolder(const std::string& listPath) {
+  const size_t slash = listPath.find_last_of('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : listPath.substr(0, slash);
+}
+
 bool ReadListFile(const std::string& path, std::vector<std::string>& names, bool& problem) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // A FIFO would block the open and a device never end: lists are regular files.
+  struct stat st;
+  const bool regular = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  std::ifstream in;
+  if (regular) in.open(path, std::ios::binary);
+  if (!regular || !in) {
     ShowText("Input file %s not found", path.c_str());
     problem = true;
     return false;
@@ -57,9 +94,31 @@ bool ReadListFile(const std::string& path, std::vector<std::string>& names, bool
     problem = true;
     return false;
   }
-  names = SplitListLines(text);
+  names.clear();
+  const std::string folder = ListFolder(path);
+  // Blank lines (often a last one) name nothing and are passed over.
+  for (const std::string& line : SplitListLines(text))
+    if (std::string name = ListEntryName(line, folder); !name.empty()) names.push_back(std::move(name));
   return true;
 }
+
+// Passes every message on and counts the errors among them.
+class ErrorCountingSink : public MessageSink {
+ public:
+  explicit ErrorCountingSink(MessageSink& next) : next_(next) {}
+  void showError(int id, const std::string& text) override {
+    ++errors;
+    next_.showError(id, text);
+  }
+  Answer ask(int id, const std::string& text, const std::string& caption, Buttons buttons,
+             Answer defaultAnswer) override {
+    return next_.ask(id, text, caption, buttons, defaultAnswer);
+  }
+  int errors = 0;
+
+ private:
+  MessageSink& next_;
+};
 
 class BatchRun {
  public:
@@ -70,6 +129,7 @@ class BatchRun {
     while (i < args.size()) {
       const std::string& arg = args[i];
       if (arg.empty() || arg[0] != '-') return inputError(args, i);
+      const size_t flagAt = i;
       Flag flag;
       flag.letter = arg.size() > 1 ? arg[1] : '\0';
       if (arg.size() > 2) flag.values.push_back(arg.substr(2));
@@ -81,6 +141,8 @@ class BatchRun {
         if (letter != 'i' && !flag.values.empty() && letter != 'z') break;
         flag.values.push_back(args[i++]);
       }
+      // An output without a name is a malformed line, not a failed save.
+      if (letter == 'o' && (flag.values.empty() || flag.values.front().empty())) return inputError(args, flagAt);
       if (!perform(letter, flag)) return stopped_;
     }
     return problem_ ? kBatchProblem : kBatchOk;
@@ -144,15 +206,20 @@ class BatchRun {
       } else {
         r = services_.load(name);
       }
-      if (r.status != kReadComplete || !r.document) {
+      // A damaged file keeps the frames read completely, as in the window (the reader has
+      // said what was wrong); the names after it are not loaded.
+      const bool usable = (r.status == kReadComplete || r.status == kReadPartial) && r.document;
+      if (usable) {
+        AnimHeader* raw = r.document.get();
+        if (!head) head = std::move(r.document);
+        else tail->nextInChain = std::move(r.document);
+        tail = raw;
+        ++loaded;
+      }
+      if (r.status != kReadComplete || !usable) {
         problem_ = true;
         break;
       }
-      AnimHeader* raw = r.document.get();
-      if (!head) head = std::move(r.document);
-      else tail->nextInChain = std::move(r.document);
-      tail = raw;
-      ++loaded;
     }
     if (loaded == 0) {
       ShowText("Input operation unsuccessful.");
@@ -184,8 +251,14 @@ class BatchRun {
   }
 
   void retime(const Flag& flag) {
+    const std::string value = flag.values.empty() ? std::string() : flag.values.front();
+    if (!IsPlainNumber(value)) {
+      ShowText("Delay '%s' is not a number; the delays were not changed.", value.c_str());
+      problem_ = true;
+      return;
+    }
     if (!state_.document) return;
-    const int delay = ParseDelay(flag.values.empty() ? std::string() : flag.values.front());
+    const int delay = ParseDelay(value);
     for (ImageBlock* f = FirstImage(state_.document.get()); f; f = NextImage(f)) f->delay = std::max(0, delay);
     state_.document->encodedSize = -1;
   }
@@ -214,7 +287,13 @@ class BatchRun {
 }  // namespace
 
 int RunBatch(const std::vector<std::string>& args, BatchServices& services, DocumentState& state) {
-  return BatchRun(services, state).run(args);
+  ErrorCountingSink counter(Messages());
+  MessageSink* previous = SetMessageSink(&counter);
+  int status = BatchRun(services, state).run(args);
+  SetMessageSink(previous);
+  // Whatever reported an error (a reader that kept part of a file, a writer) fails the run.
+  if (status == kBatchOk && counter.errors > 0) status = kBatchProblem;
+  return status;
 }
 
 }  // namespace fw

@@ -77,13 +77,15 @@ BlockPtr DetachBlock(GifBlock* block) {
 
 void RemoveBlock(GifBlock* block) { DetachBlock(block); }
 
-void AppendBlock(AnimHeader& header, BlockPtr block) {
+void AppendBlock(AnimHeader& header, BlockPtr block) { BlockAppender(header).append(std::move(block)); }
+
+void BlockAppender::append(BlockPtr block) {
   if (!block) return;
-  if (block->isImage()) ++header.frameCount;
-  GifBlock* tail = LastBlock(&header);
+  if (block->isImage()) ++header_.frameCount;
   GifBlock* raw = block.release();
   raw->next = nullptr;
-  Link(tail, raw);
+  Link(tail_, raw);
+  tail_ = raw;
 }
 
 int ReverseBlocks(AnimHeader& header) {
@@ -107,7 +109,9 @@ void AppendChain(AnimHeader& header) {
     if (first) {
       Link(tail, first);
       chain->blockList->next = nullptr;
-      tail = LastBlock(&header);
+      // Only the blocks just linked are walked, so joining many animations stays linear.
+      tail = first;
+      while (tail->next) tail = tail->next;
     }
     header.frameCount += chain->frameCount;
     chain->frameCount = 0;

@@ -270,10 +270,11 @@ AnimPtr UnpackFrames(const uint8_t* data, size_t size) {
       if (!palette) return nullptr;
       SetGlobalPalette(*doc, std::move(palette));
     }
+    BlockAppender out(*doc);
     for (int32_t i = 0; i < frames; ++i) {
       ImagePtr frame = ReadFrame(r, *doc);
       if (!frame) return nullptr;
-      AppendBlock(*doc, std::move(frame));
+      out.append(std::move(frame));
     }
     if (r.left() != 0) return nullptr;  // more bytes than the frames account for
     ClearSelection(*doc);

@@ -1,12 +1,11 @@
 #include "core/file_replace.h"
 
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 #include "core/message_sink.h"
@@ -15,28 +14,38 @@
 namespace fw {
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Data first, then the name: after a crash the folder never names a file whose contents
+// are still missing. Folders that cannot be flushed (some network file systems) are let be.
+void SyncDirectory(const std::string& directory) {
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
-// Creates an empty file under a fresh name so that no one else takes it, like the platform's
-// temporary-name call does.
-std::string ReserveName(const std::string& directory, const std::string& prefix, const std::string& extension) {
-  static thread_local std::mt19937 rng(std::random_device{}());
-  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = directory + "/." + prefix;
-    for (int i = 0; i < 8; ++i) name += kChars[rng() % 36];
-    if (!extension.empty()) name += "." + extension;
-    const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
-    if (errno != EEXIST) break;
+// Renames `temporary` (open as `fd`) over `target` once it is safely on disk; removes it when
+// that fails.
+bool MoveOver(const std::string& target, const std::string& temporary, int fd) {
+  // The name may have been swapped while the file was written (a shared folder): only the
+  // file written is ever moved over the target, and only it is removed on failure.
+  struct stat mine{}, named{};
+  const bool ours = ::fstat(fd, &mine) == 0 && ::lstat(temporary.c_str(), &named) == 0 && SameFile(mine, named);
+  bool ok = ours;
+  struct stat old;
+  if (ok && ::stat(target.c_str(), &old) == 0) {
+    if (S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);  // the new file keeps the old one's permissions
+    else ok = false;
   }
-  return {};
+  ok = ok && ::fsync(fd) == 0;
+  if (!ok || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    ShowMessage(msg::kCannotWrite, target.c_str());
+    if (ours) ::unlink(temporary.c_str());
+    return false;
+  }
+  SyncDirectory(DirectoryOf(target));
+  return true;
 }
 
 }  // namespace
@@ -48,50 +57,107 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string MakeTemporaryName(const std::string& directory, const std::string& prefix, const std::string& extension) {
-  std::string name = ReserveName(directory, prefix, extension);
-  // The placeholder only reserved the name; the writer creates the file itself.
-  if (!name.empty()) ::unlink(name.c_str());
-  return name;
+bool CheckWritableTarget(const std::string& path) {
+  struct stat st;
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  // A dangling link names nothing we could write without creating a file somewhere else.
+  const bool refused = exists ? !S_ISREG(st.st_mode) : (errno == ENOENT && ::lstat(path.c_str(), &st) == 0);
+  if (refused) ShowMessage(msg::kCannotWrite, path.c_str());
+  return !refused;
+}
+
+TemporaryFile::TemporaryFile(const std::string& directory, const std::string& extension) { create(directory, extension); }
+
+bool TemporaryFile::create(const std::string& directory, const std::string& extension) {
+  static thread_local std::mt19937 rng(std::random_device{}());
+  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = directory + "/." + extension;
+    for (int i = 0; i < 8; ++i) name += kChars[rng() % 36];
+    if (!extension.empty()) name += "." + extension;
+    const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      fd_ = fd;
+      name_ = name;
+      // Opening this path reaches the file behind the descriptor, wherever its name went.
+      const std::string viaDescriptor = "/proc/self/fd/" + std::to_string(fd);
+      struct stat a, b;
+      const bool reachable = ::fstat(fd, &a) == 0 && ::stat(viaDescriptor.c_str(), &b) == 0 && SameFile(a, b);
+      writePath_ = reachable ? viaDescriptor : name;
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  return false;
+}
+
+TemporaryFile::~TemporaryFile() {
+  if (fd_ < 0) return;
+  if (!name_.empty()) {
+    struct stat mine, named;
+    if (::fstat(fd_, &mine) == 0 && ::lstat(name_.c_str(), &named) == 0 && SameFile(mine, named))
+      ::unlink(name_.c_str());
+  }
+  ::close(fd_);
+}
+
+bool TemporaryFile::adoptRenamedFile() {
+  if (fd_ < 0 || name_.empty()) return false;
+  const int fd = ::open(name_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
+  ::close(fd_);
+  fd_ = fd;
+  return true;
+}
+
+void TemporaryFile::release() { name_.clear(); }
+
+ReplacementFile::ReplacementFile(const std::string& target, const std::string& extension) : target_(target) {
+  resolved_ = target;
+  if (!CheckWritableTarget(target)) {
+    refused_ = true;
+    return;
+  }
+  struct stat st;
+  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char real[PATH_MAX];
+    if (!::realpath(target.c_str(), real)) {
+      ShowMessage(msg::kCannotWrite, target.c_str());
+      refused_ = true;
+      return;
+    }
+    resolved_ = real;
+  }
+  create(DirectoryOf(resolved_), extension);
+}
+
+bool ReplacementFile::commit() {
+  if (!ok() || name().empty()) {
+    ShowMessage(msg::kCannotWrite, target_.c_str());
+    return false;
+  }
+  // Checked again: the target may have become something else while the file was written.
+  if (!CheckWritableTarget(resolved_)) return false;
+  const bool moved = MoveOver(resolved_, name(), descriptor());
+  release();
+  return moved;
 }
 
 bool ReplaceFile(const std::string& target, const std::string& temporary) {
-  std::string backup;
-  struct stat old;
-  if (::stat(target.c_str(), &old) == 0) {
-    if (S_ISDIR(old.st_mode)) {
-      ShowMessage(msg::kCannotWrite, target.c_str());
-      ::unlink(temporary.c_str());
-      return false;
-    }
-    backup = ReserveName(DirectoryOf(target), "fw", "");
-    if (backup.empty() || ::rename(target.c_str(), backup.c_str()) != 0) {
-      if (!backup.empty()) ::unlink(backup.c_str());
-      ShowMessage(msg::kCannotWrite, target.c_str());
-      ::unlink(temporary.c_str());
-      return false;
-    }
-    // The new file keeps the permissions the old one had.
-    ::chmod(temporary.c_str(), old.st_mode & 07777);
-  }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+  const int fd = ::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
     ShowMessage(msg::kCannotWrite, target.c_str());
-    ::unlink(temporary.c_str());
-    if (!backup.empty() && ::rename(backup.c_str(), target.c_str()) != 0) {
-      // The backup is the user's only copy now: keep it where it is.
-      ShowText("Can't overwrite %s and unable to recover that file after failure.", target.c_str());
-    }
     return false;
   }
-  if (!backup.empty()) {
-    bool removed = ::unlink(backup.c_str()) == 0 || !Exists(backup);
-    for (int retry = 0; retry < 5 && !removed; ++retry) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      removed = ::unlink(backup.c_str()) == 0 || !Exists(backup);
-    }
-    if (!removed) ShowText("Unable to delete temporary file %s. Please delete it manually.", backup.c_str());
-  }
-  return true;
+  bool moved = false;
+  if (!CheckWritableTarget(target)) ::unlink(temporary.c_str());
+  else moved = MoveOver(target, temporary, fd);
+  ::close(fd);
+  return moved;
 }
 
 }  // namespace fw

@@ -34,9 +34,16 @@ bool Matches(const char* pattern, const char* name) {
   return *pattern == 0;
 }
 
-bool IsRegularFile(const std::string& path) {
+// A plain name that is not a folder is taken as given (the loader refuses what it cannot
+// read, with a message naming it); a wildcard matches regular files only.
+bool IsNotFolder(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -52,7 +59,7 @@ std::vector<std::string> ExpandPattern(const std::string& value) {
   const std::string directory = slash == std::string::npos ? "" : value.substr(0, slash + 1);
   const std::string pattern = slash == std::string::npos ? value : value.substr(slash + 1);
   if (pattern.find_first_of("*?") == std::string::npos) {
-    if (!pattern.empty() && IsRegularFile(value)) names.push_back(value);
+    if (!pattern.empty() && IsNotFolder(value)) names.push_back(value);
     return names;
   }
   DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());

@@ -1,6 +1,8 @@
 #include "core/preferences.h"
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 namespace fw {
 
@@ -23,14 +25,59 @@ void Preferences::load(PreferenceStore* store) {
   resetToDefaults();
   if (!store || !store->exists()) return;
   if (auto block = store->binary("Pref"); block && block->size() <= kMaxStoredBytes) {
-    // Older versions stored fewer words; a short block overwrites only its own length.
+    // Older versions stored fewer words; a short block overwrites only its own length (an
+    // empty one nothing: its data pointer may be null).
     const size_t n = std::min(block->size(), sizeof(words_));
-    std::memcpy(words_.data(), block->data(), n);
+    if (n > 0) std::memcpy(words_.data(), block->data(), n);
   }
   // Blocks from versions before the undo setting existed carry no word count.
   if (store->number("NPref").value_or(0) < 13) words_[pref::kUndoLevels] = 100;
   if (words_[pref::kTimeBase] == 0) words_[pref::kTimeBase] = 100;
   if (words_[pref::kSaveAsMemory] == 0) words_[pref::kSaveAsMemory] = 1;
+  replaceOutOfRangeWords();
+}
+
+namespace {
+
+bool OneOf(uint32_t value, std::initializer_list<uint32_t> allowed) {
+  return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
+}
+
+// Bits 16-19 and 20-23 of word 10: a colour count as bits per pixel.
+bool ColourBits(uint32_t bits) { return bits >= 3 && bits <= 8; }
+
+// What the pages and commands that write each word can give it. A word outside that came
+// from another program or a damaged store and would be used blindly (a time base of 1 drops
+// every GIF delay below one second; a default delay of 0xFFFFFFFF is -1).
+bool InRange(int index, uint32_t v) {
+  switch (index) {
+    case pref::kDefaultDelay: return v <= 65535;
+    case pref::kDefaultLoopCount: return v <= 65536;
+    // 0 to 3 are the older encodings read() translates.
+    case pref::kFrameSizePolicy: return v <= 3 || OneOf(v & ~pref::kSizeAsk, {pref::kSizeClip, pref::kSizeEnlarge});
+    case pref::kStripTransparency: return (v >> 24) <= 2;
+    case pref::kDownloadSpeed: return v <= 5;
+    case pref::kPaletteMerge:
+      // Exactly one method; bits 8 and 9 are the dithering and asking flags.
+      return OneOf(v & 0xFCFFu, {1, 2, 4, 8, 16, 1024}) && ColourBits((v >> 16) & 0xF) &&
+             ColourBits((v >> 20) & 0xF) && (v >> 24) == 0;
+    case pref::kUndoLevels: return v <= 9999;
+    // Ticks per second that divide 100 and keep tenths of a second at least.
+    case pref::kTimeBase: return OneOf(v, {10, 20, 25, 50, 100});
+    // Last Save As type 1 to 10, JPEG quality step 0 (the default) to 10.
+    case pref::kSaveAsMemory: return (v & 0xFF) >= 1 && (v & 0xFF) <= 10 && ((v >> 8) & 0xFF) <= 10;
+    case pref::kAviFrameRate: return v <= 1000u * 10000u;
+    case pref::kTransparentColour: return v <= 0xFFFFFF;
+    default: return true;
+  }
+}
+
+}  // namespace
+
+void Preferences::replaceOutOfRangeWords() {
+  Preferences defaults;
+  for (int i = 0; i < kWords; ++i)
+    if (!InRange(i, words_[static_cast<size_t>(i)])) words_[static_cast<size_t>(i)] = defaults.words_[static_cast<size_t>(i)];
 }
 
 uint32_t Preferences::read(int index) const {

@@ -48,8 +48,8 @@ class Preferences {
   Preferences() { resetToDefaults(); }
 
   void resetToDefaults();
-  // Loads the block from the store (defaults where nothing is stored). The store is kept and
-  // written to by later changes; nullptr detaches it.
+  // Loads the block from the store (defaults where nothing is stored or a word is out of its
+  // range). The store is kept and written to by later changes; nullptr detaches it.
   void load(PreferenceStore* store);
   PreferenceStore* store() const { return store_; }
 
@@ -65,6 +65,9 @@ class Preferences {
 
  private:
   void save();
+  // Words outside what the program itself could have stored get their defaults (in memory
+  // only: the store keeps them until preferences are next written).
+  void replaceOutOfRangeWords();
   std::array<uint32_t, kWords> words_{};
   PreferenceStore* store_ = nullptr;
 };

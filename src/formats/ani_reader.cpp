@@ -45,6 +45,7 @@ void WalkChunks(const uint8_t* data, size_t begin, size_t end, Visit visit) {
 struct AniLayout {
   bool header = false;
   bool headerRefused = false;
+  uint32_t declaredIcons = 0;
   std::vector<Step> steps;
   std::vector<Range> icons;
 };
@@ -68,6 +69,7 @@ AniLayout Parse(const uint8_t* data, size_t size) {
         ani.headerRefused = true;
         return false;
       }
+      ani.declaredIcons = frames;
       const uint32_t rate = Le32(p + 28);
       ani.steps.resize(steps);
       for (uint32_t i = 0; i < steps; ++i) ani.steps[i] = {rate, i};
@@ -77,7 +79,9 @@ AniLayout Parse(const uint8_t* data, size_t size) {
       for (size_t i = 0; i < n; ++i) (rates ? ani.steps[i].rate : ani.steps[i].frame) = Le32(p + 4 * i);
     } else if (IsId(head, "LIST") && chunk.size >= 4 && IsId(p, "fram")) {
       WalkChunks(data, chunk.offset + 4, chunk.offset + chunk.size, [&](const uint8_t* sub, Range icon) {
-        if (IsId(sub, "icon")) ani.icons.push_back(icon);
+        // A cursor cut short by the end of the file is not one: it and what follows are lost.
+        if (!IsId(sub, "icon") || Le32(sub + 4) > icon.size) return false;
+        ani.icons.push_back(icon);
         return true;
       });
     }
@@ -128,18 +132,29 @@ LoadResult Read(const uint8_t* data, size_t size) {
   std::vector<ImagePtr> decoded(ani.icons.size());
   size_t total = 0;
   int width = 0, height = 0;
-  for (const Step& step : ani.steps) {
-    if (step.frame >= ani.icons.size()) {
+  // A file cut short keeps the steps before the first one whose cursor is missing or broken.
+  auto damaged = [&]() -> LoadResult {
+    if (doc->frameCount == 0) {
       ShowText("%s", kAniNotReadable);
       return {};
     }
+    ShowMessage(msg::kPartlyRead);
+    doc->screenWidth = width;
+    doc->screenHeight = height;
+    return {kReadPartial, std::move(doc)};
+  };
+  BlockAppender out(*doc);
+  for (const Step& step : ani.steps) {
+    // A step naming a cursor the header never announced is a broken file, not a cut one.
+    if (step.frame >= ani.declaredIcons) {
+      ShowText("%s", kAniNotReadable);
+      return {};
+    }
+    if (step.frame >= ani.icons.size()) return damaged();
     ImagePtr& cursor = decoded[step.frame];
     if (!cursor) {
       cursor = FirstCursorImage(data, ani.icons[step.frame]);
-      if (!cursor) {
-        ShowText("%s", kAniNotReadable);
-        return {};
-      }
+      if (!cursor) return damaged();
       total += FrameBytes(*cursor);
     }
     // Steps may name the same large cursor over and over: the decoded cursors and all their
@@ -157,7 +172,7 @@ LoadResult Read(const uint8_t* data, size_t size) {
     frame->delay = GifDelayToDocument(JiffiesToHundredths(step.rate), Prefs().timeBase());
     width = std::max(width, frame->width);
     height = std::max(height, frame->height);
-    AppendBlock(*doc, std::move(frame));
+    out.append(std::move(frame));
   }
   doc->screenWidth = width;
   doc->screenHeight = height;

@@ -9,6 +9,7 @@ extern "C" {
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
@@ -82,6 +83,7 @@ class Importer {
   int width_, height_;
   int timeBase_;
   AnimPtr doc_ = CreateAnimation();
+  std::optional<BlockAppender> out_;  // made with the first frame
   ImageBlock* pending_ = nullptr;
   int64_t pendingPts_ = 0;
   size_t bytes_ = 0;
@@ -192,7 +194,8 @@ bool Importer::take(const AVFrame& frame) {
   }
   pending_ = image.get();
   pendingPts_ = pts;
-  AppendBlock(*doc_, std::move(image));
+  if (!out_) out_.emplace(*doc_);
+  out_->append(std::move(image));
   const int64_t start = stream_.start_time == AV_NOPTS_VALUE ? 0 : stream_.start_time;
   if (!SetProgressPosition(progress_, std::max<int64_t>(0, pts - start))) {
     status_ = kReadPartial;

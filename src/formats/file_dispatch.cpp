@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sys/stat.h>
 
 #include "core/message_sink.h"
 #include "core/preferences.h"
@@ -60,6 +61,13 @@ void ApplyAutomaticTransparency(AnimHeader& document) {
 }
 
 LoadResult LoadAnimationFile(const std::string& path, Progress* progress) {
+  // Only regular files: a FIFO or a terminal would block the open or be read without end, a
+  // device such as /dev/zero until memory runs out.
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    ShowMessage(msg::kCannotOpenFile, path.c_str());
+    return {};
+  }
   auto source = FileByteSource::Open(path);
   if (!source) {
     ShowMessage(msg::kCannotOpenFile, path.c_str());

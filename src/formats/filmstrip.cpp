@@ -225,7 +225,8 @@ bool SplitStrip(AnimHeader& document, const StripLayout& layout) {
   }
   RemoveBlock(source);
   document.frameCount = 0;
-  for (ImagePtr& tile : tiles) AppendBlock(document, std::move(tile));
+  BlockAppender out(document);
+  for (ImagePtr& tile : tiles) out.append(std::move(tile));
   document.screenWidth = tileW;
   document.screenHeight = tileH;
   document.playCount = static_cast<int32_t>(Prefs().read(pref::kDefaultLoopCount));

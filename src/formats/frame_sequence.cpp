@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <unistd.h>
 
 #include "core/file_replace.h"
 #include "core/message_sink.h"
@@ -84,7 +83,6 @@ int SaveFrameSequence(const std::string& path, AnimHeader& document, uint32_t op
   const bool several = selectedOnly ? selected > 1 : document.frameCount > 1;
   const SequencePattern pattern =
       BuildSequencePattern(path, extension, several, SequenceDigits(document.frameCount));
-  const std::string directory = DirectoryOf(pattern.name(1));
 
   StartProgress(progress, toWrite);
   SetProgressText(progress, "Saving frames...");
@@ -93,16 +91,15 @@ int SaveFrameSequence(const std::string& path, AnimHeader& document, uint32_t op
   for (ImageBlock* f = FirstImage(&document); f && result == 1; f = NextImage(f)) {
     ++k;
     if (selectedOnly && !f->selected) continue;
-    const std::string temporary = MakeTemporaryName(directory, extension, extension);
     const std::string target = pattern.name(k);
-    if (temporary.empty()) {
-      ShowMessage(fmsg::kCannotSaveTemp, (directory + "/").c_str());
+    ReplacementFile file(target, extension);
+    if (!file.ok()) {
+      if (!file.targetRefused()) ShowMessage(fmsg::kCannotSaveTemp, (DirectoryOf(file.resolvedTarget()) + "/").c_str());
       result = 0;
-    } else if (write(temporary, *f) != 1) {
-      ::unlink(temporary.c_str());
+    } else if (write(file.writePath(), *f) != 1) {
       if (const int error = TakeWriteError()) ReportWriteFailure(target, error);
       result = 0;
-    } else if (!ReplaceFile(target, temporary)) {
+    } else if (!file.commit()) {
       result = 0;
     } else if (!StepProgress(progress)) {
       result = 0;

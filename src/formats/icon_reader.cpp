@@ -43,6 +43,7 @@ LoadResult Read(const uint8_t* data, size_t size) {
   bool damaged = false;
   int screenWidth = 0, screenHeight = 0;
   size_t total = 0;
+  BlockAppender out(*doc);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* entry = data + kDirectoryBytes + i * kEntryBytes;
     const int entryWidth = entry[0] ? entry[0] : 256;
@@ -75,7 +76,7 @@ LoadResult Read(const uint8_t* data, size_t size) {
     }
     screenWidth = std::max({screenWidth, entryWidth, frame->width});
     screenHeight = std::max({screenHeight, entryHeight, frame->height});
-    AppendBlock(*doc, std::move(frame));
+    out.append(std::move(frame));
   }
   if (doc->frameCount == 0) return {};
   doc->screenWidth = screenWidth;

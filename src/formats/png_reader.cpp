@@ -55,7 +55,8 @@ void ApplyPaletteTransparency(ImageBlock& block, const std::vector<uint8_t>& alp
 }
 
 // Builds the block of one decoded picture. False when memory runs out.
-bool AddPictureBlock(AnimHeader& doc, const PngPicture& pic, const FrameHead& head, bool& keyWarned) {
+bool AddPictureBlock(BlockAppender& out, const PngPicture& pic, const FrameHead& head, bool& keyWarned) {
+  AnimHeader& doc = out.header();
   const int width = static_cast<int>(pic.width), height = static_cast<int>(pic.height);
   ImagePtr block = CreateSizedImage(width, height);
   if (!block) return false;
@@ -118,7 +119,7 @@ bool AddPictureBlock(AnimHeader& doc, const PngPicture& pic, const FrameHead& he
       }
     }
   }
-  AppendBlock(doc, std::move(block));
+  out.append(std::move(block));
   return true;
 }
 
@@ -157,6 +158,7 @@ LoadResult Decode(const uint8_t* data, size_t size) {
   bool damaged = false, tooLarge = false, keyWarned = false;
   std::vector<uint8_t> pAni;
   bool hasPAni = false;
+  BlockAppender out(doc);
   for (size_t i = 0; i < total; ++i) {
     // The first picture is always the default image (the IDAT data), animated or not.
     const bool isDefault = i == 0;
@@ -190,7 +192,7 @@ LoadResult Decode(const uint8_t* data, size_t size) {
       doc.screenWidth = static_cast<int32_t>(pic.width);
       doc.screenHeight = static_cast<int32_t>(pic.height);
     }
-    if (!AddPictureBlock(doc, pic, head, keyWarned)) {
+    if (!AddPictureBlock(out, pic, head, keyWarned)) {
       tooLarge = true;
       break;
     }

@@ -318,6 +318,7 @@ LayerOutcome LayerReader::run(const std::vector<Layer>& layers, Progress* progre
 
   SetProgressText(progress, MessageText(kMsgReadingLayerData));
   StartProgress(progress, static_cast<int64_t>(layers.size()));
+  BlockAppender out(doc_);
   for (const Layer& layer : layers) {
     const Rect rect = compositeMode ? layer.rect.intersect(canvas_) : box_;
     if (!rect.empty()) {
@@ -334,7 +335,7 @@ LayerOutcome LayerReader::run(const std::vector<Layer>& layers, Progress* progre
       if (blend && background_) overBackground(*frame);
       if (!keep() || AlphaIsOpaque(*frame)) RemoveAlpha(*frame);
       ImageBlock* added = frame.get();
-      AppendBlock(doc_, std::move(frame));
+      out.append(std::move(frame));
       if (!background_) background_ = added;
     }
     if (!StepProgress(progress)) return LayerOutcome::kAborted;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <unistd.h>
 
 #include "core/file_replace.h"
 #include "core/frame_clip.h"
@@ -46,6 +45,12 @@ void ReportNotedWriteFailure(const std::string& target) {
   if (const int error = TakeWriteError()) ReportWriteFailure(target, error);
 }
 
+// A target that may not be replaced has been reported already.
+bool ReportNoTemporaryFile(const ReplacementFile& file) {
+  if (!file.targetRefused()) ShowMessage(fmsg::kCannotSaveTemp, (DirectoryOf(file.resolvedTarget()) + "/").c_str());
+  return false;
+}
+
 // AVI, SWF, PSD, icons and cursors: the whole animation by the type's writer, through a
 // temporary file beside the target.
 bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int type, Progress* progress) {
@@ -56,19 +61,19 @@ bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int ty
         return false;
       }
   }
-  const std::string extension = SaveTypeExtension(type);
-  const std::string temporary = MakeTemporaryName(DirectoryOf(target), extension, extension);
-  std::FILE* probe = temporary.empty() ? nullptr : std::fopen(temporary.c_str(), "wb");
-  if (!probe) {
-    ShowMessage(fmsg::kCannotSaveTemp, temporary.empty() ? (DirectoryOf(target) + "/").c_str() : temporary.c_str());
-    return false;
-  }
-  std::fclose(probe);
+  ReplacementFile file(target, SaveTypeExtension(type));
+  if (!file.ok()) return ReportNoTemporaryFile(file);
+  const std::string& temporary = file.writePath();
   int written = 0;
   if (type == kSaveAvi) {
     AviExportSettings settings;
     FillAviDefaults(document, settings);
-    written = WriteAvi(temporary, document, settings, progress);
+    // The AVI writer finishes through a file of its own renamed over the name it is given.
+    written = WriteAvi(file.name(), document, settings, progress);
+    if (written == 1 && !file.adoptRenamedFile()) {
+      ShowMessage(fmsg::kCannotWrite, target.c_str());
+      written = 0;
+    }
   } else if (type == kSaveSwf || type == kSavePsd) {
     written = type == kSaveSwf ? WriteSwfFile(temporary, document, progress) : WritePsdFile(temporary, document);
   } else if (type == kSaveAni) {
@@ -77,11 +82,10 @@ bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int ty
     written = WriteIconFile(temporary, document, type == kSaveCur ? kIconTypeCursor : kIconTypeIcon);
   }
   if (written != 1) {
-    ::unlink(temporary.c_str());
     ReportNotedWriteFailure(target);
     return false;
   }
-  return ReplaceFile(target, temporary);
+  return file.commit();
 }
 
 // Writes an 8-bit image through a true-colour copy of it, leaving the document alone.
@@ -190,15 +194,11 @@ bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t opt
     if (!single) return false;
   }
 
-  const std::string temporary = MakeTemporaryName(DirectoryOf(finalTarget), extension, extension);
-  // Created here so that a folder we cannot write to is reported the same way for every type
-  // (the PNG writers stay silent about it); the writer then replaces the empty file.
-  std::FILE* probe = temporary.empty() ? nullptr : std::fopen(temporary.c_str(), "wb");
-  if (!probe) {
-    ShowMessage(fmsg::kCannotSaveTemp, temporary.empty() ? (DirectoryOf(finalTarget) + "/").c_str() : temporary.c_str());
-    return false;
-  }
-  std::fclose(probe);
+  // Created first so that a folder we cannot write to is reported the same way for every type
+  // (the PNG writers stay silent about it).
+  ReplacementFile file(finalTarget, extension);
+  if (!file.ok()) return ReportNoTemporaryFile(file);
+  const std::string& temporary = file.writePath();
   int written;
   if (type == kSaveGif && wholeAnimation)
     written = WriteGifFile(temporary, document, progress);
@@ -207,11 +207,10 @@ bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t opt
   else
     written = WriteSingleImage(temporary, *single, type, filmstripOf);
   if (written != 1) {
-    ::unlink(temporary.c_str());
     ReportNotedWriteFailure(finalTarget);
     return false;
   }
-  return ReplaceFile(finalTarget, temporary);
+  return file.commit();
 }
 
 bool SaveDocumentAs(const std::string& path, AnimHeader& document, Progress* progress) {

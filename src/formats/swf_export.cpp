@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <unistd.h>
 
 #include "core/file_replace.h"
 #include "core/frame_planes.h"
@@ -41,11 +40,10 @@ int RemovalKind(int disposal, int previous) {
 std::vector<uint8_t> JpegBytes(const ImageBlock& image) {
   std::error_code ignored;
   const std::string folder = std::filesystem::temp_directory_path(ignored).string();
-  const std::string path = MakeTemporaryName(folder.empty() ? "." : folder, "jpg", "jpg");
+  TemporaryFile scratch(folder.empty() ? "." : folder, "jpg");
   std::vector<uint8_t> bytes;
-  if (path.empty()) return bytes;
-  if (WriteJpegFile(path, image) == 1) ReadFileBytes(path, size_t{0x7FFFFFFF}, bytes);
-  ::unlink(path.c_str());
+  if (!scratch.ok()) return bytes;
+  if (WriteJpegFile(scratch.writePath(), image) == 1) ReadFileBytes(scratch.writePath(), size_t{0x7FFFFFFF}, bytes);
   return bytes;
 }
 

@@ -1,7 +1,16 @@
 // The built program in batch mode: real files in, real files out, exit status and messages.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "cli/cli_support.h"
 #include "gif/gif_reader.h"
@@ -86,7 +95,94 @@ TEST(BatchCli, DamagedInputStopsLoadingButKeepsEarlierFiles) {
   test::ProgramRun run = Framewright(dir, {"-l", "list.txt", "-o", "out.gif"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.output.find("GIF文件似乎已损坏"), std::string::npos) << run.output;
-  EXPECT_EQ(FramesIn(dir.file("out.gif")), FramesIn(dir.file("a.gif")));
+  // The frames of the cut file that were read whole are kept, as the window keeps them.
+  int partlyRead = 0;
+  {
+    test::ScopedMessages quiet;
+    ReadResult r = ReadGifPath(dir.file("b-cut.gif"));
+    ASSERT_EQ(r.status, 2);
+    partlyRead = r.document->frameCount;
+  }
+  EXPECT_GT(partlyRead, 0);
+  EXPECT_EQ(FramesIn(dir.file("out.gif")), FramesIn(dir.file("a.gif")) + partlyRead);
+}
+
+TEST(BatchCli, CutAnimationsKeepTheirWholeFramesAndFailTheRun) {
+  test::TempDir dir;
+  // An animated PNG from another program, cut: the reader reports the damage, the run goes
+  // on with the frames read and ends with 1.
+  ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i testsrc=size=32x24:rate=10 -frames:v 6 -plays 0 -f apng " +
+                         dir.file("whole.png")).c_str()),
+            0);
+  std::vector<uint8_t> bytes = test::ReadBytes(dir.file("whole.png"));
+  bytes.resize(bytes.size() * 2 / 3);
+  test::WriteBytes(dir.file("cut.png"), bytes);
+  test::ProgramRun run = Framewright(dir, {"-i", "cut.png", "-t", "7", "-o", "out.gif"});
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_NE(run.output.find("错误"), std::string::npos) << run.output;
+  const int fromPng = FramesIn(dir.file("out.gif"));
+  EXPECT_GT(fromPng, 0);
+  EXPECT_LT(fromPng, 6);
+
+  // An animated cursor cut in its last cursor keeps the steps before it.
+  run = Framewright(dir, {"-i", kSamples + "/bouncing-ball.gif", "-o", "whole.ani"});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  bytes = test::ReadBytes(dir.file("whole.ani"));
+  bytes.resize(bytes.size() - 40);
+  test::WriteBytes(dir.file("cut.ani"), bytes);
+  run = Framewright(dir, {"-i", "cut.ani", "-o", "ani.gif"});
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_NE(run.output.find("只有动画部分读."), std::string::npos) << run.output;
+  EXPECT_EQ(FramesIn(dir.file("ani.gif")), FramesIn(kSamples + "/bouncing-ball.gif") - 1);
+}
+
+TEST(BatchCli, OnlyRegularFilesAreWrittenOrRead) {
+  test::TempDir dir;
+  std::filesystem::copy_file(kSamples + "/comment.gif", dir.file("a.gif"));
+  if (::mkfifo(dir.file("pipe.gif").c_str(), 0600) != 0) GTEST_SKIP() << "no FIFOs here";
+  // Device nodes made here (never a real one: an old program run as root would replace it).
+  std::vector<std::string> targets = {"pipe.gif"};
+  const bool device = ::mknod(dir.file("null.gif").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  if (device) {
+    std::filesystem::create_symlink("null.gif", dir.file("to-null.gif"));
+    targets.insert(targets.end(), {"null.gif", "to-null.gif"});
+  }
+  for (const std::string& target : targets) {
+    test::ProgramRun run = Framewright(dir, {"-i", "a.gif", "-o", target, "-o", "copy.gif"});
+    EXPECT_EQ(run.exitCode, 1) << target;
+    EXPECT_NE(run.output.find("无法写入"), std::string::npos) << run.output;
+    EXPECT_EQ(FramesIn(dir.file("copy.gif")), 2);  // the run goes on
+  }
+  EXPECT_EQ(std::filesystem::status(dir.file("pipe.gif")).type(), std::filesystem::file_type::fifo);
+  if (device) {
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("to-null.gif")));
+    EXPECT_EQ(std::filesystem::status(dir.file("null.gif")).type(), std::filesystem::file_type::character);
+  }
+
+  // Reading a FIFO would wait for a writer for ever: whoever opens it is let go after a few
+  // seconds by a writer that closes at once, and counted.
+  std::atomic<bool> done{false}, opened{false};
+  std::thread releaser([&] {
+    for (int i = 0; i < 50 && !done; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const int fd = ::open(dir.file("pipe.gif").c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) {
+        opened = true;
+        ::close(fd);
+      }
+    }
+  });
+  std::filesystem::create_symlink("/dev/zero", dir.file("zero.gif"));
+  test::ProgramRun run = Framewright(dir, {"-i", "pipe.gif", "-o", "never.gif"});
+  test::ProgramRun zero = Framewright(dir, {"-i", "zero.gif", "-o", "never.gif"});
+  done = true;
+  releaser.join();
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.output.find("无法打开文件'pipe.gif'"), std::string::npos) << run.output;
+  EXPECT_EQ(zero.exitCode, 1);
+  EXPECT_NE(zero.output.find("无法打开文件'zero.gif'"), std::string::npos) << zero.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("never.gif")));
 }
 
 TEST(BatchCli, FailedSavesReportAndLeaveTargetsAlone) {
@@ -105,6 +201,30 @@ TEST(BatchCli, FailedSavesReportAndLeaveTargetsAlone) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
     if (entry.path().filename().string()[0] == '.') ++leftovers;
   EXPECT_EQ(leftovers, 0);
+}
+
+TEST(BatchCli, StoredSettingsOutOfRangeAreNotUsed) {
+  test::TempDir dir;
+  std::filesystem::copy_file(kSamples + "/comment.gif", dir.file("a.gif"));
+  // Stored preferences with a time base of 1: used as they stand, -t 7 would write 7 seconds.
+  const uint32_t words[19] = {10, 0, 32, 0, 0, 1134, 1u << 23, 0, 7, 1, 0x880001, 0, 20, 0, 1, 0, 1, 0, 0};
+  std::string ini = "[2.0]\nPref=@ByteArray(";
+  for (uint32_t w : words)
+    for (int k = 0; k < 4; ++k) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", (w >> (8 * k)) & 0xFF);
+      ini += escaped;
+    }
+  ini += ")\nNPref=19\n";
+  test::WriteBytes(dir.file("framewright.ini"), std::vector<uint8_t>(ini.begin(), ini.end()));
+  test::ProgramRun run = Framewright(dir, {"-i", "a.gif", "-t", "7", "-o", "out.gif"});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const test::PeerGifDetail peer = test::GiflibDecodeDetail(test::ReadBytes(dir.file("out.gif")));
+  ASSERT_TRUE(peer.ok) << peer.error;
+  ASSERT_FALSE(peer.frames.empty());
+  for (const auto& frame : peer.frames) EXPECT_EQ(frame.delay, 7);
+  // The settings file is left as it was until the user saves preferences.
+  EXPECT_EQ(test::ReadBytes(dir.file("framewright.ini")), std::vector<uint8_t>(ini.begin(), ini.end()));
 }
 
 }  // namespace fw

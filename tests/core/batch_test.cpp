@@ -142,18 +142,118 @@ TEST(Batch, OptimizeWithoutOptimizerSaysSo) {
 TEST(Batch, ListFilesStopAtTheFirstFailure) {
   test::TempDir dir;
   FakeFiles files;
-  files.frames = {{"one.gif", 1}, {"two.gif", 2}, {"three.gif", 3}};
+  files.frames = {{dir.file("one.gif"), 1}, {dir.file("two.gif"), 2}, {dir.file("three.gif"), 3}};
   test::WriteBytes(dir.file("list.txt"), {'o', 'n', 'e', '.', 'g', 'i', 'f', '\r', '\n', 't', 'w', 'o', '.', 'g',
                                           'i', 'f', '\r', 'm', 'i', 's', 's', '\n', 't', 'h', 'r', 'e', 'e', '.',
                                           'g', 'i', 'f', '\r', '\n'});
   BatchOutcome r = RunWith(files, {"-l", dir.file("list.txt")});
-  EXPECT_EQ(files.loaded, (std::vector<std::string>{"one.gif", "two.gif", "miss"}));
+  EXPECT_EQ(files.loaded, (std::vector<std::string>{dir.file("one.gif"), dir.file("two.gif"), dir.file("miss")}));
   EXPECT_EQ(r.state.document->frameCount, 3);
   EXPECT_EQ(r.exit, kBatchProblem);
 
   r = RunWith(files, {"-l", dir.file("absent.txt")});
   EXPECT_EQ(r.messages.front(), "Input file " + dir.file("absent.txt") + " not found");
   EXPECT_EQ(r.messages.back(), "Input operation unsuccessful.");
+}
+
+TEST(Batch, MalformedOutputAndDelayValues) {
+  test::TempDir dir;
+  FakeFiles files;
+  test::WriteBytes(dir.file("a.gif"), {1});
+  files.frames[dir.file("a.gif")] = 2;
+  // An output flag without a name is a malformed line, whether at the end or before a flag.
+  BatchOutcome r = RunWith(files, {"-i", dir.file("a.gif"), "-o"});
+  EXPECT_EQ(r.exit, kBatchInputError);
+  EXPECT_EQ(r.messages, (std::vector<std::string>{"input error: -o"}));
+  r = RunWith(files, {"-i", dir.file("a.gif"), "-o", "-t", "5"});
+  EXPECT_EQ(r.exit, kBatchInputError);
+  EXPECT_EQ(r.messages, (std::vector<std::string>{"input error: -o -t 5"}));
+  EXPECT_TRUE(files.saved.empty());
+
+  // Values atoi would read only in part are refused with a warning; the run goes on.
+  for (std::vector<std::string> retime : std::vector<std::vector<std::string>>{
+           {"-t", "abc"}, {"-t", "0x10"}, {"-t", "5abc"}, {"-t", "1.5"}, {"-t"}, {"-t5x"}}) {
+    std::vector<std::string> args = {"-i", dir.file("a.gif")};
+    args.insert(args.end(), retime.begin(), retime.end());
+    args.insert(args.end(), {"-o", "out.gif"});
+    r = RunWith(files, args);
+    EXPECT_EQ(r.exit, kBatchProblem) << args[3];
+    ASSERT_EQ(r.messages.size(), 1u) << args[3];
+    EXPECT_NE(r.messages[0].find("is not a number"), std::string::npos) << r.messages[0];
+    // The frames keep the default delay they were loaded with.
+    for (ImageBlock* f = FirstImage(r.state.document.get()); f; f = NextImage(f)) EXPECT_EQ(f->delay, 10) << args[3];
+  }
+  EXPECT_EQ(files.saved.size(), 6u);
+  // Plain numbers keep their atoi meaning, negative ones giving 0.
+  for (const auto& [value, delay] : std::vector<std::pair<std::string, int>>{{"7", 7}, {" +12 ", 12}, {"-3", 0}, {"007", 7}}) {
+    r = RunWith(files, {"-i", dir.file("a.gif"), "-t" + value});
+    EXPECT_EQ(r.exit, kBatchOk) << value;
+    EXPECT_EQ(FirstImage(r.state.document.get())->delay, delay) << value;
+  }
+}
+
+TEST(Batch, ListNamesAreTrimmedAndRelativeToTheList) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.file("lists"));
+  FakeFiles files;
+  files.frames = {{dir.file("lists/one.gif"), 1}, {dir.file("lists/two three.gif"), 2}, {dir.file("four.gif"), 4}};
+  const std::string text = "\xEF\xBB\xBF one.gif \r\n\r\n  \n\ttwo three.gif\n" + dir.file("four.gif") + "\n\n";
+  test::WriteBytes(dir.file("lists/list.txt"), std::vector<uint8_t>(text.begin(), text.end()));
+  BatchOutcome r = RunWith(files, {"-l", dir.file("lists/list.txt")});
+  EXPECT_EQ(r.exit, kBatchOk) << (r.messages.empty() ? "" : r.messages[0]);
+  EXPECT_EQ(files.loaded, (std::vector<std::string>{dir.file("lists/one.gif"), dir.file("lists/two three.gif"),
+                                                    dir.file("four.gif")}));
+  ASSERT_NE(r.state.document, nullptr);
+  EXPECT_EQ(r.state.document->frameCount, 7);
+}
+
+TEST(Batch, AnyErrorShownFailsTheRunAndPartReadFilesKeepTheirFrames) {
+  test::TempDir dir;
+  FakeFiles files;
+  files.frames = {{dir.file("a.gif"), 2}, {dir.file("b.gif"), 3}, {dir.file("c.gif"), 4}};
+  for (const char* name : {"a.gif", "b.gif", "c.gif"}) test::WriteBytes(dir.file(name), {1});
+  BatchServices services = Services(files);
+  auto load = services.load;
+  // b.gif is cut: two of its three frames are read and the reader says so.
+  services.load = [load](const std::string& path) {
+    LoadResult r = load(path);
+    if (path.find("b.gif") != std::string::npos) {
+      RemoveBlock(ImageAt(r.document.get(), 2));
+      --r.document->frameCount;
+      r.status = kReadPartial;
+      ShowMessage(40184);
+    }
+    return r;
+  };
+  test::ScopedMessages messages;
+  DocumentState state;
+  const int exit = RunBatch({"-i", dir.file("a.gif"), dir.file("b.gif"), dir.file("c.gif"), "-t", "4", "-o", "x.gif"},
+                            services, state);
+  EXPECT_EQ(exit, kBatchProblem);
+  EXPECT_EQ(messages.ids(), std::vector<int>{40184});
+  // The frames read are kept, the names after the damaged file are not loaded, the run goes on.
+  EXPECT_EQ(files.loaded, (std::vector<std::string>{dir.file("a.gif"), dir.file("b.gif")}));
+  ASSERT_EQ(files.saved.size(), 1u);
+  EXPECT_EQ(files.saved[0].second, 4);
+  EXPECT_EQ(FirstImage(state.document.get())->delay, 4);
+
+  // A message from a step that reports success still fails the run.
+  services = Services(files);
+  services.save = [](const std::string&, AnimHeader&) {
+    ShowText("PNG的数据读取错误");
+    return true;
+  };
+  messages.sink.clear();
+  DocumentState again;
+  EXPECT_EQ(RunBatch({"-i", dir.file("a.gif"), "-o", "x.png"}, services, again), kBatchProblem);
+  EXPECT_EQ(messages.sink.texts(), std::vector<std::string>{"PNG的数据读取错误"});
+  // Questions answered by default are not errors.
+  services.save = [](const std::string&, AnimHeader&) {
+    Messages().ask(1, "?", "?", Buttons::YesNo, Answer::Yes);
+    return true;
+  };
+  DocumentState third;
+  EXPECT_EQ(RunBatch({"-i", dir.file("a.gif"), "-o", "x.png"}, services, third), kBatchOk);
 }
 
 TEST(Batch, ListLinesWithNulBytesAreNeverOpenedAsAPrefix) {
@@ -220,10 +320,12 @@ TEST(ReplaceFile, ReplacesAndKeepsPermissions) {
   const std::string target = dir.file("t.gif");
   test::WriteBytes(target, {1, 2, 3});
   ::chmod(target.c_str(), 0640);
-  const std::string temp = MakeTemporaryName(dir.path(), "gif", "gif");
-  ASSERT_FALSE(temp.empty());
-  test::WriteBytes(temp, {9});
-  EXPECT_TRUE(ReplaceFile(target, temp));
+  {
+    ReplacementFile temp(target, "gif");
+    ASSERT_TRUE(temp.ok());
+    test::WriteBytes(temp.writePath(), {9});
+    EXPECT_TRUE(temp.commit());
+  }
   EXPECT_EQ(test::ReadBytes(target), std::vector<uint8_t>{9});
   struct stat st;
   ::stat(target.c_str(), &st);

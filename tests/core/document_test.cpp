@@ -152,6 +152,34 @@ TEST(Document, AppendChainMovesBlocksAndCounts) {
   EXPECT_EQ(n, 9);
 }
 
+TEST(Document, AppenderAndChainsKeepBothDirectionsLinked) {
+  // An appender starts after what is there, extensions and empty chains included.
+  AnimPtr doc = ThreeFrames();
+  AppendBlock(*doc, CreateExtensionBlock(block_kind::kComment));
+  BlockAppender out(*doc);
+  for (int i = 3; i < 6; ++i) {
+    ImagePtr frame = CreateSizedImage(1, 1);
+    frame->left = i;
+    out.append(std::move(frame));
+    out.append(nullptr);
+  }
+  doc->nextInChain = CreateAnimation();
+  doc->nextInChain->nextInChain = ThreeFrames();
+  doc->nextInChain->nextInChain->nextInChain = ThreeFrames();
+  AppendChain(*doc);
+  AppendBlock(*doc, CreateSizedImage(1, 1));
+  EXPECT_EQ(doc->frameCount, 13);
+  std::vector<int> lefts;
+  GifBlock* last = doc->blockList;
+  for (GifBlock* b = doc->blockList->next; b; b = b->next) {
+    EXPECT_EQ(b->prev, last);
+    last = b;
+    if (b->isImage()) lefts.push_back(static_cast<ImageBlock*>(b)->left);
+  }
+  EXPECT_EQ(LastBlock(doc.get()), last);
+  EXPECT_EQ(lefts, (std::vector<int>{0, 1, 2, 3, 4, 5, 0, 1, 2, 0, 1, 2, 0}));
+}
+
 TEST(Document, LongListsAreFreedWithoutRecursion) {
   AnimPtr doc = CreateAnimation();
   GifBlock* tail = doc->blockList;

@@ -81,3 +81,53 @@ TEST(Preferences, WritesStoreTheWholeBlock) {
 }
 
 }  // namespace fw
+
+namespace fw {
+
+TEST(Preferences, WordsOutsideTheirRangesFallBackToDefaultsUntilSaved) {
+  MemoryPreferenceStore store;
+  store.numbers["NPref"] = 19;
+  // Each word just outside what its page or command can store.
+  store.binaries["Pref"] = Block({{0, 0xFFFFFFFF}, {1, 65537}, {2, 5}, {7, 3u << 24}, {9, 6}, {10, 0x880003},
+                                  {12, 10000}, {14, 1}, {16, 11}, {17, 10000001}, {18, 0x1000000}});
+  const std::vector<uint8_t> stored = store.binaries["Pref"];
+  Preferences p;
+  p.load(&store);
+  const Preferences defaults;
+  for (int index : {0, 1, 2, 7, 9, 10, 12, 14, 16, 17, 18})
+    EXPECT_EQ(p.raw(index), defaults.raw(index)) << "word " << index;
+  EXPECT_EQ(p.timeBase(), 100);
+  // Loading does not write: the store keeps its words until preferences are next saved.
+  EXPECT_EQ(store.binaries["Pref"], stored);
+
+  // The edges themselves are kept.
+  store.binaries["Pref"] = Block({{0, 65535}, {1, 65536}, {2, 20}, {7, 2u << 24 | 0xFFFFFF}, {9, 5}, {10, 0x330310},
+                                  {12, 9999}, {14, 10}, {16, 10 | 10 << 8 | 0xABCDu << 16}, {17, 10000000},
+                                  {18, 0xFFFFFF}});
+  p.load(&store);
+  EXPECT_EQ(p.raw(0), 65535u);
+  EXPECT_EQ(p.raw(1), 65536u);
+  EXPECT_EQ(p.raw(2), 20u);
+  EXPECT_EQ(p.raw(7), 2u << 24 | 0xFFFFFF);
+  EXPECT_EQ(p.raw(9), 5u);
+  EXPECT_EQ(p.raw(10), 0x330310u);
+  EXPECT_EQ(p.raw(12), 9999u);
+  EXPECT_EQ(p.timeBase(), 10);
+  EXPECT_EQ(p.raw(16), 10u | 10u << 8 | 0xABCDu << 16);
+  EXPECT_EQ(p.raw(17), 10000000u);
+  EXPECT_EQ(p.raw(18), 0xFFFFFFu);
+  // Two methods at once, or a colour count below 8 colours, is no choice the page offers.
+  for (uint32_t word : {0x880005u, 0x820001u, 0x280001u, 0x880020u, 0x1880001u}) {
+    store.binaries["Pref"] = Block({{10, word}});
+    p.load(&store);
+    EXPECT_EQ(p.raw(pref::kPaletteMerge), 0x880001u) << std::hex << word;
+  }
+
+  // An empty block is no block: defaults, and nothing read from it.
+  store.binaries["Pref"] = {};
+  p.load(&store);
+  EXPECT_EQ(p.raw(pref::kDefaultDelay), 10u);
+  EXPECT_EQ(p.timeBase(), 100);
+}
+
+}  // namespace fw

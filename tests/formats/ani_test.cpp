@@ -109,10 +109,23 @@ TEST(AniRead, RefusesWhatItCannotRead) {
   test::ScopedMessages messages;
   const Bytes good = Acon(Cat({Anih(2, 3, 3, 3), RiffChunk("seq ", Words({0, 1, 0})), Frames({CursorFile(5), CursorFile(9)})}));
   ASSERT_EQ(ReadAniMemory(good.data(), good.size()).status, 1);
+  // A file cut short keeps the steps whose cursors were read whole, and says it was cut.
   for (size_t n = 0; n < good.size(); ++n) {
+    messages.sink.clear();
     Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
-    EXPECT_NE(ReadAniMemory(cut.data(), cut.size()).status, 2);
+    const LoadResult r = ReadAniMemory(cut.data(), cut.size());
+    EXPECT_NE(r.status, 1) << n;
+    EXPECT_FALSE(messages.sink.entries.empty()) << n;
+    if (r.status != 2) continue;
+    EXPECT_EQ(messages.ids(), std::vector<int>{40184}) << n;
+    // Steps 0 and 2 show the first cursor, step 1 the second: the cut falls in the second.
+    ASSERT_EQ(r.document->frameCount, 1) << n;
+    EXPECT_EQ(FirstImage(r.document.get())->indexedImage->row(0)[0], 5);
+    EXPECT_GT(r.document->screenWidth, 0);
   }
+  const Bytes second = CursorFile(9);
+  Bytes cut(good.begin(), good.end() - static_cast<long>(second.size() / 2));
+  EXPECT_EQ(ReadAniMemory(cut.data(), cut.size()).status, 2);
 
   // A step naming an icon that is not there, a header without the icon flag, a step count no
   // file of this size can hold, and a RIFF form of another kind.
