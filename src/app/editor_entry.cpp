@@ -13,6 +13,7 @@
 #include "app/window_placement.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
+#include "core/termination.h"
 #include "core/workers.h"
 
 namespace fw {
@@ -70,6 +71,14 @@ int RunEditor(int argc, char** argv) {
       return 1;
     }
   }
+  InstallTerminationHandlers();
+  // A save running when the signal came unwinds first (its temporary file goes, the old
+  // target stays); the event loop then ends here.
+  QTimer terminationWatch;
+  QObject::connect(&terminationWatch, &QTimer::timeout, &app, [] {
+    if (TerminationSignal()) QCoreApplication::exit(128 + TerminationSignal());
+  });
+  terminationWatch.start(200);
   InstallQtTranslation(app);
   QApplication::setWindowIcon(AppIcon());
   QApplication::setDesktopFileName(QStringLiteral("com.tessaly.Framewright"));

@@ -7,13 +7,19 @@
 #include "app/batch_entry.h"
 #include "app/command_line_help.h"
 #include "app/main_window.h"
+#include "core/termination.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && argv[1][0] == '-') {
     if (const int answered = fw::AnswerInformationFlag(argv[1]); answered >= 0) return answered;
     QCoreApplication app(argc, argv);
+    fw::InstallTerminationHandlers();
     std::vector<std::string> args(argv + 1, argv + argc);
-    return fw::RunBatchFromCommandLine(args);
+    const int status = fw::RunBatchFromCommandLine(args);
+    if (fw::TerminationSignal()) fw::EndWithTerminationSignal();
+    return status;
   }
-  return fw::RunEditor(argc, argv);
+  const int status = fw::RunEditor(argc, argv);
+  if (fw::TerminationSignal()) fw::EndWithTerminationSignal();
+  return status;
 }

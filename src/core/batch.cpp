@@ -10,6 +10,7 @@
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/string_table.h"
+#include "core/termination.h"
 
 namespace fw {
 namespace {
@@ -144,6 +145,8 @@ class BatchRun {
       // An output without a name is a malformed line, not a failed save.
       if (letter == 'o' && (flag.values.empty() || flag.values.front().empty())) return inputError(args, flagAt);
       if (!perform(letter, flag)) return stopped_;
+      // Asked to end: what is done stays done, nothing more starts.
+      if (TerminationSignal()) return kBatchProblem;
     }
     return problem_ ? kBatchProblem : kBatchOk;
   }

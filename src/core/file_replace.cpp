@@ -1,6 +1,8 @@
 #include "core/file_replace.h"
 
 #include <cerrno>
+#include <ctime>
+#include <dirent.h>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -48,7 +50,36 @@ bool MoveOver(const std::string& target, const std::string& temporary, int fd) {
   return true;
 }
 
+constexpr int kRandomLength = 8;
+const char kNameChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+// Whether `name` has the shape of our temporary files for `extension`: ".ext" + 8 letters or
+// digits + ".ext".
+bool IsOurTemporaryName(const std::string& name, const std::string& extension) {
+  const std::string dotted = "." + extension;
+  if (extension.empty() || name.size() != 2 * dotted.size() + kRandomLength) return false;
+  if (name.compare(0, dotted.size(), dotted) != 0 || name.compare(name.size() - dotted.size(), dotted.size(), dotted) != 0)
+    return false;
+  const std::string middle = name.substr(dotted.size(), kRandomLength);
+  return middle.find_first_not_of(kNameChars) == std::string::npos;
+}
+
 }  // namespace
+
+void RemoveStaleTemporaryFiles(const std::string& directory, const std::string& extension, int64_t olderThanSeconds) {
+  DIR* dir = ::opendir(directory.c_str());
+  if (!dir) return;
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (!IsOurTemporaryName(name, extension)) continue;
+    const std::string path = directory + "/" + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now - st.st_mtime > olderThanSeconds) ::unlink(path.c_str());
+  }
+  ::closedir(dir);
+}
 
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
@@ -70,10 +101,12 @@ TemporaryFile::TemporaryFile(const std::string& directory, const std::string& ex
 
 bool TemporaryFile::create(const std::string& directory, const std::string& extension) {
   static thread_local std::mt19937 rng(std::random_device{}());
-  static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  // A save that was killed outright (SIGKILL, a power cut) leaves its file; a day later it is
+  // certainly nobody's work in progress.
+  RemoveStaleTemporaryFiles(directory, extension, 24 * 60 * 60);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = directory + "/." + extension;
-    for (int i = 0; i < 8; ++i) name += kChars[rng() % 36];
+    for (int i = 0; i < kRandomLength; ++i) name += kNameChars[rng() % 36];
     if (!extension.empty()) name += "." + extension;
     const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
     if (fd >= 0) {

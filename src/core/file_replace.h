@@ -1,14 +1,19 @@
 #pragma once
 // Writing a file without ever losing the one it replaces.
+#include <cstdint>
 #include <string>
 
 namespace fw {
+
+// Removes our temporary files for `extension` (the shape TemporaryFile gives them) in
+// `directory` whose last change is older than the given age; nothing else is touched.
+void RemoveStaleTemporaryFiles(const std::string& directory, const std::string& extension, int64_t olderThanSeconds);
 
 // A new hidden file ".<extension>XXXXXXXX.<extension>" in `directory`, created exclusively
 // (O_CREAT|O_EXCL) and removed again when this object goes unless something took it over.
 // Writers that open files by name write through writePath(), which reaches this very file
 // through the descriptor held here, never whatever another process may have put under the
-// name meanwhile.
+// name meanwhile. Creating one first removes this kind's files left in `directory` over a day.
 class TemporaryFile {
  public:
   TemporaryFile(const std::string& directory, const std::string& extension);

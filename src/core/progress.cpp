@@ -1,5 +1,6 @@
 #include "core/progress.h"
 
+#include "core/termination.h"
 #include "core/workers.h"
 
 namespace fw {
@@ -63,6 +64,7 @@ void SetProgressText(Progress* p, const std::string& text) {
 }
 
 bool StepProgress(Progress* p) {
+  if (TerminationSignal()) return false;
   if (!p) return true;
   Pump(*p);
   if (g_continue && !p->silent()) p->owner->setPosition(++p->position);
@@ -70,6 +72,7 @@ bool StepProgress(Progress* p) {
 }
 
 bool SetProgressPosition(Progress* p, int64_t position) {
+  if (TerminationSignal()) return false;
   if (!p) return true;
   Pump(*p);
   if (g_continue && !p->silent()) {
