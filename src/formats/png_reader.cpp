@@ -55,7 +55,7 @@ void ApplyPaletteTransparency(ImageBlock& block, const std::vector<uint8_t>& alp
 }
 
 // Builds the block of one decoded picture. False when memory runs out.
-bool AddPictureBlock(AnimHeader& doc, const PngPicture& pic, const FrameHead& head, bool& keyWarned) {
+bool AddPictureBlock(AnimHeader& doc, const PngPicture& pic, const FrameHead& head) {
   const int width = static_cast<int>(pic.width), height = static_cast<int>(pic.height);
   ImagePtr block = CreateSizedImage(width, height);
   if (!block) return false;
@@ -90,11 +90,12 @@ bool AddPictureBlock(AnimHeader& doc, const PngPicture& pic, const FrameHead& he
       std::memcpy(image->row(y), pic.rows.data() + static_cast<size_t>(y) * pic.rowBytes, static_cast<size_t>(width));
     SetIndexedImage(*block, std::move(image));
     if (type == 3) ApplyPaletteTransparency(*block, pic.trnsAlpha);
-  } else {
-    if (pic.hasTrns && !keyWarned) {
-      keyWarned = true;
-      ShowText("%s", kPngColourKeyIgnored);
+    // Grey levels are their own indexes, so a grey key is the transparent index.
+    if (type == 0 && pic.greyKey >= 0) {
+      SetTransparentIndex(*block, pic.greyKey);
+      SetTransparency(*block, true);
     }
+  } else {
     uint8_t* colour = AddTrueColour(*block, true);
     uint8_t* alpha = (type == 6 || type == 4) ? AddAlpha(*block, true) : nullptr;
     if (!colour || ((type == 6 || type == 4) && !alpha)) return false;
@@ -154,7 +155,7 @@ LoadResult Decode(const uint8_t* data, size_t size) {
   doc.playCount = layout.animated ? static_cast<int32_t>(std::min<uint32_t>(layout.playCount, 0x7FFFFFFF)) : 0;
 
   const size_t total = layout.animated ? size_t{layout.frameCount} + (layout.defaultHidden ? 1 : 0) : 1;
-  bool damaged = false, tooLarge = false, keyWarned = false;
+  bool damaged = false, tooLarge = false;
   std::vector<uint8_t> pAni;
   bool hasPAni = false;
   for (size_t i = 0; i < total; ++i) {
@@ -190,7 +191,7 @@ LoadResult Decode(const uint8_t* data, size_t size) {
       doc.screenWidth = static_cast<int32_t>(pic.width);
       doc.screenHeight = static_cast<int32_t>(pic.height);
     }
-    if (!AddPictureBlock(doc, pic, head, keyWarned)) {
+    if (!AddPictureBlock(doc, pic, head)) {
       tooLarge = true;
       break;
     }
