@@ -50,8 +50,11 @@ void ReportNotedWriteFailure(const std::string& target) {
 // temporary file beside the target.
 bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int type, Progress* progress) {
   if (type == kSaveCur || type == kSaveIco || type == kSaveAni) {
+    // An icon directory entry holds 1 to 256 (written as 0); animated cursors keep their
+    // images as DIBs, which readers expect below 256.
+    const int largest = type == kSaveAni ? 255 : 256;
     for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
-      if (f->width > 255 || f->height > 255) {
+      if (f->width > largest || f->height > largest) {
         ShowMessage(40335);
         return false;
       }
