@@ -278,32 +278,62 @@ TEST(ApngWrite, ReadingBackGivesTheSameFrames) {
   }
 }
 
-TEST(ApngWrite, FramesThatCannotShareOneFileAreRefusedBeforeWriting) {
-  test::TempDir dir;
-  struct Case {
-    const char* text;
-    std::function<void(AnimHeader&)> spoil;
+// Frames one colour type and palette cannot hold as they stand (mixed depths, local palettes,
+// mixed or different transparency) are written as the pictures the animation shows; FFmpeg
+// and apngdis show exactly our compositor's pictures.
+TEST(ApngWrite, FramesThatCannotShareOnePaletteAreWrittenAsThePicturesTheyShow) {
+  if (!test::HaveFfmpeg()) GTEST_SKIP() << "FFmpeg not available";
+  const std::vector<std::function<void(AnimHeader&)>> spoils = {
+      [](AnimHeader& d) { ExpandToTrueColour(*ImageAt(&d, 2)); },
+      [](AnimHeader& d) {
+        auto local = d.globalPalette->copy();
+        const Rgb changed{9, 99, 199};
+        local->writeEntries(1, 1, &changed);
+        SetLocalPalette(*ImageAt(&d, 1), std::move(local));
+      },
+      [](AnimHeader& d) { SetTransparency(*ImageAt(&d, 3), false); },
+      [](AnimHeader& d) { SetTransparentIndex(*ImageAt(&d, 1), 4); },
+      [](AnimHeader& d) { SetTransparency(*ImageAt(&d, 0), false); },  // opaque first frame, smaller than the canvas
   };
-  const std::vector<Case> cases = {
-      {"Cannot save an animated PNG (APNG) with mixed resolutions. All the frames need to be either 8bit, 24bit, or "
-       "32bit.",
-       [](AnimHeader& d) { ExpandToTrueColour(*ImageAt(&d, 2)); }},
-      {"Cannot save an animated PNG (APNG) with local palettes. Use Animation>Optimize to automatically remove local "
-       "palettes.",
-       [](AnimHeader& d) { SetLocalPalette(*ImageAt(&d, 1), d.globalPalette->copy()); }},
-      {"Cannot save an animated PNG (APNG) with a mix of transparent and non-transparent frames.",
-       [](AnimHeader& d) { SetTransparency(*ImageAt(&d, 3), false); }},
-      {"Cannot save an animated PNG (APNG) with transparent frames that do not use the same transparent index.",
-       [](AnimHeader& d) { SetTransparentIndex(*ImageAt(&d, 1), 4); }},
-  };
-  for (const Case& c : cases) {
+  int k = 0;
+  for (const auto& spoil : spoils) {
+    SCOPED_TRACE("case " + std::to_string(k++));
     test::ScopedMessages messages;
+    test::TempDir dir;
     AnimPtr doc = IndexedAnimation();
-    c.spoil(*doc);
-    EXPECT_EQ(WriteApng(dir.file("no.png"), *doc), 0);
-    EXPECT_EQ(messages.sink.texts(), std::vector<std::string>{c.text});
-    EXPECT_FALSE(std::filesystem::exists(dir.file("no.png")));
+    spoil(*doc);
+    ASSERT_EQ(WriteApng(dir.file("any.png"), *doc), 1);
+    EXPECT_TRUE(messages.sink.texts().empty());
+    const std::vector<test::Rgba> expected = test::CompositorPictures(*doc);
+    const std::vector<test::Rgba> peer = test::FfmpegFrames(dir.file("any.png"), doc->screenWidth, doc->screenHeight);
+    ASSERT_EQ(peer.size(), expected.size());
+    for (size_t i = 0; i < peer.size(); ++i) EXPECT_EQ(test::MaxDifference(peer[i], expected[i]), 0) << "frame " << i;
+    if (test::HaveApngdis()) {
+      const std::vector<test::Rgba> disassembled = test::ApngdisFrames(dir.file("any.png"), dir.path());
+      ASSERT_EQ(disassembled.size(), expected.size());
+      for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(test::MaxDifference(disassembled[i], expected[i]), 0) << "apngdis frame " << i;
+    }
+    // The first frame is clear where nothing covers the canvas.
+    EXPECT_EQ(peer[0].at(0, 0)[3], 0);
   }
+}
+
+// One frame away from the canvas's corner is written at the canvas size, clear around it.
+TEST(ApngWrite, OneFrameWithAnOffsetIsWrittenAtTheCanvasSize) {
+  test::ScopedMessages messages;
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(9, 7, 4);
+  test::AddFrame(*doc, 3, 2, 4, 3, [](int x, int) { return x % 4; });
+  ASSERT_EQ(WriteApng(dir.file("one.png"), *doc), 1);
+  LoadResult back = ReadPngFile(dir.file("one.png"));
+  ASSERT_EQ(back.status, 1);
+  EXPECT_EQ(back.document->frameCount, 1);
+  EXPECT_EQ(back.document->screenWidth, 9);
+  const test::Rgba picture = test::FrameRgba(*FirstImage(back.document.get()));
+  ASSERT_EQ(picture.width, 9);
+  EXPECT_EQ(picture.at(0, 0)[3], 0);
+  EXPECT_EQ(test::MaxDifference(picture, test::CompositorPictures(*doc)[0]), 0);
 }
 
 }  // namespace
