@@ -8,6 +8,7 @@
 #include "core/preferences.h"
 #include "core/string_table.h"
 #include "formats/apng_chunks.h"
+#include "formats/apng_source_blend.h"
 #include "formats/file_bytes.h"
 #include "formats/filmstrip.h"
 #include "formats/format_messages.h"
@@ -209,6 +210,10 @@ LoadResult Decode(const uint8_t* data, size_t size) {
   // A picture outside the animation is still the document's first frame; viewers that play
   // the animation skip it.
   doc.hideFirstFrame = layout.animated && layout.defaultHidden && doc.frameCount > 1 ? 1 : 0;
+  if (layout.animated && !ReproduceSourceBlending(doc)) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    return {};
+  }
   ComputeColourUsage(doc, doc.colourUsage.data(), true);
   result.status = kReadComplete;
   return result;

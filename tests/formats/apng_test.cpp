@@ -9,7 +9,9 @@
 #include "core/frame_planes.h"
 #include "core/preferences.h"
 #include "formats/format_messages.h"
+#include "formats/file_dispatch.h"
 #include "formats/format_peers.h"
+#include "formats/save_document.h"
 #include "formats/png_file.h"
 #include "support/test_support.h"
 
@@ -98,6 +100,38 @@ TEST(ApngRead, HiddenDefaultImageRoundTrips) {
   ASSERT_EQ(again.status, 1);
   EXPECT_EQ(again.document->hideFirstFrame, 1);
   EXPECT_EQ(test::FramePixels(*NextImage(FirstImage(again.document.get()))), Bytes(9, 2));
+}
+
+// "source" frames that clear what is below, and a hidden default image: saved as GIF, every
+// frame shows what the APNG shows (FFmpeg plays both), and the hidden picture stays out.
+TEST(ApngRead, SourceBlendingAndHiddenDefaultImageSurviveSavingAsGif) {
+  if (!test::HaveFfmpeg()) GTEST_SKIP() << "FFmpeg not available";
+  test::TempDir dir;
+  const Bytes trns = {0, 255, 255, 255};
+  const Bytes source = Cat({test::Signature(), test::Ihdr(4, 4, 8, 3), test::Actl(3, 0), Chunk("PLTE", kPlte),
+                            Chunk("tRNS", trns), test::Fctl(0, 4, 4, 0, 0, 10, 100, 0, 0), Chunk("IDAT", Solid(4, 4, 1)),
+                            // 2 x 2 at (1, 1), replacing: a clear column, then blue
+                            test::Fctl(1, 2, 2, 1, 1, 20, 100, 0, 0),
+                            test::Fdat(2, test::ImageData(2, 2, [](int x, int) { return x == 0 ? 0 : 3; })),
+                            test::Fctl(3, 1, 1, 0, 0, 30, 100, 0, 1), test::Fdat(4, Solid(1, 1, 2)), test::Iend()});
+  test::WriteBytes(dir.file("source.png"), source);
+  test::WriteBytes(dir.file("hidden.png"), HiddenDefault());
+  for (const char* name : {"source.png", "hidden.png"}) {
+    SCOPED_TRACE(name);
+    test::ScopedMessages messages;
+    LoadResult r = LoadAnimationFile(dir.file(name));
+    ASSERT_EQ(r.status, 1) << testing::PrintToString(messages.sink.texts());
+    ASSERT_TRUE(SaveDocumentAs(dir.file("out.gif"), *r.document)) << testing::PrintToString(messages.sink.texts());
+    const std::vector<test::Rgba> apng = test::FfmpegFrames(dir.file(name), r.document->screenWidth, r.document->screenHeight);
+    const std::vector<test::Rgba> gif = test::FfmpegFrames(dir.file("out.gif"), r.document->screenWidth, r.document->screenHeight);
+    ASSERT_EQ(gif.size(), apng.size());
+    for (size_t i = 0; i < gif.size(); ++i) EXPECT_EQ(test::MaxDifference(gif[i], apng[i]), 0) << "frame " << i;
+    // What our own compositor shows agrees too.
+    const std::vector<test::Rgba> ours = test::CompositorPictures(*r.document);
+    const size_t skip = r.document->hideFirstFrame ? 1 : 0;
+    ASSERT_EQ(ours.size(), apng.size() + skip);
+    EXPECT_EQ(test::MaxDifference(ours.back(), apng.back()), 0);
+  }
 }
 
 TEST(ApngRead, DamagedAnimationsKeepTheFramesBeforeTheDamage) {
