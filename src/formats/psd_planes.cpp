@@ -64,7 +64,7 @@ bool PlaneSet::init(const uint8_t* data, size_t size, int compression, uint64_t 
 bool PlaneSet::inflate(uint64_t rows) {
   const uint64_t rowBytes = width_ * sampleBytes_;
   // No deflate stream expands further than this; a claim beyond it is not this data's.
-  if (rows > size_ * kMaxInflateRatio / rowBytes + 1) return false;
+  if (rows > (uint64_t{size_} * kMaxInflateRatio + 64) / rowBytes) return false;
   const uint64_t total = rows * rowBytes;
   std::vector<uint8_t> raw;
   z_stream z{};
