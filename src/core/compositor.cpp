@@ -84,7 +84,8 @@ static bool NeedsTrueColourCanvas(const AnimHeader& document) {
   return false;
 }
 
-Compositor::Compositor(const AnimHeader& document) : document_(document), trueColourMode_(NeedsTrueColourCanvas(document)) {}
+Compositor::Compositor(const AnimHeader& document, bool trueColour)
+    : document_(document), trueColourMode_(trueColour || NeedsTrueColourCanvas(document)) {}
 
 void Compositor::release() {
   canvas_.reset();

@@ -14,8 +14,10 @@ namespace fw {
 
 class Compositor {
  public:
-  // The document is read, never changed, and must stay unchanged during a walk.
-  explicit Compositor(const AnimHeader& document);
+  // The document is read, never changed, and must stay unchanged during a walk. With
+  // `trueColour` the canvas has its true-colour and coverage planes whatever the frames hold
+  // (exporters that need to know which pixels nothing has covered ask for them).
+  explicit Compositor(const AnimHeader& document, bool trueColour = false);
   Compositor(const Compositor&) = delete;
   Compositor& operator=(const Compositor&) = delete;
 

@@ -1,5 +1,6 @@
 // Animated cursors in: the RIFF chunks, then one frame per step from the step's cursor.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <new>
 
@@ -26,8 +27,17 @@ struct Step {
   uint32_t frame = 0;
 };
 
+bool PlausibleId(const uint8_t* p) {
+  for (int i = 0; i < 4; ++i)
+    if (!std::isalnum(p[i]) && p[i] != ' ') return false;
+  return true;
+}
+
 // Chunks of a RIFF list between `begin` and `end`. A chunk whose size runs past the end is
-// cut to what is there, so a lying size can neither read beyond the data nor loop.
+// cut to what is there, so a lying size can neither read beyond the data nor loop. Writers
+// of INFO lists often count their sizes a byte or two off (padding left out or counted
+// twice); when the next chunk does not start where the size says, it is looked for up to two
+// bytes either side, as other readers of these files do.
 template <typename Visit>
 void WalkChunks(const uint8_t* data, size_t begin, size_t end, Visit visit) {
   size_t at = begin;
@@ -38,7 +48,20 @@ void WalkChunks(const uint8_t* data, size_t begin, size_t end, Visit visit) {
     const size_t size = std::min<size_t>(declared, end - start);
     if (!visit(head, Range{start, size})) return;
     if (declared > end - start) return;
-    at = start + declared + (declared & 1);
+    const size_t next = start + declared + (declared & 1);
+    at = next;
+    if (next < end && end - next >= 8 && !PlausibleId(data + next)) {
+      for (const size_t shift : {size_t{2}, size_t{1}}) {
+        if (next - shift > start && PlausibleId(data + next - shift)) {
+          at = next - shift;
+          break;
+        }
+        if (end - next >= 8 + shift && PlausibleId(data + next + shift)) {
+          at = next + shift;
+          break;
+        }
+      }
+    }
   }
 }
 

@@ -10,49 +10,15 @@
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/write_failure.h"
+#include "formats/apng_chunk_file.h"
 #include "formats/apng_chunks.h"
+#include "formats/apng_composed.h"
 #include "formats/format_messages.h"
 #include "formats/png_file.h"
 #include "formats/png_frame.h"
 
 namespace fw {
 namespace {
-
-constexpr uint32_t kIdat = ChunkType("IDAT");
-constexpr uint32_t kIhdr = ChunkType("IHDR");
-
-// Chunks straight to the file; the first failure sticks.
-class ChunkFile {
- public:
-  explicit ChunkFile(std::FILE* file) : file_(file) {}
-  bool ok() const { return ok_; }
-  void raw(const void* data, size_t n) {
-    if (ok_ && n && std::fwrite(data, 1, n, file_) != n) {
-      ok_ = false;
-      NoteWriteErrno();
-    }
-  }
-  // `prefix` bytes (a sequence number) go before the data inside the same chunk.
-  void chunk(uint32_t type, const uint8_t* prefix, size_t prefixBytes, const uint8_t* data, size_t n) {
-    uint8_t head[8];
-    PutBe32(head, static_cast<uint32_t>(prefixBytes + n));
-    PutBe32(head + 4, type);
-    uLong crc = crc32(0L, Z_NULL, 0);
-    crc = crc32(crc, head + 4, 4);
-    if (prefixBytes) crc = crc32(crc, prefix, static_cast<uInt>(prefixBytes));
-    if (n) crc = crc32(crc, data, static_cast<uInt>(n));
-    uint8_t tail[4];
-    PutBe32(tail, static_cast<uint32_t>(crc));
-    raw(head, 8);
-    raw(prefix, prefixBytes);
-    raw(data, n);
-    raw(tail, 4);
-  }
-
- private:
-  std::FILE* file_;
-  bool ok_ = true;
-};
 
 // The first image covers the whole canvas: a copy of it is put on a canvas-sized picture,
 // transparent (or index 0, or black) around it.
@@ -150,10 +116,10 @@ int Write(std::FILE* file, AnimHeader& doc) {
   }
 
   ChunkFile out(file);
-  out.raw(kPngSignature, sizeof kPngSignature);
   std::vector<uint8_t> stream;
   uint32_t sequence = 0;
   int index = 0;
+  const uint32_t frames = static_cast<uint32_t>(doc.frameCount - (hidden ? 1 : 0));
   for (const ImageBlock* f = FirstImage(&doc); f; f = NextImage(f), ++index) {
     ImagePtr holder;
     const ImageBlock* frame = f;
@@ -173,39 +139,12 @@ int Write(std::FILE* file, AnimHeader& doc) {
       ShowMessage(fmsg::kPngEncodeError);
       return 0;
     }
-    bool truncated = false;
-    const std::vector<PngChunk> chunks = WalkPngChunks(stream.data(), stream.size(), truncated);
-    if (truncated || chunks.empty() || chunks[0].type != kIhdr) {
+    const FrameControl control = ControlFor(*frame, 0);
+    const bool inAnimation = index > 0 || !hidden;
+    if (!EmitApngFrame(out, stream, index == 0, frames, static_cast<uint32_t>(std::max(0, doc.playCount)),
+                       inAnimation ? &control : nullptr, sequence)) {
       ShowMessage(fmsg::kPngEncodeError);
       return 0;
-    }
-    if (index == 0) {
-      // IHDR, acTL, then what libpng put before the image data (PLTE, tRNS).
-      for (const PngChunk& c : chunks) {
-        if (c.type == kIdat) break;
-        out.raw(stream.data() + c.offset, c.totalBytes());
-        if (c.type == kIhdr) {
-          uint8_t actl[8];
-          PutBe32(actl, static_cast<uint32_t>(doc.frameCount - (hidden ? 1 : 0)));
-          PutBe32(actl + 4, static_cast<uint32_t>(std::max(0, doc.playCount)));
-          out.chunk(ChunkType("acTL"), nullptr, 0, actl, 8);
-        }
-      }
-    }
-    if (index > 0 || !hidden) {
-      uint8_t fctl[26];
-      StoreFrameControl(ControlFor(*frame, sequence++), fctl);
-      out.chunk(ChunkType("fcTL"), nullptr, 0, fctl, sizeof fctl);
-    }
-    for (const PngChunk& c : chunks) {
-      if (c.type != kIdat) continue;
-      if (index == 0) {
-        out.raw(stream.data() + c.offset, c.totalBytes());
-      } else {
-        uint8_t number[4];
-        PutBe32(number, sequence++);
-        out.chunk(ChunkType("fdAT"), number, 4, stream.data() + c.dataOffset(), c.length);
-      }
     }
   }
   out.chunk(ChunkType("IEND"), nullptr, 0, nullptr, 0);
@@ -213,43 +152,46 @@ int Write(std::FILE* file, AnimHeader& doc) {
   return out.ok() ? 1 : 0;
 }
 
+// Frames written as they stand, each with its own palette or planes, when the file's one
+// colour type and palette can hold them all and the first frame can be filled out to the
+// canvas without painting over what should stay clear. Otherwise the animation is written as
+// the pictures a viewer shows (apng_composed.h).
+bool WritableAsFrames(const AnimHeader& document) {
+  const ImageBlock* first = FirstImage(&document);
+  if (!first) return false;
+  auto key = [](const ImageBlock& f) { return f.transparent() ? int{f.transparentIndex} : -1; };
+  const int reference = key(*first);
+  const int depthClass = PngDepthClass(*first);
+  for (const ImageBlock* f = first; f; f = NextImage(f)) {
+    const int depth = PngDepthClass(*f);
+    if (depth != depthClass) return false;
+    if (depth == 8 && (f->localPalette || key(*f) != reference)) return false;
+  }
+  const bool coversCanvas = first->left == 0 && first->top == 0 && PlaneWidth(*first) == document.screenWidth &&
+                            PlaneHeight(*first) == document.screenHeight;
+  const bool fillsClear = depthClass == 32 || (depthClass == 8 && first->transparent());
+  return coversCanvas || fillsClear;
+}
+
 }  // namespace
 
 int CheckApngSavable(const AnimHeader& document) {
-  const ImageBlock* first = FirstImage(&document);
-  if (!first) return 0;
-  auto key = [](const ImageBlock& f) { return f.transparent() ? int{f.transparentIndex} : -1; };
-  const int reference = key(*first);
-  int previousClass = PngDepthClass(*first);
-  for (const ImageBlock* f = first; f; f = NextImage(f)) {
-    const int depth = PngDepthClass(*f);
-    if (depth != previousClass) {
-      ShowText("Cannot save an animated PNG (APNG) with mixed resolutions. All the frames need to be either 8bit, "
-               "24bit, or 32bit.");
-      return 0;
-    }
-    previousClass = depth;
-    if (depth != 8) continue;
-    if (f->localPalette) {
-      ShowText("Cannot save an animated PNG (APNG) with local palettes. Use Animation>Optimize to automatically "
-               "remove local palettes.");
-      return 0;
-    }
-    if (key(*f) != reference) {
-      if (key(*f) < 0 || reference < 0)
-        ShowText("Cannot save an animated PNG (APNG) with a mix of transparent and non-transparent frames.");
-      else
-        ShowText("Cannot save an animated PNG (APNG) with transparent frames that do not use the same transparent "
-                 "index.");
-      return 0;
-    }
+  // Any mix of palettes, transparency and depths can be written as the pictures it shows;
+  // only an animation without frames has nothing to write.
+  if (!FirstImage(&document)) {
+    ShowText("Nothing to output.");
+    return 0;
   }
   return 1;
 }
 
 int WriteApng(const std::string& path, AnimHeader& document) {
   if (document.frameCount <= 0) return 0;
-  if (document.frameCount == 1) return WritePng(path, *FirstImage(&document), &document);
+  const ImageBlock& first = *FirstImage(&document);
+  const bool onePicture = document.frameCount == 1;
+  if (onePicture && first.left == 0 && first.top == 0 && PlaneWidth(first) == document.screenWidth &&
+      PlaneHeight(first) == document.screenHeight)
+    return WritePng(path, first, &document);
   if (!CheckApngSavable(document)) return 0;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) {
@@ -258,7 +200,7 @@ int WriteApng(const std::string& path, AnimHeader& document) {
   }
   int result = 0;
   try {
-    result = Write(file, document);
+    result = !onePicture && WritableAsFrames(document) ? Write(file, document) : WriteComposedApng(file, document);
   } catch (const std::bad_alloc&) {
     ShowMessage(fmsg::kPngEncodeError);
     result = 0;

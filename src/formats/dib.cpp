@@ -116,7 +116,12 @@ std::unique_ptr<Palette> TablePalette(const uint8_t* table, size_t entries) {
 }
 
 AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixelsCut) {
-  if (size < 4 || Le32(dib) != kDibHeaderBytes || size < kDibHeaderBytes) {
+  // The later Windows headers (52, 56, 108 and 124 bytes) begin with the 40-byte one and carry
+  // the bit-field masks inside themselves; their colour-space fields change no pixel we store.
+  const uint32_t headerBytes = size >= 4 ? Le32(dib) : 0;
+  const bool knownHeader = headerBytes == kDibHeaderBytes || headerBytes == 52 || headerBytes == 56 ||
+                           headerBytes == 108 || headerBytes == 124;
+  if (!knownHeader || size < headerBytes) {
     ShowMessage(fmsg::kImageTypeUnsupported);
     return nullptr;
   }
@@ -143,13 +148,14 @@ AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixel
     return nullptr;
   }
 
-  const size_t maskBytes = bitFields ? 12 : 0;
-  if (kDibHeaderBytes + maskBytes > size) {
+  // Masks follow a 40-byte header; the longer headers hold them at the same place.
+  const size_t maskBytes = bitFields && headerBytes == kDibHeaderBytes ? 12 : 0;
+  if (headerBytes + maskBytes > size) {
     ShowMessage(fmsg::kImageTypeUnsupported);
     return nullptr;
   }
   const uint64_t tableEntries = DibTableEntries(h);
-  const size_t tableAt = kDibHeaderBytes + maskBytes;
+  const size_t tableAt = headerBytes + maskBytes;
   const uint64_t start = pixelOffset ? pixelOffset : tableAt + 4 * tableEntries;
   const size_t stride = DibStride(width, bits);
   RowReader rows(dib, size, start > size ? size + 1 : static_cast<size_t>(start), stride, height, bottomUp);
@@ -163,13 +169,13 @@ AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixel
 
   if (indexed) {
     // The table sits after the header whatever the pixel offset says.
-    const size_t available = (size - kDibHeaderBytes) / 4;
+    const size_t available = (size - tableAt) / 4;
     const size_t entries = static_cast<size_t>(std::min<uint64_t>({tableEntries, 256, available}));
     if (entries == 0) {
       ShowMessage(fmsg::kImageTypeUnsupported);
       return nullptr;
     }
-    auto palette = TablePalette(dib + kDibHeaderBytes, entries);
+    auto palette = TablePalette(dib + tableAt, entries);
     if (!palette) return nullptr;
     SetGlobalPalette(*doc, std::move(palette));
     frame.activePalette = doc->globalPalette.get();
@@ -223,6 +229,12 @@ AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixel
       if (bitFields && !Channels32(Le32(dib + 40), Le32(dib + 44), Le32(dib + 48), channels, hasAlpha)) {
         ShowMessage(fmsg::kImageTypeUnsupported);
         return nullptr;
+      }
+      // Headers of 56 bytes and more name the alpha bits outright: none means opaque.
+      if (bitFields && headerBytes >= 56) {
+        const uint32_t alphaMask = Le32(dib + 52);
+        hasAlpha = alphaMask != 0 && (alphaMask & (channels[0].mask | channels[1].mask | channels[2].mask)) == 0 &&
+                   EightBitRun(alphaMask, channels[3]);
       }
       uint8_t* alpha = AddAlpha(frame, true);
       if (!alpha) return nullptr;

@@ -95,6 +95,8 @@ int IndexOnlyUnderMask(const IndexedImage& image, PlaneRows& mask, int width, in
 void ApplyIndexedMask(ImageBlock& frame, IndexedImage& image, PlaneRows& mask, int width, int height) {
   int index = IndexOnlyUnderMask(image, mask, width, height);
   const int entries = frame.localPalette->count();
+  // Pixels may name indexes beyond a short colour table; such an index is no palette entry.
+  if (index >= entries) index = -1;
   if (index < 0) {
     std::array<bool, 256> used{};
     for (int y = 0; y < height; ++y)

@@ -84,7 +84,16 @@ std::string DuplicateList(const std::vector<Entry>& entries, int type) {
   return text;
 }
 
-bool EncodePng(const ImageBlock& frame, std::vector<uint8_t>& out) {
+// Icon PNGs are stored as true colour with alpha, whatever the frame holds: that is the form
+// Windows documents for them, and readers that take the picture out of the PNG without its
+// palette's transparency (Pillow's, for one) then still see the clear pixels.
+bool EncodePng(const ImageBlock& original, std::vector<uint8_t>& out) {
+  ImagePtr expanded;
+  if (!TrueColourRows(original)) {
+    expanded = CopyImage(original, original.activePalette);
+    if (!expanded || !ExpandToTrueColour(*expanded)) return false;
+  }
+  const ImageBlock& frame = expanded ? *expanded : original;
   const size_t size = PngEncodedSize(frame, nullptr);
   if (size == 0) return false;
   out.resize(size);

@@ -11,9 +11,11 @@ namespace fw {
 struct JpegErrorTrap {
   jpeg_error_mgr manager;  // first, so the library's pointer is also ours
   std::jmp_buf jump;
+  bool endedEarly = false;  // the data ran out and libjpeg went on with blank (grey) blocks
 };
 
-// Installs the standard manager with a jumping error_exit and silent warnings.
+// Installs the standard manager with a jumping error_exit and silent warnings; warnings
+// never stop a read, and the one for data that ends early is noted in the trap.
 jpeg_error_mgr* InstallJpegErrorTrap(JpegErrorTrap& trap);
 
 }  // namespace fw

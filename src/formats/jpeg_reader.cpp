@@ -105,7 +105,12 @@ LoadResult Decode(std::FILE* file, const uint8_t* data, size_t size) {
     ShowMessage(fmsg::kJpegDecompressError);
     return {};
   }
-  result.status = kReadComplete;
+  if (d->trap.endedEarly) {
+    ShowText("The JPEG file ends before its picture does; the rows it holds are kept and the rest is grey.");
+    result.status = kReadPartial;
+  } else {
+    result.status = kReadComplete;
+  }
   return result;
 }
 

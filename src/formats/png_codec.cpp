@@ -47,6 +47,19 @@ bool ReadHead(ReadContext& c, PngPicture& out) {
   png_uint_32 width = 0, height = 0;
   int depth = 0, type = 0, interlace = 0;
   png_get_IHDR(c.png, c.info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
+  // A colour key on true-colour or 16-bit grey pictures becomes an alpha channel, compared
+  // before the samples lose their low bits; 8-bit and smaller grey keeps its key as an index.
+  out.colourType = type;
+  if (png_get_valid(c.png, c.info, PNG_INFO_tRNS)) {
+    png_color_16p key = nullptr;
+    if (type == PNG_COLOR_TYPE_RGB || (type == PNG_COLOR_TYPE_GRAY && depth == 16)) {
+      png_set_tRNS_to_alpha(c.png);
+      out.colourType = type == PNG_COLOR_TYPE_RGB ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_GRAY_ALPHA;
+    } else if (type == PNG_COLOR_TYPE_GRAY && png_get_tRNS(c.png, c.info, nullptr, nullptr, &key) && key &&
+               key->gray < (1u << depth)) {
+      out.greyKey = key->gray;
+    }
+  }
   png_set_bgr(c.png);
   png_set_packing(c.png);
   png_set_strip_16(c.png);
@@ -55,7 +68,6 @@ bool ReadHead(ReadContext& c, PngPicture& out) {
   out.width = width;
   out.height = height;
   out.bitDepth = depth;
-  out.colourType = type;
   out.rowBytes = png_get_rowbytes(c.png, c.info);
   return true;
 }

@@ -13,13 +13,16 @@ namespace fw {
 
 struct PngPicture {
   uint32_t width = 0, height = 0;
-  int colourType = 0;  // 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
+  // 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA; a colour key on RGB or 16-bit grey
+  // arrives as 6 or 4.
+  int colourType = 0;
   int bitDepth = 0;
   size_t rowBytes = 0;        // after the transformations
   std::vector<uint8_t> rows;  // height * rowBytes: one byte per index or grey sample, B G R (A)
   std::vector<Rgb> palette;
   bool hasTrns = false;              // a tRNS chunk with at least one entry
   std::vector<uint8_t> trnsAlpha;    // palette images: alpha per index
+  int greyKey = -1;                  // grey images up to 8 bits: the transparent grey level
   bool hasPAni = false;
   std::vector<uint8_t> pAni;
 };

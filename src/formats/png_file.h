@@ -32,8 +32,4 @@ int CheckApngSavable(const AnimHeader& document);
 // The whole animation as an APNG (a one-frame document as a plain PNG with pAni). 1 or 0.
 int WriteApng(const std::string& path, AnimHeader& document);
 
-// The RGB tRNS message (unnumbered).
-inline constexpr const char* kPngColourKeyIgnored =
-    "Image has transparent colors (but not Alpha channel). No transparency is used.";
-
 }  // namespace fw

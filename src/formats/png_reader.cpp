@@ -8,6 +8,7 @@
 #include "core/preferences.h"
 #include "core/string_table.h"
 #include "formats/apng_chunks.h"
+#include "formats/apng_source_blend.h"
 #include "formats/file_bytes.h"
 #include "formats/filmstrip.h"
 #include "formats/format_messages.h"
@@ -55,7 +56,7 @@ void ApplyPaletteTransparency(ImageBlock& block, const std::vector<uint8_t>& alp
 }
 
 // Builds the block of one decoded picture. False when memory runs out.
-bool AddPictureBlock(BlockAppender& out, const PngPicture& pic, const FrameHead& head, bool& keyWarned) {
+bool AddPictureBlock(BlockAppender& out, const PngPicture& pic, const FrameHead& head) {
   AnimHeader& doc = out.header();
   const int width = static_cast<int>(pic.width), height = static_cast<int>(pic.height);
   ImagePtr block = CreateSizedImage(width, height);
@@ -91,11 +92,12 @@ bool AddPictureBlock(BlockAppender& out, const PngPicture& pic, const FrameHead&
       std::memcpy(image->row(y), pic.rows.data() + static_cast<size_t>(y) * pic.rowBytes, static_cast<size_t>(width));
     SetIndexedImage(*block, std::move(image));
     if (type == 3) ApplyPaletteTransparency(*block, pic.trnsAlpha);
-  } else {
-    if (pic.hasTrns && !keyWarned) {
-      keyWarned = true;
-      ShowText("%s", kPngColourKeyIgnored);
+    // Grey levels are their own indexes, so a grey key is the transparent index.
+    if (type == 0 && pic.greyKey >= 0) {
+      SetTransparentIndex(*block, pic.greyKey);
+      SetTransparency(*block, true);
     }
+  } else {
     uint8_t* colour = AddTrueColour(*block, true);
     uint8_t* alpha = (type == 6 || type == 4) ? AddAlpha(*block, true) : nullptr;
     if (!colour || ((type == 6 || type == 4) && !alpha)) return false;
@@ -155,7 +157,7 @@ LoadResult Decode(const uint8_t* data, size_t size) {
   doc.playCount = layout.animated ? static_cast<int32_t>(std::min<uint32_t>(layout.playCount, 0x7FFFFFFF)) : 0;
 
   const size_t total = layout.animated ? size_t{layout.frameCount} + (layout.defaultHidden ? 1 : 0) : 1;
-  bool damaged = false, tooLarge = false, keyWarned = false;
+  bool damaged = false, tooLarge = false;
   std::vector<uint8_t> pAni;
   bool hasPAni = false;
   BlockAppender out(doc);
@@ -192,7 +194,7 @@ LoadResult Decode(const uint8_t* data, size_t size) {
       doc.screenWidth = static_cast<int32_t>(pic.width);
       doc.screenHeight = static_cast<int32_t>(pic.height);
     }
-    if (!AddPictureBlock(out, pic, head, keyWarned)) {
+    if (!AddPictureBlock(out, pic, head)) {
       tooLarge = true;
       break;
     }
@@ -210,6 +212,10 @@ LoadResult Decode(const uint8_t* data, size_t size) {
   // A picture outside the animation is still the document's first frame; viewers that play
   // the animation skip it.
   doc.hideFirstFrame = layout.animated && layout.defaultHidden && doc.frameCount > 1 ? 1 : 0;
+  if (layout.animated && !ReproduceSourceBlending(doc)) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    return {};
+  }
   ComputeColourUsage(doc, doc.colourUsage.data(), true);
   result.status = kReadComplete;
   return result;

@@ -88,7 +88,7 @@ bool ParseRecords(Cursor& in, int count, std::vector<Layer>& layers) {
 
 // Copies the part of one stored channel that falls inside `into` (canvas coordinates) into a
 // plane of the frame, `pixelStep` bytes apart. False when the channel data is damaged.
-bool ReadChannel(const uint8_t* data, const Channel& c, const Rect& stored, const Rect& frame, const Rect& into,
+bool ReadChannel(const uint8_t* data, int depth, const Channel& c, const Rect& stored, const Rect& frame, const Rect& into,
                  uint8_t* plane, size_t stride, int pixelStep, std::vector<uint8_t>& row, bool& cut) {
   if (stored.empty() || into.empty()) return true;
   if (c.length < 2) {
@@ -99,7 +99,7 @@ bool ReadChannel(const uint8_t* data, const Channel& c, const Rect& stored, cons
   const uint8_t* p = data + c.offset;
   PlaneSet planes;
   if (!planes.init(p + 2, c.length - 2, p[0] << 8 | p[1], static_cast<uint64_t>(stored.width()),
-                   static_cast<uint64_t>(stored.height()), 1))
+                   static_cast<uint64_t>(stored.height()), 1, depth))
     return false;
   cut |= planes.cut();
   const Rect part = into.intersect(stored);
@@ -178,9 +178,9 @@ ImagePtr LayerReader::makeFrame(const Layer& layer, const Rect& rect, bool& dama
   for (const Channel& c : layer.channels) {
     bool ok = true;
     if (c.id >= 0 && c.id <= 2) {
-      ok = ReadChannel(data_, c, layer.rect, rect, covered, colour + (2 - c.id), s24, 3, row_, cut_);
+      ok = ReadChannel(data_, header_.depth, c, layer.rect, rect, covered, colour + (2 - c.id), s24, 3, row_, cut_);
     } else if (c.id == -1) {
-      ok = ReadChannel(data_, c, layer.rect, rect, covered, alpha, s8, 1, row_, cut_);
+      ok = ReadChannel(data_, header_.depth, c, layer.rect, rect, covered, alpha, s8, 1, row_, cut_);
       if (ok && layer.opacity != 255)
         for (int64_t y = covered.top; y < covered.bottom; ++y) {
           uint8_t* a = alpha + static_cast<size_t>(y - rect.top) * s8 + static_cast<size_t>(covered.left - rect.left);
@@ -193,7 +193,7 @@ ImagePtr LayerReader::makeFrame(const Layer& layer, const Rect& rect, bool& dama
         ShowMessage(kMsgNoMemoryMask);
         return nullptr;
       }
-      ok = ReadChannel(data_, c, layer.mask, rect, rect, mask.data(), s8, 1, row_, cut_);
+      ok = ReadChannel(data_, header_.depth, c, layer.mask, rect, rect, mask.data(), s8, 1, row_, cut_);
     }
     if (!ok) {
       damaged = true;

@@ -29,6 +29,7 @@ struct FileHeader {
   int channels = 0;
   int width = 0, height = 0;
   int mode = 0;
+  int depth = 8;  // bits per channel sample: 8, or 16 (scaled to 8 as it is read)
 };
 
 enum class LayerOutcome {

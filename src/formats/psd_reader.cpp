@@ -27,7 +27,9 @@ PsdLayerAsker& Asker() {
 // A picture of width x height must come with at least this much data in its planes: a raw
 // row holds every pixel; PackBits needs two bytes of row table and can expand two bytes to at
 // most 128 pixels.
-bool PlausibleCanvas(uint64_t width, uint64_t height, size_t dataBytes) {
+// zlib data is measured when it is inflated (psd_stream.h).
+bool PlausibleCanvas(uint64_t width, uint64_t height, size_t dataBytes, int compression) {
+  if (compression == psd::kZip || compression == psd::kZipPredicted) return true;
   const uint64_t perRow = std::min<uint64_t>(width, 2 + 2 * ((width + 127) / 128));
   return height <= dataBytes / perRow;
 }
@@ -81,7 +83,8 @@ LoadResult ReadIndexed(const uint8_t* data, Cursor& in, const psd::FileHeader& h
 
   const int compression = in.u16();
   psd::PlaneSet planes;
-  if (!in.ok() || !PlausibleCanvas(static_cast<uint64_t>(h.width), static_cast<uint64_t>(h.height), in.remaining()) ||
+  if (!in.ok() ||
+      !PlausibleCanvas(static_cast<uint64_t>(h.width), static_cast<uint64_t>(h.height), in.remaining(), compression) ||
       !planes.init(in.here(), in.remaining(), compression, static_cast<uint64_t>(h.width),
                    static_cast<uint64_t>(h.height), std::max(1, h.channels))) {
     ShowMessage(psd::kMsgDamaged);
@@ -114,9 +117,9 @@ LoadResult ReadComposite(Cursor& in, const psd::FileHeader& h, bool keepAlpha) {
   const int colourPlanes = grey ? 1 : 3;
   psd::PlaneSet planes;
   if (!in.ok() || h.channels < colourPlanes ||
-      !PlausibleCanvas(static_cast<uint64_t>(h.width), static_cast<uint64_t>(h.height), in.remaining()) ||
+      !PlausibleCanvas(static_cast<uint64_t>(h.width), static_cast<uint64_t>(h.height), in.remaining(), compression) ||
       !planes.init(in.here(), in.remaining(), compression, static_cast<uint64_t>(h.width),
-                   static_cast<uint64_t>(h.height), h.channels)) {
+                   static_cast<uint64_t>(h.height), h.channels, h.depth)) {
     ShowMessage(psd::kMsgDamaged);
     return {};
   }
@@ -168,11 +171,19 @@ LoadResult Read(const uint8_t* data, size_t size, bool useDefaults, Progress* pr
     ShowMessage(psd::kMsgNotPsd);
     return {};
   }
-  // Other depths would be read as if they were 8-bit and come out as noise.
-  if ((h.mode != psd::kModeGrey && h.mode != psd::kModeIndexed && h.mode != psd::kModeRgb) || depth != 8) {
+  if (h.mode != psd::kModeGrey && h.mode != psd::kModeIndexed && h.mode != psd::kModeRgb) {
     ShowMessage(psd::kMsgColourMode);
     return {};
   }
+  // 16-bit grey and RGB are scaled to 8 bits; other depths would come out as noise, and the
+  // colour mode is not what is wrong with them.
+  if (depth != 8 && !(depth == 16 && h.mode != psd::kModeIndexed)) {
+    ShowText("This PSD file stores %d bits per channel%s; only 8-bit files, and 16-bit RGB and greyscale files, can be "
+             "read.",
+             depth, h.mode == psd::kModeIndexed ? " in indexed colour" : "");
+    return {};
+  }
+  h.depth = depth;
   if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
       !PlaneSizeAllowed(Stride24(static_cast<int>(width)), height)) {
     ShowMessage(psd::kMsgNoMemoryLayer);

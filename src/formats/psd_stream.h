@@ -62,26 +62,48 @@ class Cursor {
 // `count` of them; bytes the row does not produce are left as they are.
 void UnpackBitsRow(const uint8_t* src, size_t length, uint8_t* out, size_t skip, size_t count);
 
-// `planes` channel planes of width x height after a compression word (0 raw, 1 PackBits):
-// raw planes one after another, or a table of 2-byte row lengths for every row of every
-// plane followed by the rows. Any part of a row can be fetched.
+inline constexpr int kRaw = 0;
+inline constexpr int kPackBits = 1;
+inline constexpr int kZip = 2;
+inline constexpr int kZipPredicted = 3;
+
+// The most bytes a deflate stream can expand one byte into.
+inline constexpr uint64_t kMaxInflateRatio = 1032;
+
+// `planes` channel planes of width x height after a compression word: raw planes one after
+// another; PackBits with a table of 2-byte row lengths for every row of every plane followed
+// by the rows; or one zlib stream of the raw planes, whose rows may hold differences from the
+// sample to their left (prediction). Samples are 8 or 16 bits; 16-bit samples are scaled to 8
+// bits. Any part of a row can be fetched.
 class PlaneSet {
  public:
   // False when the data cannot hold what it claims (too short for the raw planes or the
-  // row table, an unknown compression): the file is damaged.
-  bool init(const uint8_t* data, size_t size, int compression, uint64_t width, uint64_t height, int planes);
+  // row table, a zlib stream that does not start, an unknown compression): the file is
+  // damaged.
+  bool init(const uint8_t* data, size_t size, int compression, uint64_t width, uint64_t height, int planes,
+            int bitsPerSample = 8);
   // Columns [x, x + count) of row y of the plane into out.
   void row(int plane, uint64_t y, uint64_t x, size_t count, uint8_t* out) const;
   // The compressed rows claim more bytes than the data holds: the rows past its end read blank.
   bool cut() const { return cut_; }
 
  private:
+  bool inflate(uint64_t rows);
+
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
   int compression_ = 0;
   uint64_t width_ = 0, height_ = 0;
+  size_t sampleBytes_ = 1;
   std::vector<size_t> rowStart_;  // PackBits: where each row begins, plus the end
+  std::vector<uint8_t> inflated_; // zip: the planes at 8 bits, rows that did not arrive 0
+  mutable std::vector<uint8_t> wide_;  // 16-bit rows before scaling
   bool cut_ = false;
 };
+
+// A 16-bit sample to 8 bits, rounded.
+inline uint8_t To8Bits(unsigned high, unsigned low) {
+  return static_cast<uint8_t>(((high << 8 | low) * 255u + 32767u) / 65535u);
+}
 
 }  // namespace fw::psd

@@ -55,8 +55,11 @@ bool ReportNoTemporaryFile(const ReplacementFile& file) {
 // temporary file beside the target.
 bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int type, Progress* progress) {
   if (type == kSaveCur || type == kSaveIco || type == kSaveAni) {
+    // An icon directory entry holds 1 to 256 (written as 0); animated cursors keep their
+    // images as DIBs, which readers expect below 256.
+    const int largest = type == kSaveAni ? 255 : 256;
     for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
-      if (f->width > 255 || f->height > 255) {
+      if (f->width > largest || f->height > largest) {
         ShowMessage(40335);
         return false;
       }
@@ -173,9 +176,29 @@ bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t opt
   AnimPtr strip;
   ImageBlock* single = nullptr;
   const AnimHeader* filmstripOf = nullptr;
-  const bool apng = type == kSavePng && document.frameCount > 1 && wholeAnimation;
+  // One frame that does not cover the screen is written on a canvas of the screen's size (clear
+  // around it), as the animation shows it; the APNG writer does that.
+  const ImageBlock* only = document.frameCount == 1 ? FirstImage(&document) : nullptr;
+  const bool offsetPicture = only && !(options & save_option::kFilmstrip) &&
+                             (only->left != 0 || only->top != 0 || only->width != document.screenWidth ||
+                              only->height != document.screenHeight);
+  const bool apng = type == kSavePng && wholeAnimation && (document.frameCount > 1 || offsetPicture);
+  AnimPtr shown;
+  AnimHeader* gifDocument = &document;
   if (type == kSaveGif && wholeAnimation) {
     UpdateSignatureComment(document);
+    // A picture outside the animation (an APNG's hidden default image) stays out of the GIF.
+    if (document.hideFirstFrame && document.frameCount > 1) {
+      shown = CopyAnimation(document, nullptr);
+      if (!shown) {
+        ShowMessage(msg::kNoMemoryFrameImage);
+        return false;
+      }
+      BlockPtr dropped = DetachBlock(FirstImage(shown.get()));
+      --shown->frameCount;
+      shown->hideFirstFrame = 0;
+      gifDocument = shown.get();
+    }
   } else if (!apng && (options & save_option::kFilmstrip)) {
     if (const int problem = FilmstripSaveProblem(document)) {
       ShowMessage(problem);
@@ -201,7 +224,7 @@ bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t opt
   const std::string& temporary = file.writePath();
   int written;
   if (type == kSaveGif && wholeAnimation)
-    written = WriteGifFile(temporary, document, progress);
+    written = WriteGifFile(temporary, *gifDocument, progress);
   else if (apng)
     written = WriteApng(temporary, document);
   else

@@ -70,6 +70,16 @@ bool IsGifSignature(const uint8_t* s) {
          s[5] == 'a';
 }
 
+bool SkipSubBlocks(ByteSource& source) {
+  uint8_t skipped[255];
+  for (;;) {
+    const int length = source.readByte();
+    if (length < 0) return false;
+    if (length == 0) return true;
+    if (!source.readExact(skipped, static_cast<size_t>(length))) return false;
+  }
+}
+
 ExtensionResult ReadExtension(ByteSource& source, uint8_t label, AnimHeader& document) {
   ExtensionResult result;
   int length = source.readByte();
@@ -86,13 +96,17 @@ ExtensionResult ReadExtension(ByteSource& source, uint8_t label, AnimHeader& doc
   data.insert(data.end(), first, first + length);
 
   bool terminated = false;
-  if (label == block_kind::kApplication && length == 11 && std::memcmp(first, "NETSCAPE2.0", 11) == 0) {
+  const bool loopBlock = label == block_kind::kApplication && length == 11 &&
+                         (std::memcmp(first, "NETSCAPE2.0", 11) == 0 || std::memcmp(first, "ANIMEXTS1.0", 11) == 0);
+  if (loopBlock) {
     const int subLength = source.readByte();
     if (subLength < 0) return result;
     uint8_t sub[255];
     if (subLength > 0 && !source.readExact(sub, static_cast<size_t>(subLength))) return result;
     if (subLength == 3) {
-      if (source.readByte() != 0) return result;
+      // Sub-blocks after the loop count (the buffering hint some encoders add) mean nothing
+      // to playback; browsers skip them, and so do we.
+      if (!SkipSubBlocks(source)) return result;
       const int loops = sub[1] | sub[2] << 8;
       document.playCount = loops > 0 ? loops + 1 : 0;
       result.ok = true;
@@ -120,7 +134,18 @@ ExtensionResult ReadExtension(ByteSource& source, uint8_t label, AnimHeader& doc
   return result;
 }
 
-int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, FramePixelBudget& budget) {
+// A frame of width or height 0 shows nothing: its one stored pixel is made transparent.
+void ClearEmptyFrame(ImageBlock& image) {
+  if (image.width > 0 && image.height > 0) return;
+  if (!image.transparent()) {
+    SetTransparentIndex(image, 0);
+    SetTransparency(image, true);
+  }
+  image.indexedImage->row(0)[0] = static_cast<uint8_t>(image.transparentIndex);
+}
+
+int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, FramePixelBudget& budget,
+                 bool* damaged) {
   uint8_t d[9];
   if (!source.readExact(d, 9)) {
     ShowMessage(msg::kGifDamaged);
@@ -166,11 +191,17 @@ int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, Fr
 
   const LzwResult r = ThreadDecoder().decode(data.bytes.data(), data.size, data.terminated, minCodeSize,
                                              *pixels, image.width, image.height, image.interlaced());
+  // Data that breaks off inside its own sub-blocks (an impossible code, or too few codes)
+  // keeps the pixels decoded so far, the rest blank, as browsers show it; the blocks after it
+  // are intact and reading goes on. Data cut off by the end of the file loses the frame.
   if (r == LzwResult::kRanOut || r == LzwResult::kCorrupt) {
     ShowMessage(msg::kGifDamaged);
-    return 0;
+    const bool brokenOff = r == LzwResult::kCorrupt || data.terminated;
+    if (!brokenOff || !damaged) return 0;
+    *damaged = true;
   }
   SetIndexedImage(image, std::move(pixels));
+  ClearEmptyFrame(image);
   return 1;
 }
 
@@ -180,6 +211,8 @@ int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress) 
   ImagePtr pending;
   FramePixelBudget budget;
   int status = 0;
+  // Damage read past: the stream goes on, but the document is not what the file meant.
+  bool damaged = false;
 
   auto append = [&](GifBlock* block) {
     Link(tail, block);
@@ -221,13 +254,18 @@ int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress) 
         }
         continue;
       }
+      // An extension we do not know is skipped as browsers skip it; it is still reported.
       ShowMessage(msg::kGifDamaged);
-      status = 2;
-      break;
+      if (label < 0 || !SkipSubBlocks(source)) {
+        status = 2;
+        break;
+      }
+      damaged = true;
+      continue;
     }
     if (byte == ',') {
       ImagePtr image = pending ? std::move(pending) : CreateImageBlock(nullptr);
-      if (!image || !ReadGifImage(source, *image, document, budget)) {
+      if (!image || !ReadGifImage(source, *image, document, budget, &damaged)) {
         if (document.frameCount > 0) {
           ShowMessage(msg::kPartlyRead);
           return kReadPartial;
@@ -248,7 +286,7 @@ int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress) 
     break;
   }
 
-  if (status == 2) {
+  if (status == 2 || (status == 1 && damaged)) {
     if (document.frameCount > 0) {
       ShowMessage(msg::kPartlyRead);
       return kReadPartial;
@@ -294,6 +332,7 @@ ReadResult ReadGifFile(ByteSource& source, Progress* progress) {
 
   int status;
   try {
+    DistinctMessages once;
     status = ReadGifBlocks(source, *doc, progress);
   } catch (const std::bad_alloc&) {
     ShowMessage(msg::kNoMemoryFrameImage);

@@ -23,8 +23,10 @@ ReadResult ReadGifFile(ByteSource& source, Progress* progress);
 // Reads the blocks after the screen descriptor and global table into `document`.
 int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress);
 // Reads one image (descriptor, local table, data) into `image`. 1 on success, 0 on failure,
-// also when the frame's blank pixels would overrun the read's budget.
-int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, FramePixelBudget& budget);
+// also when the frame's blank pixels would overrun the read's budget. With `damaged`, data that
+// breaks off inside its sub-blocks keeps the pixels decoded so far (1, *damaged set) instead.
+int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, FramePixelBudget& budget,
+                 bool* damaged = nullptr);
 
 struct ExtensionResult {
   bool ok = false;

@@ -45,6 +45,45 @@ TEST(IconRoundTripCli, SavingALoadedIconOrCursorSettles) {
   }
 }
 
+// Every modern icon has a 256 x 256 image: it is written (0 in the directory, a PNG stream)
+// and other tools read it back to the same pixels. 257 stays refused.
+TEST(IconRoundTripCli, TwoHundredFiftySixSquareIconIsWrittenForOtherTools) {
+  if (!test::HavePillow()) GTEST_SKIP() << "Pillow not available";
+  test::TempDir dir;
+  std::string out;
+  // Two colours and clear pixels: nothing the load has to reduce.
+  if (!test::RunCapture({"convert", "-size", "256x256", "xc:red", "+antialias", "-fill", "blue", "-draw",
+                         "circle 128,128 128,40", "-alpha", "set", "-channel", "A", "-fx", "i<128?1:0", "+channel",
+                         dir.file("big.png")}, out) ||
+      !test::RunCapture({"convert", "-size", "257x20", "xc:red", dir.file("over.png")}, out))
+    GTEST_SKIP() << "ImageMagick not available";
+  const test::ProgramRun run = test::RunProgram({"-i", "big.png", "-o", "big.ico"}, dir.path(), dir.path() + "/config");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const std::vector<uint8_t> ico = test::ReadBytes(dir.file("big.ico"));
+  ASSERT_GT(ico.size(), 22u + 8u);
+  EXPECT_EQ(ico[6], 0);  // width 256
+  EXPECT_EQ(ico[7], 0);  // height 256
+  EXPECT_EQ(std::vector<uint8_t>(ico.begin() + 22, ico.begin() + 26), (std::vector<uint8_t>{0x89, 'P', 'N', 'G'}));
+
+  std::string listing;
+  if (test::RunCapture({"icotool", "-l", dir.file("big.ico")}, listing)) {
+    EXPECT_NE(listing.find("--width=256 --height=256"), std::string::npos) << listing;
+    ASSERT_TRUE(test::RunCapture({"icotool", "-x", "-o", dir.file("out.png"), dir.file("big.ico")}, out));
+    EXPECT_EQ(test::MaxDifference(test::PillowFrames(dir.file("out.png"))[0], test::PillowFrames(dir.file("big.png"))[0]), 0);
+  }
+  const std::vector<test::Rgba> pillow = test::PillowFrames(dir.file("big.ico"));
+  ASSERT_EQ(pillow.size(), 1u);
+  EXPECT_EQ(test::MaxDifference(pillow[0], test::PillowFrames(dir.file("big.png"))[0]), 0);
+
+  // And we read it back as we wrote it.
+  const test::ProgramRun back = test::RunProgram({"-i", "big.ico", "-o", "back.png"}, dir.path(), dir.path() + "/config");
+  ASSERT_EQ(back.exitCode, 0) << back.output;
+  EXPECT_EQ(test::MaxDifference(test::PillowFrames(dir.file("back.png"))[0], test::PillowFrames(dir.file("big.png"))[0]), 0);
+
+  const test::ProgramRun over = test::RunProgram({"-i", "over.png", "-o", "over.ico"}, dir.path(), dir.path() + "/config");
+  EXPECT_EQ(over.exitCode, 1);
+}
+
 TEST(IconRoundTripCli, SavingALoadedAnimatedCursorSettles) {
   test::TempDir dir;
   std::string out;

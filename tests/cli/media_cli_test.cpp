@@ -135,7 +135,7 @@ TEST(MediaCli, IconsCursorsAndAnimatedCursors) {
   ASSERT_EQ(ani.document->frameCount, 3);
   EXPECT_EQ(TotalDuration(*ani.document), 60);
 
-  // Wider than 255 pixels: refused with the size message.
+  // Wider than an icon entry can say (256): refused with the size message.
   WriteInput(dir.file("wide.gif"), 300, 20);
   run = Framewright(dir, {"-i", "wide.gif", "-o", "wide.cur"});
   EXPECT_NE(run.exitCode, 0);

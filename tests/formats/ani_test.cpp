@@ -151,6 +151,26 @@ TEST(AniRead, RefusesWhatItCannotRead) {
   EXPECT_EQ(ReadAniMemory(lying.data(), lying.size()).status, 0);
 }
 
+// INFO lists whose sizes are off by a byte or two, before the cursors or after them (running
+// past the end of the file): the cursors are still found.
+TEST(AniRead, InfoListsWithSizesSlightlyOffAreReadPast) {
+  const Bytes info = RiffChunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 4, 0, 0, 0, 'n', 'a', 'm', 0});
+  for (const int off : {-2, -1, 1, 2}) {
+    for (const bool first : {true, false}) {
+      test::ScopedMessages messages;
+      Bytes list = info;
+      PutLe32(list.data() + 4, static_cast<uint32_t>(static_cast<int>(list.size()) - 8 + off));
+      const Bytes body = Cat({Anih(2, 2, 6, 1), Frames({CursorFile(5), CursorFile(9)})});
+      const Bytes file = first ? Acon(Cat({list, body})) : Acon(Cat({body, list}));
+      LoadResult r = ReadAniMemory(file.data(), file.size());
+      ASSERT_EQ(r.status, 1) << off << (first ? " first" : " last");
+      ASSERT_EQ(r.document->frameCount, 2);
+      EXPECT_EQ(ImageAt(r.document.get(), 1)->indexedImage->row(0)[0], 9);
+      EXPECT_TRUE(messages.ids().empty());
+    }
+  }
+}
+
 TEST(AniWrite, LayoutRatesAndCursorsPeersRead) {
   test::ScopedMessages messages;
   test::TempDir dir;

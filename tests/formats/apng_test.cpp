@@ -9,7 +9,9 @@
 #include "core/frame_planes.h"
 #include "core/preferences.h"
 #include "formats/format_messages.h"
+#include "formats/file_dispatch.h"
 #include "formats/format_peers.h"
+#include "formats/save_document.h"
 #include "formats/png_file.h"
 #include "support/test_support.h"
 
@@ -98,6 +100,38 @@ TEST(ApngRead, HiddenDefaultImageRoundTrips) {
   ASSERT_EQ(again.status, 1);
   EXPECT_EQ(again.document->hideFirstFrame, 1);
   EXPECT_EQ(test::FramePixels(*NextImage(FirstImage(again.document.get()))), Bytes(9, 2));
+}
+
+// "source" frames that clear what is below, and a hidden default image: saved as GIF, every
+// frame shows what the APNG shows (FFmpeg plays both), and the hidden picture stays out.
+TEST(ApngRead, SourceBlendingAndHiddenDefaultImageSurviveSavingAsGif) {
+  if (!test::HaveFfmpeg()) GTEST_SKIP() << "FFmpeg not available";
+  test::TempDir dir;
+  const Bytes trns = {0, 255, 255, 255};
+  const Bytes source = Cat({test::Signature(), test::Ihdr(4, 4, 8, 3), test::Actl(3, 0), Chunk("PLTE", kPlte),
+                            Chunk("tRNS", trns), test::Fctl(0, 4, 4, 0, 0, 10, 100, 0, 0), Chunk("IDAT", Solid(4, 4, 1)),
+                            // 2 x 2 at (1, 1), replacing: a clear column, then blue
+                            test::Fctl(1, 2, 2, 1, 1, 20, 100, 0, 0),
+                            test::Fdat(2, test::ImageData(2, 2, [](int x, int) { return x == 0 ? 0 : 3; })),
+                            test::Fctl(3, 1, 1, 0, 0, 30, 100, 0, 1), test::Fdat(4, Solid(1, 1, 2)), test::Iend()});
+  test::WriteBytes(dir.file("source.png"), source);
+  test::WriteBytes(dir.file("hidden.png"), HiddenDefault());
+  for (const char* name : {"source.png", "hidden.png"}) {
+    SCOPED_TRACE(name);
+    test::ScopedMessages messages;
+    LoadResult r = LoadAnimationFile(dir.file(name));
+    ASSERT_EQ(r.status, 1) << testing::PrintToString(messages.sink.texts());
+    ASSERT_TRUE(SaveDocumentAs(dir.file("out.gif"), *r.document)) << testing::PrintToString(messages.sink.texts());
+    const std::vector<test::Rgba> apng = test::FfmpegFrames(dir.file(name), r.document->screenWidth, r.document->screenHeight);
+    const std::vector<test::Rgba> gif = test::FfmpegFrames(dir.file("out.gif"), r.document->screenWidth, r.document->screenHeight);
+    ASSERT_EQ(gif.size(), apng.size());
+    for (size_t i = 0; i < gif.size(); ++i) EXPECT_EQ(test::MaxDifference(gif[i], apng[i]), 0) << "frame " << i;
+    // What our own compositor shows agrees too.
+    const std::vector<test::Rgba> ours = test::CompositorPictures(*r.document);
+    const size_t skip = r.document->hideFirstFrame ? 1 : 0;
+    ASSERT_EQ(ours.size(), apng.size() + skip);
+    EXPECT_EQ(test::MaxDifference(ours.back(), apng.back()), 0);
+  }
 }
 
 TEST(ApngRead, DamagedAnimationsKeepTheFramesBeforeTheDamage) {
@@ -278,32 +312,62 @@ TEST(ApngWrite, ReadingBackGivesTheSameFrames) {
   }
 }
 
-TEST(ApngWrite, FramesThatCannotShareOneFileAreRefusedBeforeWriting) {
-  test::TempDir dir;
-  struct Case {
-    const char* text;
-    std::function<void(AnimHeader&)> spoil;
+// Frames one colour type and palette cannot hold as they stand (mixed depths, local palettes,
+// mixed or different transparency) are written as the pictures the animation shows; FFmpeg
+// and apngdis show exactly our compositor's pictures.
+TEST(ApngWrite, FramesThatCannotShareOnePaletteAreWrittenAsThePicturesTheyShow) {
+  if (!test::HaveFfmpeg()) GTEST_SKIP() << "FFmpeg not available";
+  const std::vector<std::function<void(AnimHeader&)>> spoils = {
+      [](AnimHeader& d) { ExpandToTrueColour(*ImageAt(&d, 2)); },
+      [](AnimHeader& d) {
+        auto local = d.globalPalette->copy();
+        const Rgb changed{9, 99, 199};
+        local->writeEntries(1, 1, &changed);
+        SetLocalPalette(*ImageAt(&d, 1), std::move(local));
+      },
+      [](AnimHeader& d) { SetTransparency(*ImageAt(&d, 3), false); },
+      [](AnimHeader& d) { SetTransparentIndex(*ImageAt(&d, 1), 4); },
+      [](AnimHeader& d) { SetTransparency(*ImageAt(&d, 0), false); },  // opaque first frame, smaller than the canvas
   };
-  const std::vector<Case> cases = {
-      {"Cannot save an animated PNG (APNG) with mixed resolutions. All the frames need to be either 8bit, 24bit, or "
-       "32bit.",
-       [](AnimHeader& d) { ExpandToTrueColour(*ImageAt(&d, 2)); }},
-      {"Cannot save an animated PNG (APNG) with local palettes. Use Animation>Optimize to automatically remove local "
-       "palettes.",
-       [](AnimHeader& d) { SetLocalPalette(*ImageAt(&d, 1), d.globalPalette->copy()); }},
-      {"Cannot save an animated PNG (APNG) with a mix of transparent and non-transparent frames.",
-       [](AnimHeader& d) { SetTransparency(*ImageAt(&d, 3), false); }},
-      {"Cannot save an animated PNG (APNG) with transparent frames that do not use the same transparent index.",
-       [](AnimHeader& d) { SetTransparentIndex(*ImageAt(&d, 1), 4); }},
-  };
-  for (const Case& c : cases) {
+  int k = 0;
+  for (const auto& spoil : spoils) {
+    SCOPED_TRACE("case " + std::to_string(k++));
     test::ScopedMessages messages;
+    test::TempDir dir;
     AnimPtr doc = IndexedAnimation();
-    c.spoil(*doc);
-    EXPECT_EQ(WriteApng(dir.file("no.png"), *doc), 0);
-    EXPECT_EQ(messages.sink.texts(), std::vector<std::string>{c.text});
-    EXPECT_FALSE(std::filesystem::exists(dir.file("no.png")));
+    spoil(*doc);
+    ASSERT_EQ(WriteApng(dir.file("any.png"), *doc), 1);
+    EXPECT_TRUE(messages.sink.texts().empty());
+    const std::vector<test::Rgba> expected = test::CompositorPictures(*doc);
+    const std::vector<test::Rgba> peer = test::FfmpegFrames(dir.file("any.png"), doc->screenWidth, doc->screenHeight);
+    ASSERT_EQ(peer.size(), expected.size());
+    for (size_t i = 0; i < peer.size(); ++i) EXPECT_EQ(test::MaxDifference(peer[i], expected[i]), 0) << "frame " << i;
+    if (test::HaveApngdis()) {
+      const std::vector<test::Rgba> disassembled = test::ApngdisFrames(dir.file("any.png"), dir.path());
+      ASSERT_EQ(disassembled.size(), expected.size());
+      for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(test::MaxDifference(disassembled[i], expected[i]), 0) << "apngdis frame " << i;
+    }
+    // The first frame is clear where nothing covers the canvas.
+    EXPECT_EQ(peer[0].at(0, 0)[3], 0);
   }
+}
+
+// One frame away from the canvas's corner is written at the canvas size, clear around it.
+TEST(ApngWrite, OneFrameWithAnOffsetIsWrittenAtTheCanvasSize) {
+  test::ScopedMessages messages;
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(9, 7, 4);
+  test::AddFrame(*doc, 3, 2, 4, 3, [](int x, int) { return x % 4; });
+  ASSERT_EQ(WriteApng(dir.file("one.png"), *doc), 1);
+  LoadResult back = ReadPngFile(dir.file("one.png"));
+  ASSERT_EQ(back.status, 1);
+  EXPECT_EQ(back.document->frameCount, 1);
+  EXPECT_EQ(back.document->screenWidth, 9);
+  const test::Rgba picture = test::FrameRgba(*FirstImage(back.document.get()));
+  ASSERT_EQ(picture.width, 9);
+  EXPECT_EQ(picture.at(0, 0)[3], 0);
+  EXPECT_EQ(test::MaxDifference(picture, test::CompositorPictures(*doc)[0]), 0);
 }
 
 }  // namespace

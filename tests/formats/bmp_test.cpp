@@ -217,13 +217,87 @@ TEST(BmpRead, Os2BitmapWithThreeByteColourEntries) {
   EXPECT_EQ(test::FramePixels(*FirstImage(r.document.get())), (Bytes{255, 1, 7, 200}));
 }
 
+TEST(BmpRead, LongerHeadersKeepTheirTableAndMasksInPlace) {
+  test::ScopedMessages messages;
+  {
+    // 108-byte header, 4-bit: the table follows the longer header.
+    BmpSpec s;
+    s.headerSize = 108;
+    s.bits = 4;
+    s.width = 2;
+    s.table = {0x000000, 0x102030};
+    s.pixels = {0x10, 0, 0, 0};
+    LoadResult r = Read(MakeBmp(s));
+    ASSERT_EQ(r.status, 1);
+    EXPECT_EQ((*r.document->globalPalette)[1], (Rgb{0x10, 0x20, 0x30}));
+    EXPECT_EQ(test::FramePixels(*FirstImage(r.document.get())), (Bytes{1, 0}));
+  }
+  for (const uint32_t alphaMask : {0xFF000000u, 0u}) {
+    // 124-byte header with bit fields inside it; the alpha mask says whether byte 3 is alpha.
+    BmpSpec s;
+    s.headerSize = 124;
+    s.bits = 32;
+    s.compression = 3;
+    s.pixels = {0x30, 0x20, 0x10, 0x80};
+    Bytes b = MakeBmp(s);
+    for (int i = 0; i < 4; ++i) {
+      const uint32_t mask = i == 0 ? 0xFF0000 : i == 1 ? 0xFF00 : i == 2 ? 0xFF : alphaMask;
+      for (int k = 0; k < 4; ++k) b[14 + 40 + 4 * i + k] = uint8_t(mask >> (8 * k));
+    }
+    LoadResult r = Read(b);
+    ASSERT_EQ(r.status, 1);
+    const test::Rgba rgba = test::FrameRgba(*FirstImage(r.document.get()));
+    EXPECT_EQ(rgba.at(0, 0)[0], 0x10);
+    EXPECT_EQ(rgba.at(0, 0)[2], 0x30);
+    EXPECT_EQ(rgba.at(0, 0)[3], alphaMask ? 0x80 : 255);
+  }
+  EXPECT_TRUE(messages.ids().empty());
+}
+
+TEST(BmpRead, ImageMagickBitmapsLoadAsImageMagickDecodesThem) {
+  std::string out;
+  if (!test::RunCapture({"convert", "-version"}, out)) GTEST_SKIP() << "ImageMagick not available";
+  test::TempDir dir;
+  const std::string source = dir.file("source.png");
+  ASSERT_TRUE(test::RunCapture({"convert", "-size", "13x6", "gradient:red-blue", source}, out));
+  struct Made {
+    const char* name;
+    std::vector<std::string> args;
+  };
+  const std::vector<Made> made = {
+      {"default.bmp", {source}},
+      {"bmp3.bmp", {source, "-type", "TrueColor"}},
+      {"bmp4.bmp", {source, "-define", "bmp:format=bmp4"}},
+      {"palette.bmp", {source, "-colors", "9", "-type", "Palette"}},
+      {"alpha.bmp", {source, "-alpha", "set", "-channel", "A", "-fx", "(i+j)/18", "+channel"}},
+      {"grey4.bmp", {source, "-colorspace", "Gray", "-colors", "12", "-type", "Palette"}},
+  };
+  for (const Made& m : made) {
+    std::vector<std::string> args = {"convert"};
+    args.insert(args.end(), m.args.begin(), m.args.end());
+    const std::string path = dir.file(std::string(m.name) == "bmp3.bmp" ? "bmp3.bmp" : m.name);
+    args.push_back(std::string(m.name) == "bmp3.bmp" ? "BMP3:" + path : path);
+    ASSERT_TRUE(test::RunCapture(args, out)) << m.name;
+    std::string peer;
+    ASSERT_TRUE(test::RunCapture({"convert", path, "-depth", "8", "rgba:-"}, peer)) << m.name;
+    test::ScopedMessages messages;
+    LoadResult r = ReadBmpFile(path);
+    ASSERT_EQ(r.status, 1) << m.name << " " << testing::PrintToString(messages.ids());
+    const test::Rgba ours = test::FrameRgba(*FirstImage(r.document.get()));
+    test::Rgba theirs(ours.width, ours.height);
+    ASSERT_EQ(peer.size(), theirs.px.size()) << m.name;
+    std::memcpy(theirs.px.data(), peer.data(), peer.size());
+    EXPECT_EQ(test::MaxDifference(ours, theirs), 0) << m.name;
+  }
+}
+
 TEST(BmpRead, UnsupportedHeadersAndCompressionsAreRefusedWithTheirMessages) {
   struct Case {
     uint32_t headerSize, compression;
     uint16_t bits;
     int message;
   };
-  for (const Case& c : {Case{124, 0, 8, fmsg::kImageTypeUnsupported}, Case{108, 0, 24, fmsg::kImageTypeUnsupported},
+  for (const Case& c : {Case{64, 0, 8, fmsg::kImageTypeUnsupported}, Case{124, 1, 8, fmsg::kBmpRunLength},
                         Case{40, 1, 8, fmsg::kBmpRunLength}, Case{40, 2, 4, fmsg::kBmpRunLength},
                         Case{40, 0, 2, fmsg::kImageTypeUnsupported}, Case{40, 4, 24, fmsg::kImageTypeUnsupported},
                         Case{40, 0, 64, fmsg::kImageTypeUnsupported}}) {

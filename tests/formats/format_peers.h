@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/anim_document.h"
+#include "core/compositor.h"
 #include "core/frame_planes.h"
 #include "formats/apng_chunks.h"
 
@@ -254,6 +256,54 @@ inline int MaxDifference(const Rgba& a, const Rgba& b) {
   }
   return worst;
 }
+
+// apngdis's frames of an APNG (each a whole canvas), read back through Pillow; empty when
+// apngdis is not installed. It numbers its files with as many digits as the count needs.
+inline std::vector<Rgba> ApngdisFrames(const std::string& path, const std::string& workDir) {
+  std::string out;
+  const std::string copy = workDir + "/apngdis_input.png";
+  if (!RunCapture({"cp", path, copy}, out) || !RunCapture({"apngdis", copy, "apngdis_frame"}, out)) return {};
+  std::vector<std::pair<int, std::string>> numbered;
+  for (const auto& entry : std::filesystem::directory_iterator(workDir)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("apngdis_frame", 0) != 0 || name.size() < 18 || name.substr(name.size() - 4) != ".png") continue;
+    numbered.push_back({std::stoi(name.substr(13, name.size() - 17)), entry.path().string()});
+  }
+  std::sort(numbered.begin(), numbered.end());
+  std::vector<std::string> names;
+  for (const auto& n : numbered) names.push_back(n.second);
+  std::vector<std::vector<Rgba>> all = PillowDecodeAll(names, true);
+  std::vector<Rgba> frames;
+  for (auto& one : all)
+    if (!one.empty()) frames.push_back(std::move(one[0]));
+  for (const auto& n : numbered) std::filesystem::remove(n.second);
+  return frames;
+}
+
+// What our compositor shows for each frame, as RGBA: its true-colour canvas with the
+// coverage as alpha (uncovered pixels clear).
+inline std::vector<Rgba> CompositorPictures(const AnimHeader& doc) {
+  std::vector<Rgba> pictures;
+  Compositor compositor(doc, true);
+  for (const ImageBlock* canvas = compositor.first(); canvas; canvas = compositor.next()) {
+    Rgba p(doc.screenWidth, doc.screenHeight);
+    const int planeWidth = canvas->indexedImage->width;
+    for (int y = 0; y < p.height; ++y)
+      for (int x = 0; x < p.width; ++x) {
+        const uint8_t* c = canvas->trueColour.data() + static_cast<size_t>(y) * Stride24(planeWidth) + 3 * static_cast<size_t>(x);
+        const uint8_t a = canvas->alpha[static_cast<size_t>(y) * Stride8(planeWidth) + static_cast<size_t>(x)];
+        uint8_t* d = p.at(x, y);
+        d[0] = c[2];
+        d[1] = c[1];
+        d[2] = c[0];
+        d[3] = a;
+      }
+    pictures.push_back(std::move(p));
+  }
+  return pictures;
+}
+
+inline bool HaveApngdis() { return ::access("/usr/bin/apngdis", X_OK) == 0; }
 
 // --- hand-built PNG streams ---
 inline std::vector<uint8_t> Be(uint32_t v) {

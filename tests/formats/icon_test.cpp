@@ -386,6 +386,16 @@ TEST(IconRead, MasksChooseTheTransparentIndex) {
   r = ReadIconMemory(file.data(), file.size());
   ASSERT_EQ(r.status, 1);
   EXPECT_FALSE(FirstImage(r.document.get())->transparent());
+
+  // The masked pixels alone name index 3, beyond a two-entry table: that is no entry to make
+  // transparent; a new black one is added for the mask instead.
+  pixels = {3, 0, 1, 3, 1, 0, 1, 0};
+  file = IconFileOf(1, {IconDib(4, 2, 8, {0x000000, 0xFFFFFF}, pixels, mask)}, {{4, 2, 8}});
+  r = ReadIconMemory(file.data(), file.size());
+  ASSERT_EQ(r.status, 1);
+  const ImageBlock& h = *FirstImage(r.document.get());
+  ASSERT_TRUE(h.transparent());
+  EXPECT_LT(h.transparentIndex, h.activePalette->count());
 }
 
 TEST(IconRead, TrueColourEntriesGetAlphaAndAPalette) {

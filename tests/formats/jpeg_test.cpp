@@ -185,6 +185,65 @@ TEST(JpegRead, BrokenFilesComeBackAsMessages) {
   }
 }
 
+// Stray bytes before a marker are only a warning to libjpeg: the picture loads as libjpeg
+// decodes it, without a message. A file cut short keeps the rows decoded before the end (the
+// rest grey) and says so.
+TEST(JpegRead, WarningsDoNotFailAndACutFileKeepsItsRows) {
+  const int w = 32, h = 64;
+  for (const bool progressive : {false, true}) {
+    SCOPED_TRACE(progressive ? "progressive" : "baseline");
+    Bytes good = EncodeJpeg(w, h, JCS_RGB, 3, [](int x, int y, int k) { return (x * 7 + y * 3 + k * 50) & 255; });
+    if (progressive) {
+      std::string out;
+      test::TempDir dir;
+      test::WriteBytes(dir.file("b.jpg"), good);
+      if (!test::RunCapture({"convert", dir.file("b.jpg"), "-interlace", "JPEG", dir.file("p.jpg")}, out)) continue;
+      good = test::ReadBytes(dir.file("p.jpg"));
+    }
+    const Decoded reference = DecodeJpeg(good);
+    ASSERT_EQ(reference.height, h);
+    {
+      Bytes stray = good;
+      for (size_t i = 2; i + 1 < stray.size(); ++i)
+        if (stray[i] == 0xFF && stray[i + 1] == 0xDA) {
+          stray.insert(stray.begin() + static_cast<std::ptrdiff_t>(i), {0x12, 0x34});
+          break;
+        }
+      ASSERT_EQ(DecodeJpeg(stray).rgb, reference.rgb);
+      test::ScopedMessages messages;
+      LoadResult r = Read(stray);
+      ASSERT_EQ(r.status, 1);
+      EXPECT_TRUE(messages.ids().empty());
+      const uint8_t* p = TrueColourRows(*FirstImage(r.document.get()));
+      EXPECT_EQ(p[2], reference.rgb[0]);
+    }
+    {
+      const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() * 2 / 3));
+      const Decoded peer = DecodeJpeg(cut);  // libjpeg's own reading of the same bytes
+      ASSERT_EQ(peer.height, h);
+      test::ScopedMessages messages;
+      LoadResult r = Read(cut);
+      ASSERT_EQ(r.status, 2);
+      EXPECT_EQ(messages.sink.texts().size(), 1u);
+      const uint8_t* plane = TrueColourRows(*FirstImage(r.document.get()));
+      int worst = 0;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          for (int k = 0; k < 3; ++k)
+            worst = std::max(worst, std::abs(int{plane[Stride24(w) * size_t(y) + 3 * size_t(x) + size_t(2 - k)]} -
+                                             int{peer.rgb[(size_t(y) * w + size_t(x)) * 3 + size_t(k)]}));
+      EXPECT_EQ(worst, 0);
+      if (!progressive) {
+        // The top rows are the picture, the last row is grey.
+        EXPECT_EQ(plane[2], reference.rgb[0]);
+        const uint8_t* last = plane + Stride24(w) * size_t(h - 1);
+        EXPECT_EQ(last[0], 128);
+        EXPECT_EQ(last[1], 128);
+      }
+    }
+  }
+}
+
 TEST(JpegWrite, LibjpegDecodesWhatWeWrite) {
   test::ScopedMessages messages;
   test::TempDir dir;

@@ -117,18 +117,74 @@ TEST(PngRead, PartialAlphaFoldsOntoTheFirstTransparentIndex) {
   EXPECT_EQ(test::FramePixels(f), (Bytes{0, 1, 2, 3, 4, 5, 6, 7, 8, 5}));
 }
 
-TEST(PngRead, ColourKeyOnTrueColourIsIgnoredWithAMessage) {
+TEST(PngRead, ColourKeyMakesTheKeyedPixelsTransparent) {
   test::ScopedMessages messages;
-  const Bytes png = Cat({test::Signature(), test::Ihdr(2, 1, 8, 2), Chunk("tRNS", {0, 1, 0, 2, 0, 3}),
-                         Chunk("IDAT", test::ImageData(6, 1, [](int x, int) { return x + 1; })), test::Iend()});
-  LoadResult r = Read(png);
-  ASSERT_EQ(r.status, 1);
-  const ImageBlock& f = *FirstImage(r.document.get());
-  EXPECT_TRUE(f.alpha.empty());
-  ASSERT_TRUE(TrueColourRows(f));
-  EXPECT_EQ(TrueColourRows(f)[0], 3);  // blue, green, red
-  EXPECT_EQ(TrueColourRows(f)[2], 1);
-  EXPECT_EQ(messages.sink.texts(), std::vector<std::string>{kPngColourKeyIgnored});
+  {
+    // RGB: the pixel (1, 2, 3) is the key; the other stays opaque.
+    const Bytes png = Cat({test::Signature(), test::Ihdr(2, 1, 8, 2), Chunk("tRNS", {0, 1, 0, 2, 0, 3}),
+                           Chunk("IDAT", test::ImageData(6, 1, [](int x, int) { return x + 1; })), test::Iend()});
+    LoadResult r = Read(png);
+    ASSERT_EQ(r.status, 1);
+    const test::Rgba rgba = test::FrameRgba(*FirstImage(r.document.get()));
+    EXPECT_EQ(rgba.at(0, 0)[3], 0);
+    EXPECT_EQ(rgba.at(1, 0)[3], 255);
+    EXPECT_EQ(rgba.at(1, 0)[0], 4);
+  }
+  {
+    // 16-bit RGB: the key compares all 16 bits, so a near miss stays opaque.
+    const Bytes png = Cat({test::Signature(), test::Ihdr(2, 1, 16, 2), Chunk("tRNS", {1, 2, 3, 4, 5, 6}),
+                           Chunk("IDAT", test::ImageData(12, 1, [](int x, int) { return x < 6 ? x + 1 : x == 11 ? 7 : x - 5; })),
+                           test::Iend()});
+    LoadResult r = Read(png);
+    ASSERT_EQ(r.status, 1);
+    const test::Rgba rgba = test::FrameRgba(*FirstImage(r.document.get()));
+    EXPECT_EQ(rgba.at(0, 0)[3], 0);
+    EXPECT_EQ(rgba.at(1, 0)[3], 255);
+  }
+  {
+    // 4-bit grey: the key level is the transparent index.
+    const Bytes png = Cat({test::Signature(), test::Ihdr(4, 1, 4, 0), Chunk("tRNS", {0, 9}),
+                           Chunk("IDAT", test::ImageData(2, 1, [](int x, int) { return x == 0 ? 0x19 : 0x9F; })),
+                           test::Iend()});
+    LoadResult r = Read(png);
+    ASSERT_EQ(r.status, 1);
+    const ImageBlock& f = *FirstImage(r.document.get());
+    ASSERT_TRUE(f.transparent());
+    EXPECT_EQ(f.transparentIndex, 9);
+    EXPECT_EQ(test::FramePixels(f), (Bytes{1, 9, 9, 15}));
+  }
+  EXPECT_TRUE(messages.ids().empty());
+}
+
+TEST(PngRead, ColourKeyedFilesFromPillowLoadAsPillowShowsThem) {
+  if (!test::HavePillow()) GTEST_SKIP() << "Pillow not available";
+  test::TempDir temp;
+  const std::string& dir = temp.path();
+  std::string out;
+  ASSERT_TRUE(test::RunCapture({"/usr/bin/python3", "-c", R"(
+import sys
+from PIL import Image
+d = sys.argv[1]
+rgb = Image.new('RGB', (7, 5))
+rgb.putdata([((x * 40) % 256, (y * 60) % 256, 90) for y in range(5) for x in range(7)])
+rgb.save(d + '/rgb.png', transparency=(80, 60, 90))
+grey = Image.new('L', (7, 5))
+grey.putdata([(x * 30 + y) % 256 for y in range(5) for x in range(7)])
+grey.save(d + '/grey.png', transparency=62)
+)", dir}, out));
+  for (const char* name : {"rgb.png", "grey.png"}) {
+    test::ScopedMessages messages;
+    const std::string path = dir + "/" + name;
+    LoadResult r = ReadPngFile(path);
+    ASSERT_EQ(r.status, 1) << name;
+    const std::vector<test::Rgba> peer = test::PillowFrames(path);
+    ASSERT_EQ(peer.size(), 1u) << name;
+    const test::Rgba ours = test::FrameRgba(*FirstImage(r.document.get()));
+    int transparent = 0;
+    for (size_t i = 3; i < peer[0].px.size(); i += 4) transparent += peer[0].px[i] == 0;
+    EXPECT_GT(transparent, 0) << name;
+    EXPECT_EQ(test::MaxDifference(ours, peer[0]), 0) << name;
+  }
 }
 
 TEST(PngRead, DamagedAndHostileInput) {

@@ -1,6 +1,7 @@
 // PSD: layers into frames under every choice, the flattened and indexed pictures, the file we
 // write (composite and layers checked by Pillow), and files that lie or end early.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <sstream>
@@ -67,7 +68,7 @@ struct LayerPlan {
 };
 
 struct PsdPlan {
-  int width = 4, height = 4, mode = 3, channels = 3;
+  int width = 4, height = 4, mode = 3, channels = 3, depth = 8;
   Bytes colourModeData, resources;
   std::vector<LayerPlan> layers;
   bool negativeCount = false;
@@ -79,7 +80,7 @@ Bytes MakePsd(const PsdPlan& s) {
   Be16(b, uint32_t(s.channels));
   Be32(b, uint32_t(s.height));
   Be32(b, uint32_t(s.width));
-  Be16(b, 8);
+  Be16(b, uint32_t(s.depth));
   Be16(b, uint32_t(s.mode));
   Be32(b, uint32_t(s.colourModeData.size()));
   Append(b, s.colourModeData);
@@ -440,9 +441,16 @@ TEST(PsdRead, DamagedHugeAndHostileFiles) {
   messages.sink.clear();
   EXPECT_EQ(ReadPsdMemory(bad.data(), bad.size(), true, nullptr).status, 0);
   EXPECT_EQ(messages.ids(), std::vector<int>{40123});
-  bad = good;
-  bad[23] = 16;  // 16 bits per channel
-  EXPECT_EQ(ReadPsdMemory(bad.data(), bad.size(), true, nullptr).status, 0);
+  // A depth we cannot read is named as the reason, not the colour mode.
+  for (const uint8_t depth : {1, 32}) {
+    bad = good;
+    bad[23] = depth;
+    messages.sink.clear();
+    EXPECT_EQ(ReadPsdMemory(bad.data(), bad.size(), true, nullptr).status, 0);
+    ASSERT_EQ(messages.sink.texts().size(), 1u);
+    EXPECT_EQ(messages.ids(), std::vector<int>{0});
+    EXPECT_NE(messages.sink.texts()[0].find(std::to_string(depth) + " bits per channel"), std::string::npos);
+  }
 
   // A canvas of 100000 x 100000 backed by a few bytes, and layers claiming to be larger still.
   PsdPlan huge;
@@ -560,6 +568,115 @@ TEST(PsdRead, LayeredFilesImageMagickWrites) {
   EXPECT_EQ(At(last, 2, 2)[3], 0);
   const ImageBlock& blue = *ImageAt(r.document.get(), r.document->frameCount - 2);
   EXPECT_EQ(At(blue, 4, 3), (std::array<int, 4>{0, 0, 255, 255}));
+}
+
+// zlib-compressed planes, with and without prediction, at 8 and 16 bits: the picture comes
+// out as the raw planes say (16-bit samples rounded to 8 bits).
+TEST(PsdRead, ZipPlanesWithAndWithoutPrediction) {
+  const int w = 5, h = 3;
+  auto sample = [](int plane, int x, int y) { return (plane * 5000 + x * 9000 + y * 13000 + 77) & 0xFFFF; };
+  for (const int depth : {8, 16}) {
+    for (const int compression : {2, 3}) {
+      SCOPED_TRACE(std::to_string(depth) + "-bit, compression " + std::to_string(compression));
+      Bytes raw;
+      for (int plane = 0; plane < 3; ++plane)
+        for (int y = 0; y < h; ++y)
+          for (int x = 0; x < w; ++x) {
+            int v = sample(plane, x, y), left = x ? sample(plane, x - 1, y) : 0;
+            if (depth == 8) {
+              v >>= 8;
+              left >>= 8;
+            }
+            const int stored = compression == 3 ? (v - left) & (depth == 8 ? 0xFF : 0xFFFF) : v;
+            if (depth == 16) raw.push_back(uint8_t(stored >> 8));
+            raw.push_back(uint8_t(stored));
+          }
+      uLongf packedSize = compressBound(raw.size());
+      Bytes packed(packedSize);
+      ASSERT_EQ(compress(packed.data(), &packedSize, raw.data(), raw.size()), Z_OK);
+      packed.resize(packedSize);
+      PsdPlan s;
+      s.width = w;
+      s.height = h;
+      s.depth = depth;
+      s.merged = {0, uint8_t(compression)};
+      Append(s.merged, packed);
+      const Bytes file = MakePsd(s);
+      test::ScopedMessages messages;
+      LoadResult r = ReadPsdMemory(file.data(), file.size(), true, nullptr);
+      ASSERT_EQ(r.status, 1) << testing::PrintToString(messages.ids());
+      const ImageBlock& f = *FirstImage(r.document.get());
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          for (int c = 0; c < 3; ++c) {
+            const int v = sample(c, x, y);
+            const int expected = depth == 8 ? v >> 8 : (v * 255 + 32767) / 65535;
+            EXPECT_EQ(At(f, x, y)[size_t(c)], expected) << x << "," << y;
+          }
+
+      // The stream cut in half: what arrived is kept, the rest blank, and it is said.
+      Bytes cut = file;
+      cut.resize(file.size() - packed.size() / 2);
+      messages.sink.clear();
+      EXPECT_EQ(ReadPsdMemory(cut.data(), cut.size(), true, nullptr).status, 2);
+    }
+  }
+}
+
+// ImageMagick's layered files: ZIP-compressed layers (its choice for layers) at 8 and 16 bits,
+// and its default 16-bit file; every layer as ImageMagick itself reads it (16-bit within one
+// level).
+TEST(PsdRead, ZipAndSixteenBitLayersImageMagickWrites) {
+  test::TempDir dir;
+  std::string out;
+  struct Variant {
+    const char* name;
+    std::vector<std::string> options;
+    int tolerance;
+  };
+  const std::vector<Variant> variants = {{"zip8.psd", {"-depth", "8", "-compress", "Zip"}, 0},
+                                         {"zip16.psd", {"-depth", "16", "-compress", "Zip"}, 1},
+                                         {"plain16.psd", {"-depth", "16"}, 1}};
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.name);
+    std::vector<std::string> args = {"convert", "-size", "20x10", "gradient:red-blue", "(", "-size", "8x6",
+                                     "gradient:yellow-navy", "-repage", "+3+2", ")", "(", "-size", "5x5", "xc:lime",
+                                     "-alpha", "set", "-channel", "A", "-fx", "0.5", "+channel", "-repage", "+14+4", ")"};
+    args.insert(args.end(), v.options.begin(), v.options.end());
+    args.push_back(dir.file(v.name));
+    if (!test::RunCapture(args, out)) GTEST_SKIP() << "no ImageMagick";
+    // ImageMagick's first image is the composite; the other two are the layers.
+    const std::vector<MagickLayer> layers = MagickLayers(dir.file(v.name));
+    ASSERT_EQ(layers.size(), 2u);
+    test::ScopedMessages messages;
+    LoadResult r = ReadPsdFile(dir.file(v.name), true, nullptr);
+    ASSERT_EQ(r.status, 1) << testing::PrintToString(messages.ids());
+    ASSERT_EQ(r.document->frameCount, 2);
+    for (size_t k = 0; k < layers.size(); ++k) {
+      const test::Rgba ours = test::FrameRgba(*ImageAt(r.document.get(), static_cast<int>(k)));
+      const MagickLayer& l = layers[k];
+      int worst = 0;
+      for (int y = 0; y < l.rgba.height; ++y)
+        for (int x = 0; x < l.rgba.width; ++x)
+          for (int c = 0; c < 4; ++c)
+            worst = std::max(worst, std::abs(int{ours.at(l.x + x, l.y + y)[c]} - int{l.rgba.at(x, y)[c]}));
+      EXPECT_LE(worst, v.tolerance) << "layer " << k;
+    }
+  }
+  // A flat 16-bit greyscale file (no layers), against ImageMagick's decode.
+  ASSERT_TRUE(test::RunCapture({"convert", "-size", "9x7", "gradient:white-black", "-colorspace", "Gray", "-depth",
+                                "16", dir.file("grey16.psd")},
+                               out));
+  std::string peer;
+  ASSERT_TRUE(test::RunCapture({"convert", dir.file("grey16.psd") + "[0]", "-depth", "8", "rgba:-"}, peer));
+  test::ScopedMessages messages;
+  LoadResult r = ReadPsdFile(dir.file("grey16.psd"), true, nullptr);
+  ASSERT_EQ(r.status, 1) << testing::PrintToString(messages.ids());
+  const test::Rgba ours = test::FrameRgba(*FirstImage(r.document.get()));
+  ASSERT_EQ(peer.size(), ours.px.size());
+  int worst = 0;
+  for (size_t i = 0; i < peer.size(); ++i) worst = std::max(worst, std::abs(int{ours.px[i]} - int(uint8_t(peer[i]))));
+  EXPECT_LE(worst, 1);
 }
 
 }  // namespace fw

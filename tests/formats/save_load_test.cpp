@@ -139,12 +139,12 @@ TEST(SavePng, SeveralFramesMakeAnApngOneFrameAPlainPng) {
 TEST(SavePng, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   test::ScopedMessages messages;
   test::TempDir dir;
-  test::WriteBytes(dir.file("keep.png"), {'o', 'l', 'd'});
+  test::WriteBytes(dir.file("keep.ico"), {'o', 'l', 'd'});
   AnimPtr doc = TenFrames();
-  ExpandToTrueColour(*ImageAt(doc.get(), 3));  // mixed depths cannot be one APNG
-  EXPECT_FALSE(SaveDocumentAs(dir.file("keep.png"), *doc));
-  EXPECT_EQ(test::ReadBytes(dir.file("keep.png")), (Bytes{'o', 'l', 'd'}));
-  EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"keep.png"});
+  ExpandToTrueColour(*ImageAt(doc.get(), 3));
+  EXPECT_FALSE(SaveDocumentAs(dir.file("keep.ico"), *doc));  // frames of one size are duplicates in an icon
+  EXPECT_EQ(test::ReadBytes(dir.file("keep.ico")), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"keep.ico"});
   EXPECT_EQ(messages.sink.texts().size(), 1u);
 
   messages.sink.clear();

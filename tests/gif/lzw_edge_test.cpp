@@ -154,25 +154,31 @@ TEST(LzwDecoding, EarlyEndCodeKeepsTheImage) {
   EXPECT_TRUE(messages.ids().empty());
 }
 
-// Codes no encoder could have produced end the read like any other damage.
-TEST(LzwDecoding, ImpossibleCodesAreDamage) {
-  const std::vector<std::vector<Code>> streams = {
-      {{4, 3}, {7, 3}, {5, 3}},          // first code after a clear names an undefined entry
-      {{4, 3}, {1, 3}, {7, 3}, {5, 3}},  // 7 while 6 is the next free entry
+// Codes no encoder could have produced end that image's data: what came before stays, the
+// rest of the frame is blank, and the file is reported as damaged.
+TEST(LzwDecoding, ImpossibleCodesEndTheImageKeepingItsPixels) {
+  struct Case {
+    std::vector<Code> codes;
+    std::vector<uint8_t> pixels;
   };
-  for (const auto& codes : streams) {
+  const std::vector<Case> cases = {
+      {{{4, 3}, {7, 3}, {5, 3}}, {0, 0, 0, 0}},          // first code after a clear names an undefined entry
+      {{{4, 3}, {1, 3}, {7, 3}, {5, 3}}, {1, 0, 0, 0}},  // 7 while 6 is the next free entry
+  };
+  for (const Case& c : cases) {
     test::ScopedMessages messages;
-    const Bytes gif = OneFrameFile(4, 1, codes);
+    const Bytes gif = OneFrameFile(4, 1, c.codes);
     ReadResult r = ReadGifMemory(gif.data(), gif.size());
-    EXPECT_EQ(r.status, kReadFailed);
-    EXPECT_FALSE(r.document);
-    EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kGifDamaged, msg::kCouldNotRead}));
+    ASSERT_EQ(r.status, kReadPartial);
+    EXPECT_EQ(Pixels(r), c.pixels);
+    EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kGifDamaged, msg::kPartlyRead}));
   }
 }
 
 // Data that ends (properly terminated sub-blocks, but no end code and too few pixels). The
-// frame is large enough that the zero bits padding the last byte cannot fill it either.
-TEST(LzwDecoding, DataRunningOutLosesOnlyThatFrame) {
+// frame is large enough that the zero bits padding the last byte cannot fill it either. The
+// frame keeps what was decoded and the frames after it are read.
+TEST(LzwDecoding, DataRunningOutKeepsThatFramesPixelsAndGoesOn) {
   const std::vector<int> pixels = {1, 2, 3, 1, 2, 3, 0, 0, 1, 1, 1, 1, 3, 2, 1, 0};
   const Bytes good = test::LiteralCodes(pixels, 2);
   const Bytes starved = test::PackCodes({{4, 3}, {1, 3}, {2, 3}});  // 2 of 16 pixels, no end code
@@ -182,20 +188,25 @@ TEST(LzwDecoding, DataRunningOutLosesOnlyThatFrame) {
     test::Put(gif, test::Image(0, 0, 4, 4, 0x00, 2, starved));
     test::Put(gif, {0x3B});
     ReadResult r = ReadGifMemory(gif.data(), gif.size());
-    EXPECT_EQ(r.status, kReadFailed);
-    EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kGifDamaged, msg::kCouldNotRead}));
+    ASSERT_EQ(r.status, kReadPartial);
+    std::vector<uint8_t> kept(16, 0);
+    kept[0] = 1;
+    kept[1] = 2;
+    EXPECT_EQ(Pixels(r), kept);
+    EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kGifDamaged, msg::kPartlyRead}));
   }
   {
     test::ScopedMessages messages;
     Bytes gif = test::GifHeader(4, 4, 2);
     test::Put(gif, test::Image(0, 0, 4, 4, 0x00, 2, good));
     test::Put(gif, test::Image(0, 0, 4, 4, 0x00, 2, starved));
-    test::Put(gif, test::Image(0, 0, 4, 4, 0x00, 2, good));  // never reached
+    test::Put(gif, test::Image(0, 0, 4, 4, 0x00, 2, good));
     test::Put(gif, {0x3B});
     ReadResult r = ReadGifMemory(gif.data(), gif.size());
     ASSERT_EQ(r.status, kReadPartial);
-    EXPECT_EQ(r.document->frameCount, 1);
+    EXPECT_EQ(r.document->frameCount, 3);
     EXPECT_EQ(Pixels(r), std::vector<uint8_t>(pixels.begin(), pixels.end()));
+    EXPECT_EQ(test::FramePixels(*ImageAt(r.document.get(), 2)), std::vector<uint8_t>(pixels.begin(), pixels.end()));
     EXPECT_EQ(messages.ids(), (std::vector<int>{msg::kGifDamaged, msg::kPartlyRead}));
     EXPECT_EQ(r.document->encodedSize, -1);
   }

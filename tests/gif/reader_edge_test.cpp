@@ -286,7 +286,11 @@ TEST(GifReaderStructure, ZeroSizedFrameReadsAsOnePixel) {
   EXPECT_EQ(empty.width, 0);
   ASSERT_TRUE(empty.indexedImage);
   EXPECT_EQ(empty.indexedImage->width, 1);
+  // It shows nothing: its one pixel is transparent.
+  ASSERT_TRUE(empty.transparent());
+  EXPECT_EQ(empty.indexedImage->row(0)[0], empty.transparentIndex);
   EXPECT_EQ(test::FramePixels(*ImageAt(r.document.get(), 1)), (std::vector<uint8_t>{1, 2, 3, 1}));
+  EXPECT_TRUE(messages.ids().empty());
 }
 
 TEST(GifReaderStructure, LocalTableCutShortIsDamage) {
