@@ -17,7 +17,7 @@ packages=(
   dpkg-dev file desktop-file-utils appstream
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgif-dev giflib-tools gifsicle imagemagick ffmpeg libimagequant-dev icoutils
+  libgif-dev giflib-tools gifsicle imagemagick ffmpeg libimagequant-dev icoutils apngdis
   python3 python3-pil python3-numpy
   # screenshots of the interface in a virtual display
   xvfb xauth
