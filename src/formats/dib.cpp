@@ -1,11 +1,13 @@
 #include "formats/dib.h"
 
+
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
 #include <new>
 
+#include "core/picture_limit.h"
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "formats/format_messages.h"
@@ -142,6 +144,7 @@ AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixel
   const int height = h.height < 0 ? -h.height : h.height;
   const bool bottomUp = h.height > 0;
   const bool indexed = bits <= 8;
+  if (!PictureWithinLimit(width, height)) return nullptr;
   if (!PlaneSizeAllowed(indexed ? Stride8(width) : Stride24(width), static_cast<size_t>(height)) ||
       !PlaneSizeAllowed(DibStride(width, bits), static_cast<size_t>(height))) {
     ShowMessage(fmsg::kBmpNoMemory);

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/picture_limit.h"
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "formats/format_messages.h"
@@ -89,6 +90,7 @@ LoadResult Decode(std::FILE* file, const uint8_t* data, size_t size) {
   // allocates anything in proportion to it.
   const int width = static_cast<int>(d->info.image_width);
   const int height = static_cast<int>(d->info.image_height);
+  if (!PictureWithinLimit(width, height)) return {};
   if (width <= 0 || height <= 0 || !PlaneSizeAllowed(Stride24(width), static_cast<size_t>(height))) {
     ShowMessage(fmsg::kJpegNoMemory);
     return {};

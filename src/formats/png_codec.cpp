@@ -1,10 +1,12 @@
 #include "formats/png_codec.h"
 
+
 #include <png.h>
 
 #include <cstring>
 #include <new>
 
+#include "core/picture_limit.h"
 #include "core/indexed_image.h"
 #include "core/write_failure.h"
 
@@ -194,6 +196,7 @@ PngDecodeStatus DecodePngStream(const uint8_t* data, size_t size, bool readEnd, 
     c.info = png_create_info_struct(c.png);
     if (!c.info || !ReadHead(c, out)) return PngDecodeStatus::kFailed;
     TakeColourTables(c, out);
+    if (!PictureWithinLimit(out.width, out.height)) return PngDecodeStatus::kOverLimit;
     if (out.width == 0 || out.height == 0 || out.rowBytes == 0 || !PlaneSizeAllowed(out.rowBytes, out.height))
       return PngDecodeStatus::kTooLarge;
     out.rows.assign(out.rowBytes * out.height, 0);

@@ -27,7 +27,8 @@ struct PngPicture {
   std::vector<uint8_t> pAni;
 };
 
-enum class PngDecodeStatus { kFailed, kTooLarge, kRowsRead, kComplete };
+// kOverLimit: the picture is larger than a picture may be (already reported).
+enum class PngDecodeStatus { kFailed, kTooLarge, kOverLimit, kRowsRead, kComplete };
 
 // `data` starts with the 8-byte signature, which the caller has checked. With `readEnd` the
 // chunks after the image data are read too (kRowsRead when only that part fails), so that a

@@ -157,7 +157,7 @@ LoadResult Decode(const uint8_t* data, size_t size) {
   doc.playCount = layout.animated ? static_cast<int32_t>(std::min<uint32_t>(layout.playCount, 0x7FFFFFFF)) : 0;
 
   const size_t total = layout.animated ? size_t{layout.frameCount} + (layout.defaultHidden ? 1 : 0) : 1;
-  bool damaged = false, tooLarge = false;
+  bool damaged = false, tooLarge = false, overLimit = false;
   std::vector<uint8_t> pAni;
   bool hasPAni = false;
   BlockAppender out(doc);
@@ -186,6 +186,10 @@ LoadResult Decode(const uint8_t* data, size_t size) {
       damaged = true;
       break;
     }
+    if (status == PngDecodeStatus::kOverLimit) {
+      overLimit = true;
+      break;
+    }
     if (status == PngDecodeStatus::kTooLarge) {
       tooLarge = true;
       break;
@@ -205,7 +209,7 @@ LoadResult Decode(const uint8_t* data, size_t size) {
       pAni = std::move(pic.pAni);
     }
   }
-  if (hasPAni && !damaged && !tooLarge) ApplyFilmstripChunk(doc, pAni);
+  if (hasPAni && !damaged && !tooLarge && !overLimit) ApplyFilmstripChunk(doc, pAni);
   if (tooLarge) ShowMessage(msg::kNoMemoryFrameImage);
   else if (damaged) ShowMessage(fmsg::kPngDamaged);
   if (doc.frameCount == 0) return {};
