@@ -69,7 +69,7 @@ const std::vector<MenuDefinition>& MainMenus() {
         EndSub,
         {kCentreAll, "全部居中", G::NoDocument},
         Sep,
-        {40343, "编辑像素(&E)...", G::Unavailable},
+        {kEditPixels, "编辑像素(&E)...", G::NoSelection},
         {40337, "实时图像编辑器...", G::Unavailable}}},
       {"动画(&A)",
        {{kAnimProperties, "属性(&P)...", G::NoDocument},

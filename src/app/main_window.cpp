@@ -21,6 +21,7 @@
 
 #include "app/commands.h"
 #include "app/gui_services.h"
+#include "app/pixel_edit_command.h"
 #include "app/window_text.h"
 #include "app/preferences/merge_questions.h"
 #include "core/clipboard_record.h"
@@ -416,6 +417,11 @@ void MainWindow::afterEdit(bool frameCountChanged, bool blockDataChanged, int on
   updateCommandStates();
 }
 
+void MainWindow::documentEdited(int onlyFrame) {
+  if (onlyFrame >= 0) afterEdit(false, true, onlyFrame);
+  else afterEdit(true, true);
+}
+
 void MainWindow::applyUndoHints(uint32_t hints) {
   AnimHeader* doc = document();
   if (!doc || (hints & undo_hint::kNothing)) {
@@ -522,7 +528,7 @@ void MainWindow::dispatch(int id) {
     case cmd::kUnoptimize:
       if (document()) {
         stopWorkersAndPreview();
-        auto progress = CreateProgress(progressHook_.get(), 0);
+        auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
         // Only a step that changed something marks the document modified.
         if (UnoptimizeCommand(*document(), progress.get()) > 0) {
           document()->encodedSize = -1;
@@ -607,6 +613,7 @@ void MainWindow::dispatch(int id) {
     case 40111: openFilmstripWithDialog(); break;
     case cmd::kHtml: showHtmlCode(); break;
     case 40125: blendWithDialog(); break;
+    case cmd::kEditPixels: EditPixelsOfCurrentFrame(*this); break;
     default: break;
   }
   strip_->setZoom(zoom_);

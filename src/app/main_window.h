@@ -72,6 +72,8 @@ class MainWindow : public QMainWindow {
   PreviewDialog* preview() const { return preview_; }
   HelpBrowser* helpBrowser() const { return helpBrowser_; }
   StartPanel* startPanel() const { return startPanel_; }
+  // What long operations of the window report their progress to.
+  DialogProgressHook* progressHook() const { return progressHook_.get(); }
   // Sets the current frame, as the strip does after a selection gesture.
   void setCurrentFrame(int index);
   // Moves the selection to the strip slot `insertion`, as a drag ends.
@@ -84,6 +86,14 @@ class MainWindow : public QMainWindow {
   void setLocalPaletteOfCurrent(bool on);
   void setTrueColourOfCurrent(bool on);
   void setLoopCount(int value);
+
+  // --- for the command objects of the editors (pixel editor, live edit) ---
+  // Stops the workers and the preview before the document changes.
+  void beginDocumentChange() { stopWorkersAndPreview(); }
+  // The refresh after an edit of one frame's pixels, or (-1) of the frame list.
+  void documentEdited(int onlyFrame);
+  // Restarts what beginDocumentChange() stopped when nothing changed after all.
+  void editAbandoned() { afterNothingChanged(); }
 
   // --- palette editors and the transparency chooser (true when the document changed) ---
   bool editLocalPalette(int frameIndex);

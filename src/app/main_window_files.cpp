@@ -61,11 +61,11 @@ AnimPtr MainWindow::readFiles(const QStringList& paths, int& read, int& lastStat
   AnimPtr head;
   AnimHeader* tail = nullptr;
   read = 0;
-  auto progress = CreateProgress(progressHook_.get(), 0);
+  auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
   StartProgress(progress.get(), paths.size());
   for (int i = 0; i < paths.size(); ++i) {
     SetProgressText(progress.get(), FormatText(MessageText(40359), Path(QFileInfo(paths[i]).fileName()).c_str()));
-    LoadResult r = LoadAnimationFile(Path(paths[i]));
+    LoadResult r = LoadAnimationFile(Path(paths[i]), progress.get());
     lastStatus = r.status;
     if (r.status == kReadFailed || !r.document) {
       if (i + 1 < paths.size() &&
@@ -78,7 +78,9 @@ AnimPtr MainWindow::readFiles(const QStringList& paths, int& read, int& lastStat
     else tail->nextInChain = std::move(r.document);
     tail = raw;
     ++read;
-    if (!StepProgress(progress.get())) break;
+    // The reader used the bar for the file's bytes; it counts files again.
+    StartProgress(progress.get(), paths.size());
+    if (!SetProgressPosition(progress.get(), i + 1)) break;
   }
   CloseProgress(progress.get());
   return head;
@@ -245,7 +247,7 @@ bool MainWindow::saveDocument() {
   CancelAndWait(worker::kDocument);
   if (ClipBeforeSave(*doc, true) == 0) return false;
   const int type = SaveTypeForName(state_.fileName);
-  auto progress = CreateProgress(progressHook_.get(), 0);
+  auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
   if (!WriteDocument(state_.fileName, *doc, 1, type, progress.get())) return false;
   setModified(false);
   updateCommandStates();
@@ -284,7 +286,7 @@ bool MainWindow::saveDocumentAs(const QString& path, int type, uint32_t options)
   CancelAndWait(worker::kDocument);
   if (ClipBeforeSave(*doc, true) == 0) return false;
   const std::string target = Path(path);
-  auto progress = CreateProgress(progressHook_.get(), 0);
+  auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
   if (!WriteDocument(target, *doc, options, type, progress.get())) return false;
   // Bits 8-15 keep the JPEG quality.
   const uint32_t memory = Prefs().read(pref::kSaveAsMemory);

@@ -242,7 +242,7 @@ bool ReduceColoursDialog::apply() {
     reduced_->setDocument(nullptr, false);
     reduced = std::move(copy_);
   } else {
-    std::unique_ptr<Progress> progress = progress_ ? CreateProgress(progress_, 0) : nullptr;
+    std::unique_ptr<Progress> progress = progress_ ? CreateProgress(progress_, progress_flag::kOwnWindow) : nullptr;
     reduced = ReducedCopy(document_, c, &locks_, progress.get());
     CloseProgress(progress.get());
   }
