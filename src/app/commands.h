@@ -45,7 +45,6 @@ enum class Grey {
   NoPaste,
   NoLocalPalette,
   NoGlobalPalette,
-  Unavailable,  // the operation or its dialog is not part of this build
 };
 
 struct Command {

@@ -21,6 +21,7 @@
 
 #include "app/commands.h"
 #include "app/gui_services.h"
+#include "app/live_edit.h"
 #include "app/pixel_edit_command.h"
 #include "app/window_text.h"
 #include "app/preferences/merge_questions.h"
@@ -77,14 +78,13 @@ int32_t MeasureEncodedSize(AnimHeader* document) { return EncodedSize(document, 
 
 constexpr uint32_t kHideStartPanel = 1u << 4;
 
-QString UnavailableTip() { return QStringLiteral("此功能在本版本中尚未提供"); }
-
 }  // namespace
 
 MainWindow::MainWindow() {
   setObjectName(QStringLiteral("Framewright"));
   sink_ = std::make_unique<MessageBoxSink>(this);
   progressHook_ = std::make_unique<DialogProgressHook>(this);
+  liveEdit_ = new LiveEdit(*this);
   sizeDisplay_ = std::make_unique<QueuedSizeDisplay>([this](int32_t bytes) { showSize(bytes); });
   SetEncodedSizeMeasure(&MeasureEncodedSize);
   InstallTransformUndo();
@@ -185,7 +185,6 @@ void MainWindow::buildMenus() {
       } else {
         QAction* a = actions_.value(c.id);
         if (!a) a = makeAction(c.id, QString::fromUtf8(c.text));
-        if (c.grey == cmd::Grey::Unavailable) a->setToolTip(UnavailableTip());
         if (c.id == cmd::kExit) {
           recentSeparator_ = target->insertSeparator(nullptr);
         }
@@ -205,6 +204,7 @@ void MainWindow::buildMenus() {
   // Commands that live only on the toolbar.
   makeAction(cmd::kStopPreview, QStringLiteral("■"));
   makeAction(cmd::kActualSize, QStringLiteral("1:1"));
+  makeAction(cmd::kEndLiveEdit, QString());
   const std::pair<int, QKeySequence> keys[] = {
       {cmd::kZoomIn, QKeySequence(Qt::CTRL | Qt::Key_1)}, {cmd::kZoomOut, QKeySequence(Qt::CTRL | Qt::Key_2)},
       {cmd::kSelectAll, QKeySequence(Qt::CTRL | Qt::Key_A)}, {cmd::kCopy, QKeySequence(Qt::CTRL | Qt::Key_C)},
@@ -353,7 +353,6 @@ void MainWindow::updateCommandStates() {
         case cmd::Grey::NoPaste: enabled = canPaste; break;
         case cmd::Grey::NoLocalPalette: enabled = current_ >= 0 && ImageAt(doc, current_)->localPalette; break;
         case cmd::Grey::NoGlobalPalette: enabled = doc && doc->globalPalette; break;
-        case cmd::Grey::Unavailable: enabled = false; break;
       }
       a->setEnabled(enabled);
     }
@@ -377,6 +376,7 @@ void MainWindow::updateCommandStates() {
   actions_[cmd::kTransCustom]->setChecked(strip_->transparencyMode() == 2);
   actions_[cmd::kFrameTips]->setChecked(strip_->frameTipsOn());
   actions_[cmd::kShowComposed]->setChecked(strip_->showComposed());
+  RefreshLiveEditActions(*this, *liveEdit_);
   const auto& speeds = cmd::DownloadSpeeds();
   const uint32_t chosen = Prefs().read(pref::kDownloadSpeed);
   for (size_t i = 0; i < speeds.size(); ++i) {
@@ -493,8 +493,6 @@ void MainWindow::openHelpPage(const char* page) {
 // --- dispatcher ---
 
 void MainWindow::dispatch(int id) {
-  const cmd::Command* c = cmd::FindCommand(id);
-  if (c && c->grey == cmd::Grey::Unavailable) return;
   if (id >= cmd::kRecentFirst && id <= cmd::kRecentLast) return openRecent(id - cmd::kRecentFirst + 1);
   if (id >= 40060 && id <= 40067) {
     zoom_ = id - 40064;
@@ -614,6 +612,9 @@ void MainWindow::dispatch(int id) {
     case cmd::kHtml: showHtmlCode(); break;
     case 40125: blendWithDialog(); break;
     case cmd::kEditPixels: EditPixelsOfCurrentFrame(*this); break;
+    case cmd::kLiveEditFrame: liveEdit_->start(current_); break;
+    case cmd::kLiveEditAnimation: liveEdit_->start(-1); break;
+    case cmd::kEndLiveEdit: liveEdit_->end(); break;
     default: break;
   }
   strip_->setZoom(zoom_);

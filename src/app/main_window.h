@@ -24,6 +24,7 @@ class StartPanel;
 class QueuedSizeDisplay;
 class MessageBoxSink;
 class DialogProgressHook;
+class LiveEdit;
 struct KeptEdit;
 
 class MainWindow : public QMainWindow {
@@ -74,6 +75,7 @@ class MainWindow : public QMainWindow {
   StartPanel* startPanel() const { return startPanel_; }
   // What long operations of the window report their progress to.
   DialogProgressHook* progressHook() const { return progressHook_.get(); }
+  LiveEdit* liveEdit() const { return liveEdit_; }
   // Sets the current frame, as the strip does after a selection gesture.
   void setCurrentFrame(int index);
   // Moves the selection to the strip slot `insertion`, as a drag ends.
@@ -198,6 +200,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<QueuedSizeDisplay> sizeDisplay_;
   std::unique_ptr<MessageBoxSink> sink_;
   std::unique_ptr<DialogProgressHook> progressHook_;
+  LiveEdit* liveEdit_ = nullptr;  // a child of the window
 };
 
 // Process entry for the window: QApplication, the window, one file from the command line.

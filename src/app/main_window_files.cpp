@@ -23,6 +23,7 @@
 
 #include "app/commands.h"
 #include "app/gui_services.h"
+#include "app/live_edit.h"
 #include "app/window_text.h"
 #include "app/preferences/merge_questions.h"
 #include "core/clipboard_record.h"
@@ -215,6 +216,7 @@ bool MainWindow::closeDocument() {
     if (a == Answer::Yes && !saveDocument()) return false;
   }
   stopWorkersAndPreview();
+  liveEdit_->end();
   strip_->setDocument(nullptr);
   state_.document.reset();
   state_.fileName.clear();
