@@ -25,6 +25,7 @@ class QueuedSizeDisplay;
 class MessageBoxSink;
 class DialogProgressHook;
 class LiveEdit;
+struct AviExportSettings;
 struct KeptEdit;
 
 class MainWindow : public QMainWindow {
@@ -49,7 +50,7 @@ class MainWindow : public QMainWindow {
   // type's first (the animation where the type holds one).
   bool saveDocumentAs(const QString& path);
   // The write step of Save As with the dialog's type and options.
-  bool saveDocumentAs(const QString& path, int type, uint32_t options);
+  bool saveDocumentAs(const QString& path, int type, uint32_t options, const AviExportSettings* avi = nullptr);
   // Files dropped on the strip of an open document: timing files (".txt") retime it, the
   // others are inserted at the current frame.
   void dropIntoDocument(const QStringList& paths);

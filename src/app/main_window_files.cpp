@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <optional>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -47,6 +48,7 @@
 #include "ui/frame_strip.h"
 #include "ui/preview_dialog.h"
 #include "ui/property_bar.h"
+#include "ui/avi_settings_dialog.h"
 #include "ui/save_as_dialog.h"
 #include "ui/save_style_panel.h"
 #include "ui/start_panel.h"
@@ -249,8 +251,15 @@ bool MainWindow::saveDocument() {
   CancelAndWait(worker::kDocument);
   if (ClipBeforeSave(*doc, true) == 0) return false;
   const int type = SaveTypeForName(state_.fileName);
+  // An AVI asks how to compress it (and for a sound track) each time it is saved.
+  std::optional<AviExportSettings> avi;
+  if (type == kSaveAvi) {
+    AviSettingsDialog settings(*doc, this);
+    if (settings.exec() != QDialog::Accepted) return false;
+    avi = settings.settings();
+  }
   auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
-  if (!WriteDocument(state_.fileName, *doc, 1, type, progress.get())) return false;
+  if (!WriteDocument(state_.fileName, *doc, 1, type, progress.get(), avi ? &*avi : nullptr)) return false;
   setModified(false);
   updateCommandStates();
   return true;
@@ -282,14 +291,14 @@ static bool FileHoldsDocument(int type, uint32_t options, int frameCount) {
   }
 }
 
-bool MainWindow::saveDocumentAs(const QString& path, int type, uint32_t options) {
+bool MainWindow::saveDocumentAs(const QString& path, int type, uint32_t options, const AviExportSettings* avi) {
   AnimHeader* doc = document();
   if (!doc) return false;
   CancelAndWait(worker::kDocument);
   if (ClipBeforeSave(*doc, true) == 0) return false;
   const std::string target = Path(path);
   auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
-  if (!WriteDocument(target, *doc, options, type, progress.get())) return false;
+  if (!WriteDocument(target, *doc, options, type, progress.get(), avi)) return false;
   // Bits 8-15 keep the JPEG quality.
   const uint32_t memory = Prefs().read(pref::kSaveAsMemory);
   Prefs().write(pref::kSaveAsMemory, (memory & 0xFF00u) | static_cast<uint32_t>(type) | (options & 0xFFFFu) << 16);
@@ -326,7 +335,7 @@ bool MainWindow::saveAsWithDialog(int fixedType) {
                          Buttons::YesNo, Answer::No) != Answer::Yes)
         continue;
     }
-    return saveDocumentAs(path, dialog.type(), options);
+    return saveDocumentAs(path, dialog.type(), options, dialog.aviSettings());
   }
 }
 

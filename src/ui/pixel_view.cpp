@@ -59,6 +59,11 @@ bool PixelView::pixelAt(QPoint p, int& x, int& y) const {
 
 QPoint PixelView::pixelCentre(int x, int y) const { return {x * zoom_ + zoom_ / 2, y * zoom_ + zoom_ / 2}; }
 
+void PixelView::setMarker(int x, int y) {
+  marker_ = QPoint(x, y);
+  update();
+}
+
 void PixelView::paintEvent(QPaintEvent* e) {
   QPainter painter(this);
   const QRect exposed = e->rect();
@@ -72,6 +77,13 @@ void PixelView::paintEvent(QPaintEvent* e) {
   if (source.isEmpty()) return;
   const QRect target(source.topLeft() * zoom_, source.size() * zoom_);
   painter.drawImage(target, image_, source);
+  if (marker_.x() >= 0 && marker_.y() >= 0) {
+    const QPoint c = pixelCentre(marker_.x(), marker_.y());
+    const int arm = std::max(4, zoom_ * 2);
+    painter.setPen(QPen(Qt::red, 1));
+    painter.drawLine(c.x() - arm, c.y(), c.x() + arm, c.y());
+    painter.drawLine(c.x(), c.y() - arm, c.x(), c.y() + arm);
+  }
 }
 
 void PixelView::mousePressEvent(QMouseEvent* e) {

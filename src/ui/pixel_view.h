@@ -25,6 +25,8 @@ class PixelView : public QWidget {
   bool pixelAt(QPoint p, int& x, int& y) const;
   // Where pixel (x, y) is drawn: for tests and the hotspot marker alike.
   QPoint pixelCentre(int x, int y) const;
+  // A cross drawn over pixel (x, y) (the cursor hotspot); (-1, -1) for none.
+  void setMarker(int x, int y);
 
  signals:
   // A press of the left button on a pixel, and each further pixel the pointer reaches while
@@ -42,6 +44,7 @@ class PixelView : public QWidget {
   QImage image_;
   int zoom_ = 1;
   int lastX_ = -1, lastY_ = -1;
+  QPoint marker_{-1, -1};
 };
 
 }  // namespace fw
