@@ -49,6 +49,8 @@
 #include "ui/help_browser.h"
 #include "ui/tool_icons.h"
 #include "ui/preview_dialog.h"
+#include "ui/psd_layers_dialog.h"
+#include "formats/psd_file.h"
 #include "ui/property_bar.h"
 #include "ui/save_as_dialog.h"
 #include "ui/save_style_panel.h"
@@ -78,6 +80,9 @@ int32_t MeasureEncodedSize(AnimHeader* document) { return EncodedSize(document, 
 
 constexpr uint32_t kHideStartPanel = 1u << 4;
 
+// The window that answers the PSD reader's layer question.
+const MainWindow* g_psdAskerOwner = nullptr;
+
 }  // namespace
 
 MainWindow::MainWindow() {
@@ -89,6 +94,8 @@ MainWindow::MainWindow() {
   SetEncodedSizeMeasure(&MeasureEncodedSize);
   InstallTransformUndo();
   InstallMergeQuestions(this);
+  SetPsdLayerAsker([this] { return AskPsdLayerChoice(this); });
+  g_psdAskerOwner = this;
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);
   startPanel_ = new StartPanel(strip_->viewport());
@@ -150,6 +157,11 @@ MainWindow::MainWindow() {
 
 MainWindow::~MainWindow() {
   InstallMergeQuestions(nullptr);
+  // A second window (a test's) may have taken the question over since.
+  if (g_psdAskerOwner == this) {
+    SetPsdLayerAsker(nullptr);
+    g_psdAskerOwner = nullptr;
+  }
   CancelAndWait(worker::kDocument);
   if (preview_) preview_->close();
   state_.document.reset();
