@@ -1,6 +1,7 @@
 #include "app/live_edit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include "app/commands.h"
+#include "app/gui_services.h"
 #include "app/main_window.h"
 #include "app/preferences/general_page.h"
 #include "core/anim_document.h"
@@ -24,6 +26,7 @@
 #include "imaging/frames_from_editor.h"
 #include "imaging/palette_reconcile.h"
 #include "ui/editor_chooser.h"
+#include "ui/progress_window.h"
 
 namespace fw {
 namespace {
@@ -60,7 +63,7 @@ QString UniqueName(const QString& folder, const QString& prefix) {
 LiveEdit::LiveEdit(MainWindow& window) : QObject(&window), window_(window) {
   poll_ = new QTimer(this);
   poll_->setInterval(kPollMs);
-  connect(poll_, &QTimer::timeout, this, [this] { reloadIfChanged(); });
+  connect(poll_, &QTimer::timeout, this, [this] { check(true); });
   settle_ = new QTimer(this);
   settle_->setSingleShot(true);
   settle_->setInterval(kSettleMs);
@@ -167,12 +170,21 @@ LiveEdit::Stamp LiveEdit::stampNow() const {
   return {info.lastModified(), info.size()};
 }
 
-void LiveEdit::reloadIfChanged() {
+void LiveEdit::reloadIfChanged() { check(false); }
+
+void LiveEdit::check(bool polling) {
   if (!active_) return;
+  // A dialog or a long operation may hold pointers into the document: the reload waits until
+  // the window is free again.
+  const ProgressWindow* progress = window_.progressHook()->window();
+  if (QApplication::activeModalWidget() || (progress && progress->running())) {
+    settle_->start();
+    return;
+  }
   const Stamp now = stampNow();
   if (now.size < 0 || now == lastRead_) return;
   // A file still being written looks different again a moment later: wait for it to settle.
-  if (sender() == poll_ && now.modified.msecsTo(QDateTime::currentDateTime()) < kSettleMs) {
+  if (polling && now.modified.msecsTo(QDateTime::currentDateTime()) < kSettleMs) {
     settle_->start();
     return;
   }
@@ -187,7 +199,9 @@ void LiveEdit::reload() {
     return;
   }
   // Anything but a complete read waits for the next save.
+  reloading_ = true;
   LoadResult read = LoadAnimationFile(file_.toStdString());
+  reloading_ = false;
   if (read.status != kReadComplete || !read.document || read.document->frameCount < 1) return;
   window_.beginDocumentChange();
   if (!DocumentPaletteReconciler()(doc, *read.document)) {

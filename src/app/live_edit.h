@@ -28,6 +28,8 @@ class LiveEdit : public QObject {
   int frameIndex() const { return frame_; }
   QString filePath() const { return file_; }
   QString folderPath() const { return folder_; }
+  // True while the file is being read back.
+  bool reloading() const { return reloading_; }
   // Reads the file back when it changed since it was last read (what the watcher and the
   // poll both end in).
   void reloadIfChanged();
@@ -50,10 +52,13 @@ class LiveEdit : public QObject {
   bool writeFile(const QString& editor);
   void watch();
   void somethingChanged();
+  // A poll only reads a file that has stopped changing; a settled notification reads at once.
+  void check(bool polling);
   void reload();
 
   MainWindow& window_;
   bool active_ = false;
+  bool reloading_ = false;
   int frame_ = -1;
   QString folder_, file_;
   Stamp lastRead_;

@@ -94,7 +94,11 @@ MainWindow::MainWindow() {
   SetEncodedSizeMeasure(&MeasureEncodedSize);
   InstallTransformUndo();
   InstallMergeQuestions(this);
-  SetPsdLayerAsker([this] { return AskPsdLayerChoice(this); });
+  // A layered file coming back from live editing holds our own frames, one layer each: it is
+  // read back without asking.
+  SetPsdLayerAsker([this] {
+    return liveEdit_ && liveEdit_->reloading() ? psd_choice::kDefaultLayers : AskPsdLayerChoice(this);
+  });
   g_psdAskerOwner = this;
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);

@@ -10,8 +10,11 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QFormLayout>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/anim_document.h"
 #include "core/message_sink.h"
@@ -70,8 +73,19 @@ AviSettingsDialog::AviSettingsDialog(const AnimHeader& document, QWidget* parent
     group->addButton(b);
     videoLayout->addWidget(b);
   }
-  videoLayout->addWidget(encoder_);
-  connect(custom_, &QRadioButton::toggled, encoder_, &QWidget::setEnabled);
+  keyFrames_ = new QSpinBox(video);
+  keyFrames_->setObjectName(QStringLiteral("keyFrames"));
+  keyFrames_->setRange(0, 9999);
+  dataRate_ = new QSpinBox(video);
+  dataRate_->setObjectName(QStringLiteral("dataRate"));
+  dataRate_->setRange(0, 999999);
+  auto* customFields = new QFormLayout;
+  customFields->addRow(QString::fromUtf8("编码器:"), encoder_);
+  customFields->addRow(QString::fromUtf8("关键帧间隔:"), keyFrames_);
+  customFields->addRow(QString::fromUtf8("数据速率 (KB/秒):"), dataRate_);
+  videoLayout->addLayout(customFields);
+  for (QWidget* w : {static_cast<QWidget*>(encoder_), static_cast<QWidget*>(keyFrames_), static_cast<QWidget*>(dataRate_)})
+    connect(custom_, &QRadioButton::toggled, w, &QWidget::setEnabled);
   trueColour_ = Named(new QCheckBox(QString::fromUtf8("节省24位彩色"), this), 1083);
 
   auto* audio = new QGroupBox(this);
@@ -116,13 +130,17 @@ AviSettingsDialog::AviSettingsDialog(const AnimHeader& document, QWidget* parent
         if (index >= 0) {
           encoder_->setCurrentIndex(index);
           custom_->setChecked(true);
+          keyFrames_->setValue(static_cast<int>(std::min<uint32_t>(stored.keyFrameEvery(), 9999)));
+          dataRate_->setValue(static_cast<int>(std::min<uint32_t>(stored.bytesPerSecond() / 1024, 999999)));
         } else {
           rle8_->setChecked(true);
         }
       }
     }
   }
-  encoder_->setEnabled(custom_->isChecked());
+  if (!custom_->isChecked()) keyFrames_->setValue(static_cast<int>(AviPresetOptions(AviPreset::kNone).keyFrameEvery()));
+  for (QWidget* w : {static_cast<QWidget*>(encoder_), static_cast<QWidget*>(keyFrames_), static_cast<QWidget*>(dataRate_)})
+    w->setEnabled(custom_->isChecked());
   custom_->setEnabled(encoder_->count() > 0);
   trueColour_->setEnabled(has24_);
   trueColour_->setChecked(has24_);
@@ -170,6 +188,8 @@ void AviSettingsDialog::accept() {
     Prefs().setBits(pref::kOptionFlags, kUncompressedChoice, false);
     if (chosen == AviPreset::kCustom) {
       if (!CustomAviOptions(encoder_->currentText().toStdString(), s.options)) return;
+      s.options.words[2] = static_cast<uint32_t>(keyFrames_->value());
+      s.options.words[4] = static_cast<uint32_t>(dataRate_->value()) * 1024u;
     } else {
       s.options = AviPresetOptions(chosen);
     }

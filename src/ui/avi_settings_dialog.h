@@ -10,6 +10,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 
 namespace fw {
 
@@ -37,6 +38,10 @@ class AviSettingsDialog : public QDialog {
   QRadioButton* rle8_;
   QRadioButton* custom_;
   QComboBox* encoder_;
+  // What the custom choice asks besides the encoder: a key frame every n frames and the data
+  // rate (0: the encoder's own).
+  QSpinBox* keyFrames_;
+  QSpinBox* dataRate_;
   QCheckBox* trueColour_;
   QLineEdit* audioPath_;
   QCheckBox* includeAudio_;

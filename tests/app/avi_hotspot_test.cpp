@@ -164,17 +164,20 @@ void AviHotspotTest::dialogRulesAndWhatItRemembers() {
     QVERIFY(mjpeg >= 0);
     Control<QRadioButton>(&d, 1074)->setChecked(true);
     encoders->setCurrentIndex(mjpeg);
+    d.findChild<QSpinBox*>(QStringLiteral("keyFrames"))->setValue(12);
     d.accept();
     QVERIFY(d.settings().compress);
     QVERIFY(d.settings().write24);
     QVERIFY(!Prefs().bit(pref::kOptionFlags, 1u << 19));
     AviCompressOptions expected;
     QVERIFY(CustomAviOptions("mjpeg", expected));
+    expected.words[2] = 12;
     QVERIFY(StoredAviOptions() == expected);
   }
   AviSettingsDialog again(*doc);
   QVERIFY(Control<QRadioButton>(&again, 1074)->isChecked());
   QCOMPARE(again.findChild<QComboBox*>(QStringLiteral("encoder"))->currentText(), QStringLiteral("mjpeg"));
+  QCOMPARE(again.findChild<QSpinBox*>(QStringLiteral("keyFrames"))->value(), 12);
 }
 
 void AviHotspotTest::saveAsPanelsFollowTheType() {
