@@ -63,6 +63,8 @@ PixelEditor::PixelEditor(const ImageBlock& frame, QWidget* parent) : QDialog(par
   scroll->setObjectName(QStringLiteral("pixelScroll"));
   scroll->setWidget(view_);
   scroll->setMinimumSize(320, 260);
+  // Room for the frame at the fitting zoom (about 480 pixels) without scrolling.
+  resize(780, 600);
   connect(view_, &PixelView::pixelPressed, this, [this](int x, int y) { applyAt(x, y, false); });
   connect(view_, &PixelView::pixelDragged, this, [this](int x, int y) { applyAt(x, y, true); });
 

@@ -143,6 +143,17 @@ void LiveEditTest::chooserAsksForTheEditorFirstAndMenuNamesIt() {
   QCOMPARE(QString::fromStdString(StoredEditorPath()), editor);
   w.updateCommandStates();
   QCOMPARE(w.action(40337)->text(), QString::fromUtf8("实时图像编辑器 mirror..."));
+  // An editor that cannot be started: message 40361 names it, and nothing is left behind.
+  const QString folder0 = w.liveEdit()->folderPath();
+  StoreEditorPath(dir.file("no-such-editor"));
+  messages().sink.clear();
+  QVERIFY(!w.liveEdit()->start(0));
+  QCOMPARE(messages().ids(), std::vector<int>{40361});
+  QVERIFY(!w.liveEdit()->active());
+  QVERIFY(!QFileInfo::exists(folder0));
+  QVERIFY(w.liveEdit()->folderPath().isEmpty());
+  StoreEditorPath(editor.toStdString());
+  QVERIFY(w.liveEdit()->start(0));
   // Closing the document ends the live edit and removes its files.
   const QString folder = w.liveEdit()->folderPath();
   QVERIFY(w.closeDocument());
