@@ -1,6 +1,8 @@
 #include "ui/pixel_editor.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QCursor>
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -12,13 +14,18 @@
 
 #include "core/anim_document.h"
 #include "core/frame_planes.h"
+#include "core/preferences.h"
 #include "core/string_table.h"
 #include "imaging/pixel_edit.h"
+#include "ui/frame_tip_popup.h"
 #include "ui/pixel_view.h"
 #include "ui/show_colors.h"
 
 namespace fw {
 namespace {
+
+// Word 6 bit 6: the colour pickers describe the colour under the pointer.
+constexpr uint32_t kShowColourTip = 1u << 6;
 
 QToolButton* CommandButton(QWidget* parent, int id, const QString& text) {
   auto* b = new QToolButton(parent);
@@ -52,7 +59,9 @@ PixelEditor::PixelEditor(const ImageBlock& frame, QWidget* parent) : QDialog(par
   colours_ = new ShowColors(this);
   std::array<Rgb, 256> rgb{};
   for (size_t i = 0; i < 256; ++i) rgb[i] = EntryColour(entries_[i]);
-  colours_->setColours(rgb, frame.activePalette ? frame.activePalette->count() : 256);
+  colourCount_ = frame.activePalette ? frame.activePalette->count() : 256;
+  colours_->setColours(rgb, colourCount_);
+  connect(colours_, &ShowColors::hovered, this, [this](int index) { hover(index); });
   colours_->setSelected(current_);
   connect(colours_, &ShowColors::picked, this, [this](int index) { setCurrentIndex(index); });
 
@@ -67,6 +76,9 @@ PixelEditor::PixelEditor(const ImageBlock& frame, QWidget* parent) : QDialog(par
   resize(780, 600);
   connect(view_, &PixelView::pixelPressed, this, [this](int x, int y) { applyAt(x, y, false); });
   connect(view_, &PixelView::pixelDragged, this, [this](int x, int y) { applyAt(x, y, true); });
+  connect(view_, &PixelView::pixelHovered, this, [this](int x, int y) {
+    hover(x >= 0 && y >= 0 && x < image_->width && y < image_->height ? image_->row(y)[x] : -1);
+  });
 
   auto* toolRow = new QHBoxLayout;
   tools_ = new QButtonGroup(this);
@@ -89,6 +101,8 @@ PixelEditor::PixelEditor(const ImageBlock& frame, QWidget* parent) : QDialog(par
   }
   auto* background = new QToolButton(this);
   background->setObjectName(QStringLiteral("background"));
+  background->setText(QString::fromUtf8("背景..."));
+  background->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   connect(background, &QToolButton::clicked, this, [this] { chooseBackground(); });
   backgroundButton_ = background;
   toolRow->addWidget(background);
@@ -104,6 +118,11 @@ PixelEditor::PixelEditor(const ImageBlock& frame, QWidget* parent) : QDialog(par
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(toolRow);
   layout->addLayout(body, 1);
+  showTip_ = new QCheckBox(QString::fromUtf8("显示光标下的颜色信息"), this);
+  showTip_->setObjectName(QStringLiteral("c1083"));
+  showTip_->setChecked(Prefs().bit(pref::kOptionFlags, kShowColourTip));
+  tip_ = new FrameTipPopup(this);
+  layout->addWidget(showTip_);
   layout->addWidget(buttons);
   setTool(kSetTool);
   refreshTable();
@@ -137,6 +156,27 @@ void PixelEditor::applyAt(int x, int y, bool dragging) {
   if (changed.empty()) return;
   changed_ = true;
   view_->pixelsChanged(changed);
+}
+
+QString PixelEditor::tipFor(int index) const {
+  if (!showTip_->isChecked() || index < 0 || index >= colourCount_) return {};
+  return ColourTipText(index, EntryColour(entries_[static_cast<size_t>(index)]), transparentIndex_);
+}
+
+void PixelEditor::hover(int index) {
+  const QString text = tipFor(index);
+  if (text.isEmpty()) {
+    tip_->clear();
+    return;
+  }
+  tip_->setTip(text, nullptr, {});
+  tip_->follow(QCursor::pos(), true);
+}
+
+void PixelEditor::done(int result) {
+  tip_->clear();
+  Prefs().setBits(pref::kOptionFlags, kShowColourTip, showTip_->isChecked());
+  QDialog::done(result);
 }
 
 void PixelEditor::zoomBy(int command) {

@@ -11,12 +11,14 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QCheckBox;
 
 namespace fw {
 
 struct ImageBlock;
 class ShowColors;
 class PixelView;
+class FrameTipPopup;
 
 class PixelEditor : public QDialog {
   Q_OBJECT
@@ -33,6 +35,8 @@ class PixelEditor : public QDialog {
   void setTool(int id);
   void setCurrentIndex(int index);
   PixelView* view() const { return view_; }
+  // The tip shown for an entry under the pointer (empty when the tips are off).
+  QString tipFor(int index) const;
 
   // What OK hands back: the edited rows and their 24-bit and alpha twins (empty where the
   // frame has none).
@@ -45,6 +49,8 @@ class PixelEditor : public QDialog {
   void zoomBy(int command);
   void chooseBackground();
   void refreshTable();
+  void hover(int index);
+  void done(int result) override;
 
   std::unique_ptr<IndexedImage> image_;
   std::vector<uint8_t> trueColour_;
@@ -59,6 +65,9 @@ class PixelEditor : public QDialog {
   PixelView* view_ = nullptr;
   QButtonGroup* tools_ = nullptr;
   QAbstractButton* backgroundButton_ = nullptr;
+  QCheckBox* showTip_ = nullptr;
+  FrameTipPopup* tip_ = nullptr;
+  int colourCount_ = 256;
 };
 
 }  // namespace fw

@@ -13,6 +13,7 @@ namespace fw {
 PixelView::PixelView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("MyShowImage"));
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
 }
 
 void PixelView::setImage(IndexedImage* image) {
@@ -94,9 +95,14 @@ void PixelView::mousePressEvent(QMouseEvent* e) {
   emit pixelPressed(x, y);
 }
 
+void PixelView::leaveEvent(QEvent*) { emit pixelHovered(-1, -1); }
+
 void PixelView::mouseMoveEvent(QMouseEvent* e) {
   int x = 0, y = 0;
-  if (!(e->buttons() & Qt::LeftButton) || !pixelAt(e->position().toPoint(), x, y)) return;
+  const bool inside = pixelAt(e->position().toPoint(), x, y);
+  if (inside) emit pixelHovered(x, y);
+  else emit pixelHovered(-1, -1);
+  if (!(e->buttons() & Qt::LeftButton) || !inside) return;
   if (x == lastX_ && y == lastY_) return;
   lastX_ = x;
   lastY_ = y;

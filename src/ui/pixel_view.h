@@ -33,11 +33,14 @@ class PixelView : public QWidget {
   // the button stays down.
   void pixelPressed(int x, int y);
   void pixelDragged(int x, int y);
+  // The pixel under the pointer as it moves, (-1, -1) when it leaves the picture.
+  void pixelHovered(int x, int y);
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void mousePressEvent(QMouseEvent*) override;
   void mouseMoveEvent(QMouseEvent*) override;
+  void leaveEvent(QEvent*) override;
   QSize sizeHint() const override;
 
  private:

@@ -1,5 +1,6 @@
 // The pixel editor run from the window: tools, one undo step per session, and its greying.
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
@@ -8,6 +9,7 @@
 #include "app/main_window.h"
 #include "app_test_case.h"
 #include "core/anim_document.h"
+#include "core/preferences.h"
 #include "core/string_table.h"
 #include "core/undo_history.h"
 #include "dialog_driving.h"
@@ -92,6 +94,13 @@ void PixelEditorTest::toolsEditACopyThatOkCommitsAsOneUndoStep() {
     QCOMPARE(e.view()->zoom(), 1);
     QCOMPARE(ImageAt(w.document(), 1)->indexedImage->row(0)[0], 0);
     QVERIFY(e.changed());
+    // The colour under the pointer is described when the shared picker setting asks for it.
+    auto* tips = Control<QCheckBox>(&e, 1083);
+    tips->setChecked(false);
+    QVERIFY(e.tipFor(7).isEmpty());
+    tips->setChecked(true);
+    QCOMPARE(e.tipFor(15), QString::fromUtf8("#15: 透明"));
+    QVERIFY(e.tipFor(7).startsWith(QStringLiteral("#7: R=")));
     e.accept();
   });
   w.dispatch(40343);
@@ -104,6 +113,7 @@ void PixelEditorTest::toolsEditACopyThatOkCommitsAsOneUndoStep() {
   QVERIFY(w.isModified());
   QCOMPARE(UndoCount(), steps + 1);
   QVERIFY(w.action(40001)->text().contains(QString::fromUtf8("编辑像素")));
+  QVERIFY(Prefs().bit(pref::kOptionFlags, 1u << 6));
 
   w.dispatch(40001);
   QCOMPARE(QString::fromStdString(test::DocumentDifference(*doc, *before)), QString());
