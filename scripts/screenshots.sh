@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the editor for reviewers: the start panel, the main window with a sample
-# animation, the preview (playing and in timing mode) and every preferences page, drawn in a
+# animation, the preview (playing and in timing mode), the pixel editor, the cursor hotspot,
+# the AVI settings, the layered-PSD question, the progress window of a long operation and
+# every preferences page, drawn in a
 # virtual X display with the real fonts (the Chinese texts need fonts-noto-cjk).
 # Everything is drawn twice: at normal scale in OUTPUT_DIR and at 200% in OUTPUT_DIR/200.
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]   (default build/screenshots)

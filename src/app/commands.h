@@ -23,6 +23,7 @@ inline constexpr int kUndo = 40001, kCut = 40002, kPaste = 40004, kOptimize = 40
                      kRecentLast = 40156, kSaveAsGif = 40161, kEditTiming = 40289, kPreviewSelected = 40340,
                      kBounce = 40341, kFrameTips = 40344, kCentreAll = 325, kLoadTiming = 324, kSaveTiming = 326, kGlobalPalette = 40050;
 inline constexpr int kPreferences = 40035;
+inline constexpr int kEditPixels = 40343, kLiveEditFrame = 40337, kLiveEditAnimation = 40336, kEndLiveEdit = 40339;
 // The strip shows frames as the viewer sees them (a ticked item of our own).
 inline constexpr int kShowComposed = 40400;
 inline constexpr int kReduceFrames = 40119;
@@ -44,7 +45,6 @@ enum class Grey {
   NoPaste,
   NoLocalPalette,
   NoGlobalPalette,
-  Unavailable,  // the operation or its dialog is not part of this build
 };
 
 struct Command {

@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QProgressDialog>
 #include <QThread>
 
 #include "core/string_table.h"
+#include "ui/progress_window.h"
 
 namespace fw {
 
@@ -66,33 +66,28 @@ Answer MessageBoxSink::ask(int, const std::string& text, const std::string& capt
   }
 }
 
-DialogProgressHook::~DialogProgressHook() { delete dialog_; }
+DialogProgressHook::~DialogProgressHook() { delete window_; }
 
 void DialogProgressHook::showWindow() {
-  if (!dialog_) {
-    dialog_ = new QProgressDialog(parent_);
-    dialog_->setWindowModality(Qt::NonModal);
-    dialog_->setMinimumDuration(0);
-    dialog_->setAutoClose(false);
-    dialog_->setAutoReset(false);
-    // Escape arrives as the dialog's cancel, so both ways of giving up end up here.
-    QObject::connect(dialog_, &QProgressDialog::canceled, [] { RequestProgressStop(); });
-  }
-  dialog_->show();
+  if (!window_) window_ = new ProgressWindow(parent_, [] { RequestProgressStop(); });
+  window_->begin();
 }
 
 void DialogProgressHook::setRange(int maximum) {
-  if (dialog_) dialog_->setRange(0, maximum);
+  if (window_) window_->setRange(maximum);
 }
 void DialogProgressHook::setPosition(int position) {
-  if (dialog_) dialog_->setValue(position);
+  if (window_) window_->setPosition(position);
 }
 void DialogProgressHook::setText(const std::string& text) {
-  if (dialog_) dialog_->setLabelText(QString::fromStdString(text));
+  if (window_) window_->setText(QString::fromStdString(text));
 }
-void DialogProgressHook::pumpEvents() { QCoreApplication::processEvents(); }
+void DialogProgressHook::pumpEvents() {
+  if (window_) window_->showWhenDue();
+  QCoreApplication::processEvents();
+}
 void DialogProgressHook::closeWindow() {
-  if (dialog_) dialog_->hide();
+  if (window_) window_->end();
 }
 
 void QueuedSizeDisplay::showCalculating() {

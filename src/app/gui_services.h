@@ -9,7 +9,6 @@
 #include "core/progress.h"
 #include "core/workers.h"
 
-class QProgressDialog;
 class QWidget;
 
 namespace fw {
@@ -27,12 +26,16 @@ class MessageBoxSink : public MessageSink {
   QWidget* parent_;
 };
 
-// A modeless progress dialog kept alive by processing events; Cancel or Escape ask the running
+class ProgressWindow;
+
+// The progress window kept alive by processing events; Cancel or Escape ask the running
 // operation to stop through the process-wide continue flag.
 class DialogProgressHook : public ProgressHook {
  public:
   explicit DialogProgressHook(QWidget* parent) : parent_(parent) {}
   ~DialogProgressHook() override;
+  // The window, made on first use (nullptr before).
+  ProgressWindow* window() const { return window_; }
   void showWindow() override;
   void setRange(int maximum) override;
   void setPosition(int position) override;
@@ -42,7 +45,7 @@ class DialogProgressHook : public ProgressHook {
 
  private:
   QWidget* parent_;
-  QProgressDialog* dialog_ = nullptr;
+  ProgressWindow* window_ = nullptr;
 };
 
 // Receives the size worker's results on the worker thread and hands them to the interface

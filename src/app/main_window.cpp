@@ -21,6 +21,8 @@
 
 #include "app/commands.h"
 #include "app/gui_services.h"
+#include "app/live_edit.h"
+#include "app/pixel_edit_command.h"
 #include "app/window_text.h"
 #include "app/preferences/merge_questions.h"
 #include "core/clipboard_record.h"
@@ -47,6 +49,8 @@
 #include "ui/help_browser.h"
 #include "ui/tool_icons.h"
 #include "ui/preview_dialog.h"
+#include "ui/psd_layers_dialog.h"
+#include "formats/psd_file.h"
 #include "ui/property_bar.h"
 #include "ui/save_as_dialog.h"
 #include "ui/save_style_panel.h"
@@ -76,7 +80,8 @@ int32_t MeasureEncodedSize(AnimHeader* document) { return EncodedSize(document, 
 
 constexpr uint32_t kHideStartPanel = 1u << 4;
 
-QString UnavailableTip() { return QStringLiteral("此功能在本版本中尚未提供"); }
+// The window that answers the PSD reader's layer question.
+const MainWindow* g_psdAskerOwner = nullptr;
 
 }  // namespace
 
@@ -84,10 +89,17 @@ MainWindow::MainWindow() {
   setObjectName(QStringLiteral("Framewright"));
   sink_ = std::make_unique<MessageBoxSink>(this);
   progressHook_ = std::make_unique<DialogProgressHook>(this);
+  liveEdit_ = new LiveEdit(*this);
   sizeDisplay_ = std::make_unique<QueuedSizeDisplay>([this](int32_t bytes) { showSize(bytes); });
   SetEncodedSizeMeasure(&MeasureEncodedSize);
   InstallTransformUndo();
   InstallMergeQuestions(this);
+  // A layered file coming back from live editing holds our own frames, one layer each: it is
+  // read back without asking.
+  SetPsdLayerAsker([this] {
+    return liveEdit_ && liveEdit_->reloading() ? psd_choice::kDefaultLayers : AskPsdLayerChoice(this);
+  });
+  g_psdAskerOwner = this;
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);
   startPanel_ = new StartPanel(strip_->viewport());
@@ -149,6 +161,11 @@ MainWindow::MainWindow() {
 
 MainWindow::~MainWindow() {
   InstallMergeQuestions(nullptr);
+  // A second window (a test's) may have taken the question over since.
+  if (g_psdAskerOwner == this) {
+    SetPsdLayerAsker(nullptr);
+    g_psdAskerOwner = nullptr;
+  }
   CancelAndWait(worker::kDocument);
   if (preview_) preview_->close();
   state_.document.reset();
@@ -184,7 +201,6 @@ void MainWindow::buildMenus() {
       } else {
         QAction* a = actions_.value(c.id);
         if (!a) a = makeAction(c.id, QString::fromUtf8(c.text));
-        if (c.grey == cmd::Grey::Unavailable) a->setToolTip(UnavailableTip());
         if (c.id == cmd::kExit) {
           recentSeparator_ = target->insertSeparator(nullptr);
         }
@@ -204,6 +220,7 @@ void MainWindow::buildMenus() {
   // Commands that live only on the toolbar.
   makeAction(cmd::kStopPreview, QStringLiteral("■"));
   makeAction(cmd::kActualSize, QStringLiteral("1:1"));
+  makeAction(cmd::kEndLiveEdit, QString());
   const std::pair<int, QKeySequence> keys[] = {
       {cmd::kZoomIn, QKeySequence(Qt::CTRL | Qt::Key_1)}, {cmd::kZoomOut, QKeySequence(Qt::CTRL | Qt::Key_2)},
       {cmd::kSelectAll, QKeySequence(Qt::CTRL | Qt::Key_A)}, {cmd::kCopy, QKeySequence(Qt::CTRL | Qt::Key_C)},
@@ -352,7 +369,6 @@ void MainWindow::updateCommandStates() {
         case cmd::Grey::NoPaste: enabled = canPaste; break;
         case cmd::Grey::NoLocalPalette: enabled = current_ >= 0 && ImageAt(doc, current_)->localPalette; break;
         case cmd::Grey::NoGlobalPalette: enabled = doc && doc->globalPalette; break;
-        case cmd::Grey::Unavailable: enabled = false; break;
       }
       a->setEnabled(enabled);
     }
@@ -376,6 +392,7 @@ void MainWindow::updateCommandStates() {
   actions_[cmd::kTransCustom]->setChecked(strip_->transparencyMode() == 2);
   actions_[cmd::kFrameTips]->setChecked(strip_->frameTipsOn());
   actions_[cmd::kShowComposed]->setChecked(strip_->showComposed());
+  RefreshLiveEditActions(*this, *liveEdit_);
   const auto& speeds = cmd::DownloadSpeeds();
   const uint32_t chosen = Prefs().read(pref::kDownloadSpeed);
   for (size_t i = 0; i < speeds.size(); ++i) {
@@ -414,6 +431,11 @@ void MainWindow::afterEdit(bool frameCountChanged, bool blockDataChanged, int on
     RefreshColourUsage(doc);
   }
   updateCommandStates();
+}
+
+void MainWindow::documentEdited(int onlyFrame) {
+  if (onlyFrame >= 0) afterEdit(false, true, onlyFrame);
+  else afterEdit(true, true);
 }
 
 void MainWindow::applyUndoHints(uint32_t hints) {
@@ -487,8 +509,6 @@ void MainWindow::openHelpPage(const char* page) {
 // --- dispatcher ---
 
 void MainWindow::dispatch(int id) {
-  const cmd::Command* c = cmd::FindCommand(id);
-  if (c && c->grey == cmd::Grey::Unavailable) return;
   if (id >= cmd::kRecentFirst && id <= cmd::kRecentLast) return openRecent(id - cmd::kRecentFirst + 1);
   if (id >= 40060 && id <= 40067) {
     zoom_ = id - 40064;
@@ -522,7 +542,7 @@ void MainWindow::dispatch(int id) {
     case cmd::kUnoptimize:
       if (document()) {
         stopWorkersAndPreview();
-        auto progress = CreateProgress(progressHook_.get(), 0);
+        auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
         // Only a step that changed something marks the document modified.
         if (UnoptimizeCommand(*document(), progress.get()) > 0) {
           document()->encodedSize = -1;
@@ -607,6 +627,10 @@ void MainWindow::dispatch(int id) {
     case 40111: openFilmstripWithDialog(); break;
     case cmd::kHtml: showHtmlCode(); break;
     case 40125: blendWithDialog(); break;
+    case cmd::kEditPixels: EditPixelsOfCurrentFrame(*this); break;
+    case cmd::kLiveEditFrame: liveEdit_->start(current_); break;
+    case cmd::kLiveEditAnimation: liveEdit_->start(-1); break;
+    case cmd::kEndLiveEdit: liveEdit_->end(); break;
     default: break;
   }
   strip_->setZoom(zoom_);

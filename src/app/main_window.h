@@ -25,6 +25,8 @@ class StartPanel;
 class QueuedSizeDisplay;
 class MessageBoxSink;
 class DialogProgressHook;
+class LiveEdit;
+struct AviExportSettings;
 struct KeptEdit;
 
 class MainWindow : public QMainWindow {
@@ -49,7 +51,7 @@ class MainWindow : public QMainWindow {
   // type's first (the animation where the type holds one).
   bool saveDocumentAs(const QString& path);
   // The write step of Save As with the dialog's type and options.
-  bool saveDocumentAs(const QString& path, int type, uint32_t options);
+  bool saveDocumentAs(const QString& path, int type, uint32_t options, const AviExportSettings* avi = nullptr);
   // Files dropped on the strip of an open document: timing files (".txt") retime it, the
   // others are inserted at the current frame.
   void dropIntoDocument(const QStringList& paths);
@@ -73,6 +75,9 @@ class MainWindow : public QMainWindow {
   PreviewDialog* preview() const { return preview_; }
   HelpBrowser* helpBrowser() const { return helpBrowser_; }
   StartPanel* startPanel() const { return startPanel_; }
+  // What long operations of the window report their progress to.
+  DialogProgressHook* progressHook() const { return progressHook_.get(); }
+  LiveEdit* liveEdit() const { return liveEdit_; }
   // Sets the current frame, as the strip does after a selection gesture.
   void setCurrentFrame(int index);
   // Moves the selection to the strip slot `insertion`, as a drag ends.
@@ -85,6 +90,14 @@ class MainWindow : public QMainWindow {
   void setLocalPaletteOfCurrent(bool on);
   void setTrueColourOfCurrent(bool on);
   void setLoopCount(int value);
+
+  // --- for the command objects of the editors (pixel editor, live edit) ---
+  // Stops the workers and the preview before the document changes.
+  void beginDocumentChange() { stopWorkersAndPreview(); }
+  // The refresh after an edit of one frame's pixels, or (-1) of the frame list.
+  void documentEdited(int onlyFrame);
+  // Restarts what beginDocumentChange() stopped when nothing changed after all.
+  void editAbandoned() { afterNothingChanged(); }
 
   // --- palette editors and the transparency chooser (true when the document changed) ---
   bool editLocalPalette(int frameIndex);
@@ -190,6 +203,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<QueuedSizeDisplay> sizeDisplay_;
   std::unique_ptr<MessageBoxSink> sink_;
   std::unique_ptr<DialogProgressHook> progressHook_;
+  LiveEdit* liveEdit_ = nullptr;  // a child of the window
 };
 
 // Process entry for the window: QApplication, the window, one file from the command line.

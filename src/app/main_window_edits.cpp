@@ -31,6 +31,7 @@
 #include "core/preferences.h"
 #include "core/string_table.h"
 #include "core/undo_apply.h"
+#include "core/progress.h"
 #include "core/undo_history.h"
 #include "core/workers.h"
 #include "formats/file_dispatch.h"
@@ -148,7 +149,10 @@ void MainWindow::paste() {
   }
   WaitForWorkers(worker::kUsage);
   stopWorkersAndPreview();
+  auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
+  SetProgressText(progress.get(), MessageText(40243));
   AnimPtr frames = ClipboardFrames(QApplication::clipboard()->mimeData());
+  CloseProgress(progress.get());
   if (!frames) {
     ShowMessage(40244);
     return;

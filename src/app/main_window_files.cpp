@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <optional>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -23,6 +24,7 @@
 
 #include "app/commands.h"
 #include "app/gui_services.h"
+#include "app/live_edit.h"
 #include "app/window_text.h"
 #include "app/preferences/merge_questions.h"
 #include "core/clipboard_record.h"
@@ -46,6 +48,7 @@
 #include "ui/frame_strip.h"
 #include "ui/preview_dialog.h"
 #include "ui/property_bar.h"
+#include "ui/avi_settings_dialog.h"
 #include "ui/save_as_dialog.h"
 #include "ui/save_style_panel.h"
 #include "ui/start_panel.h"
@@ -61,11 +64,11 @@ AnimPtr MainWindow::readFiles(const QStringList& paths, int& read, int& lastStat
   AnimPtr head;
   AnimHeader* tail = nullptr;
   read = 0;
-  auto progress = CreateProgress(progressHook_.get(), 0);
+  auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
   StartProgress(progress.get(), paths.size());
   for (int i = 0; i < paths.size(); ++i) {
     SetProgressText(progress.get(), FormatText(MessageText(40359), Path(QFileInfo(paths[i]).fileName()).c_str()));
-    LoadResult r = LoadAnimationFile(Path(paths[i]));
+    LoadResult r = LoadAnimationFile(Path(paths[i]), progress.get());
     lastStatus = r.status;
     if (r.status == kReadFailed || !r.document) {
       if (i + 1 < paths.size() &&
@@ -78,7 +81,9 @@ AnimPtr MainWindow::readFiles(const QStringList& paths, int& read, int& lastStat
     else tail->nextInChain = std::move(r.document);
     tail = raw;
     ++read;
-    if (!StepProgress(progress.get())) break;
+    // The reader used the bar for the file's bytes; it counts files again.
+    StartProgress(progress.get(), paths.size());
+    if (!SetProgressPosition(progress.get(), i + 1)) break;
   }
   CloseProgress(progress.get());
   return head;
@@ -213,6 +218,7 @@ bool MainWindow::closeDocument() {
     if (a == Answer::Yes && !saveDocument()) return false;
   }
   stopWorkersAndPreview();
+  liveEdit_->end();
   strip_->setDocument(nullptr);
   state_.document.reset();
   state_.fileName.clear();
@@ -245,8 +251,15 @@ bool MainWindow::saveDocument() {
   CancelAndWait(worker::kDocument);
   if (ClipBeforeSave(*doc, true) == 0) return false;
   const int type = SaveTypeForName(state_.fileName);
-  auto progress = CreateProgress(progressHook_.get(), 0);
-  if (!WriteDocument(state_.fileName, *doc, 1, type, progress.get())) return false;
+  // An AVI asks how to compress it (and for a sound track) each time it is saved.
+  std::optional<AviExportSettings> avi;
+  if (type == kSaveAvi) {
+    AviSettingsDialog settings(*doc, this);
+    if (settings.exec() != QDialog::Accepted) return false;
+    avi = settings.settings();
+  }
+  auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
+  if (!WriteDocument(state_.fileName, *doc, 1, type, progress.get(), avi ? &*avi : nullptr)) return false;
   setModified(false);
   updateCommandStates();
   return true;
@@ -278,14 +291,14 @@ static bool FileHoldsDocument(int type, uint32_t options, int frameCount) {
   }
 }
 
-bool MainWindow::saveDocumentAs(const QString& path, int type, uint32_t options) {
+bool MainWindow::saveDocumentAs(const QString& path, int type, uint32_t options, const AviExportSettings* avi) {
   AnimHeader* doc = document();
   if (!doc) return false;
   CancelAndWait(worker::kDocument);
   if (ClipBeforeSave(*doc, true) == 0) return false;
   const std::string target = Path(path);
-  auto progress = CreateProgress(progressHook_.get(), 0);
-  if (!WriteDocument(target, *doc, options, type, progress.get())) return false;
+  auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
+  if (!WriteDocument(target, *doc, options, type, progress.get(), avi)) return false;
   // Bits 8-15 keep the JPEG quality.
   const uint32_t memory = Prefs().read(pref::kSaveAsMemory);
   Prefs().write(pref::kSaveAsMemory, (memory & 0xFF00u) | static_cast<uint32_t>(type) | (options & 0xFFFFu) << 16);
@@ -322,7 +335,7 @@ bool MainWindow::saveAsWithDialog(int fixedType) {
                          Buttons::YesNo, Answer::No) != Answer::Yes)
         continue;
     }
-    return saveDocumentAs(path, dialog.type(), options);
+    return saveDocumentAs(path, dialog.type(), options, dialog.aviSettings());
   }
 }
 

@@ -26,7 +26,7 @@ void MainWindow::resizeWithDialog(bool selectedOnly) {
   ResizeDialog dialog(*doc, selectedOnly, oldWidth, oldHeight, this);
   if (dialog.exec() != QDialog::Accepted) return;
   stopWorkersAndPreview();
-  auto progress = CreateProgress(progressHook_.get(), 0);
+  auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
   const int changed = ResizeAnimation(*doc, dialog.scale(), dialog.bicubic(), progress.get());
   progress.reset();
   if (!changed) {

@@ -103,7 +103,7 @@ bool MainWindow::blendWith(const QString& path) {
   AnimHeader* doc = document();
   if (!doc || doc->frameCount < 1) return false;
   stopWorkersAndPreview();
-  auto progress = CreateProgress(progressHook_.get(), 0);
+  auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
   const AnimationLoader load = [](const std::string& file) { return LoadAnimationFile(file); };
   const BlendOptionsChooser choose = [this](const AnimHeader& first, const AnimHeader& second, BlendOptions& options) {
     BlendDialog dialog(options, this, &first, &second);

@@ -24,6 +24,10 @@ void Pump(Progress& p) {
 }
 }  // namespace
 
+Progress::~Progress() {
+  if (windowShown && owner) CloseProgress(this);
+}
+
 bool ProgressContinues() { return g_continue; }
 void RequestProgressStop() { g_continue = false; }
 

@@ -30,6 +30,12 @@ inline constexpr int kNoPumping = 8;
 
 class Progress {
  public:
+  Progress() = default;
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  // A caller that drops the object without closing it must not leave its window behind.
+  ~Progress();
+
   ProgressHook* owner = nullptr;
   int flags = 0;
   uint32_t stopMask = 0;

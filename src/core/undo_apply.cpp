@@ -175,6 +175,7 @@ uint32_t ApplyUndoRecord(AnimHeader& doc, UndoRecord& r, bool redo) {
       return kDocument | kPixels;
     case kReduceFrames:
     case kBounce:
+    case kLiveEdit:
       if (r.snapshot) ExchangeDocuments(doc, *r.snapshot);
       return kDocument | kFrameCount | kPixels;
     case kCropMoveFrames:

@@ -123,7 +123,7 @@ bool Capture(UndoRecord& r, AnimHeader& doc) {
 
   if (!r.snapshot) {
     const bool whole = k == kUnoptimize || k == kCropAnimation || k == kEditAllTransparency || k == kReduceFrames ||
-                       k == kNormalize || k == kBlend || k == kBounce || k == kFixAvi ||
+                       k == kNormalize || k == kBlend || k == kBounce || k == kFixAvi || k == kLiveEdit ||
                        ((k == kAllFrameProperties || k == kGlobalFrameProperties) && r.value == 1);
     if (whole) {
       r.snapshot = CopyUnderPressure([&] { return CopyAnimation(doc, nullptr); });
@@ -367,6 +367,12 @@ static std::string KindName(int kind) {
                                40267, 40268, 40269, 40270, 40271, 40272, 40273, 40274, 0,     40276,
                                40277, 40278, 40279, 40259, 40296, 40258, 40299, 40336, 40352, 40346,
                                40348, 40349, 40350, 40351, 40364, 40365, 40369};
+  if (kind == undo_kind::kLiveEdit) {
+    // The live-edit menu text without its trailing dots.
+    std::string text = MessageText(40363);
+    while (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+  }
   if (kind < 1 || kind > 36 || !kNames[kind]) return {};
   const char* text = MessageText(kNames[kind]);
   return text ? text : "";

@@ -20,6 +20,9 @@ inline constexpr int kMoveFrame = 1, kDeleteFrame = 2, kInsertFrames = 3, kOptim
                      kBounce = 27, kEditPixels = 28, kEditFramesTogether = 29, kRemoveTrueColour = 30,
                      kFrameProperties = 31, kAllFrameProperties = 32, kGlobalFrameProperties = 33, kFixAvi = 34,
                      kAddTrueColour = 35, kIncreaseCanvas = 36;
+// A reload from the external image editor: the whole document before it, value = the frame
+// edited (-1 for the whole animation).
+inline constexpr int kLiveEdit = 7;
 }  // namespace undo_kind
 
 // What the shell must refresh after a record was applied (frame index in the high half

@@ -61,6 +61,10 @@ inline constexpr uint32_t kAviHas24Bit = 4;
 // when 24-bit data must be carried.
 void FillAviDefaults(const AnimHeader& document, AviExportSettings& settings);
 
+// Whether the file (WAV, AVI or anything FFmpeg reads) holds an audio stream an export can
+// copy.
+bool HasAudioStream(const std::string& path);
+
 // 1 read to the end, 2 the user stopped it or the file ended in damage (the frames read so far
 // are kept), 0 failure after its message.
 LoadResult ReadAvi(const std::string& path, Progress* progress = nullptr);

@@ -30,6 +30,8 @@ inline constexpr uint32_t kDefaultLayers = kLayers | kNoBlending | kKeepBackgrou
 // The choice the stored preferences (word 6) make for files with several layers; 0 when they
 // make none.
 uint32_t PsdChoiceFromPreferences();
+// Stores a choice so that PsdChoiceFromPreferences gives it back (the batch run uses it).
+void StorePsdChoice(uint32_t choice);
 
 // Asked for files with two or more layers when the caller does not take the defaults: returns
 // the choice, 0 to cancel the import. Without an asker the stored preferences decide.

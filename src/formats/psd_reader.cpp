@@ -263,12 +263,16 @@ LoadResult Read(const uint8_t* data, size_t size, bool useDefaults, Progress* pr
 uint32_t PsdChoiceFromPreferences() {
   const uint32_t word = Prefs().raw(pref::kOptionFlags);
   uint32_t choice = 0;
+  if (word & 0x2) choice |= psd_choice::kFlatten;
   if (word & 0x200) choice |= psd_choice::kLayers;
   if (word & 0x400) choice |= psd_choice::kComposite;
   if (word & 0x4000000) choice |= psd_choice::kNoBlending;
   if (word & 0x800) choice |= psd_choice::kKeepBackground;
   if (word & 0x8000000) choice |= psd_choice::kKeepTransparency;
   if (word & 0x80000000) choice |= psd_choice::kCanvasSize;
+  // Layers that are neither composed nor left alone were blended over the background.
+  if ((choice & psd_choice::kLayers) && !(choice & (psd_choice::kComposite | psd_choice::kNoBlending)))
+    choice |= psd_choice::kBlendOverBackground;
   return choice;
 }
 

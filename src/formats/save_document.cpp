@@ -53,7 +53,8 @@ bool ReportNoTemporaryFile(const ReplacementFile& file) {
 
 // AVI, SWF, PSD, icons and cursors: the whole animation by the type's writer, through a
 // temporary file beside the target.
-bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int type, Progress* progress) {
+bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int type, Progress* progress,
+                         const AviExportSettings* avi) {
   if (type == kSaveCur || type == kSaveIco || type == kSaveAni) {
     // An icon directory entry holds 1 to 256 (written as 0); animated cursors keep their
     // images as DIBs, which readers expect below 256.
@@ -70,7 +71,8 @@ bool WriteWholeAnimation(const std::string& target, AnimHeader& document, int ty
   int written = 0;
   if (type == kSaveAvi) {
     AviExportSettings settings;
-    FillAviDefaults(document, settings);
+    if (avi) settings = *avi;
+    else FillAviDefaults(document, settings);
     // The AVI writer finishes through a file of its own renamed over the name it is given.
     written = WriteAvi(file.name(), document, settings, progress);
     if (written == 1 && !file.adoptRenamedFile()) {
@@ -147,14 +149,15 @@ int WriteSingleImage(const std::string& path, ImageBlock& image, int type, const
   }
 }
 
-bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t options, int type, Progress* progress) {
+bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t options, int type, Progress* progress,
+                   const AviExportSettings* avi) {
   // Every type would give a file no reader accepts (or none at all, with no word why).
   if (!FirstImage(&document)) {
     ShowText("Nothing to output.");
     return false;
   }
   TakeWriteError();  // whatever an earlier write left behind is not this one's
-  if (WritesWholeAnimation(type)) return WriteWholeAnimation(target, document, type, progress);
+  if (WritesWholeAnimation(type)) return WriteWholeAnimation(target, document, type, progress, avi);
   if (!WritesImages(type)) {
     ShowText("Saving as %s is not available in this build yet; %s was not written.", SaveTypeExtension(type),
              target.c_str());

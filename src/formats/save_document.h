@@ -9,6 +9,7 @@
 namespace fw {
 
 class Progress;
+struct AviExportSettings;
 
 enum SaveType : int {
   kSaveGif = 1, kSaveAvi, kSaveSwf, kSaveBmp, kSaveJpg, kSavePsd, kSavePng, kSaveCur, kSaveIco, kSaveAni
@@ -31,8 +32,9 @@ int WriteSingleImage(const std::string& path, ImageBlock& image, int type, const
 // 1 or 2 write the whole animation where the type can hold one (GIF, APNG for several PNG
 // frames), otherwise the first image; 0x10 a filmstrip picture, 0x20 numbered files. Shows
 // its own messages; true when the target (or every numbered file) was written.
+// `avi` carries the AVI settings the user chose; without it an AVI takes the stored defaults.
 bool WriteDocument(const std::string& target, AnimHeader& document, uint32_t options, int type,
-                   Progress* progress = nullptr);
+                   Progress* progress = nullptr, const AviExportSettings* avi = nullptr);
 
 // Save without a window: frames outside the screen are clipped without asking, and the type's
 // whole-animation style is used. Shows its own messages; true when the target was written.

@@ -292,7 +292,7 @@ void OptimizeDialog::apply() {
   if (trial_.copy()) {
     changed_ = trial_.accept();
   } else {
-    std::unique_ptr<Progress> progress = direct_ ? CreateProgress(direct_, 0) : nullptr;
+    std::unique_ptr<Progress> progress = direct_ ? CreateProgress(direct_, progress_flag::kOwnWindow) : nullptr;
     changed_ = OptimizeWithUndo(document_, word, progress.get());
     CloseProgress(progress.get());
   }

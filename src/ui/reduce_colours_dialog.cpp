@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMetaObject>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -77,7 +79,7 @@ bool ReduceColoursDialog::Reducible(const AnimHeader& document) {
 
 ReduceColoursDialog::ReduceColoursDialog(AnimHeader& document, int currentFrame, ProgressHook* progress,
                                          QWidget* parent)
-    : QDialog(parent), document_(document), progress_(progress) {
+    : QDialog(parent), document_(document), progress_(progress), trial_(document, &relay_) {
   setObjectName(QStringLiteral("ReduceColoursDialog"));
   setWindowTitle(Utf8("减少颜色"));
   largest_ = LargestPaletteCount(document);
@@ -108,6 +110,16 @@ ReduceColoursDialog::ReduceColoursDialog(AnimHeader& document, int currentFrame,
   reducedColours_ = new QLabel(this);
   reducedColours_->setObjectName(QStringLiteral("reducedColours"));
   saved_ = Named(new QLabel(this), 1149);
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("trialStatus"));
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("trialProgress"));
+  bar_->setTextVisible(false);
+  // The relay is called on the worker's thread; the widgets change on this one.
+  connect(&relay_, &TrialProgressRelay::textChanged, status_, &QLabel::setText, Qt::QueuedConnection);
+  connect(&relay_, &TrialProgressRelay::rangeChanged, bar_, [this](int maximum) { bar_->setRange(0, maximum); },
+          Qt::QueuedConnection);
+  connect(&relay_, &TrialProgressRelay::positionChanged, bar_, &QProgressBar::setValue, Qt::QueuedConnection);
 
   auto* panes = new QGridLayout;
   panes->addWidget(full_, 0, 0);
@@ -128,6 +140,10 @@ ReduceColoursDialog::ReduceColoursDialog(AnimHeader& document, int currentFrame,
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(panes, 1);
   layout->addWidget(saved_);
+  auto* trialRow = new QHBoxLayout;
+  trialRow->addWidget(status_, 1);
+  trialRow->addWidget(bar_, 1);
+  layout->addLayout(trialRow);
   layout->addLayout(options);
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &ReduceColoursDialog::accept);
@@ -146,6 +162,8 @@ ReduceColoursDialog::ReduceColoursDialog(AnimHeader& document, int currentFrame,
 }
 
 ReduceColoursDialog::~ReduceColoursDialog() {
+  // No report of a trial may arrive half way through the members going.
+  stopTrial();
   // The pane must not keep pointing into the copy while it goes.
   reduced_->setDocument(nullptr, false);
 }
@@ -168,6 +186,7 @@ void ReduceColoursDialog::setLockedIndices(const std::vector<int>& indices) {
     if (i >= 0 && i < 256) locks_.lock(i);
   // The same count and dithering give a different result under other locks.
   trialFresh_ = false;
+  pendingStale_ = true;
   runTrial();
 }
 
@@ -204,24 +223,60 @@ void ReduceColoursDialog::runTrial() {
   typing_.stop();
   const ReduceColoursChoice c = choice();
   if (trialFresh_ && c.target == shown_.target && c.dither == shown_.dither) return;
-  ShowBusy(true);
-  AnimPtr copy = ReducedCopy(document_, c, &locks_, nullptr);
-  ShowBusy(false);
-  reduced_->setDocument(nullptr, false);
-  copy_ = std::move(copy);
-  shown_ = c;
-  if (!copy_) {
+  if (trial_.running() && !pendingStale_ && c.target == pending_.target && c.dither == pending_.dither) return;
+  pending_ = c;
+  pendingStale_ = false;
+  resultPending_ = true;
+  const unsigned generation = ++generation_;
+  trial_.start(c, locks_, [this, generation] {
+    QMetaObject::invokeMethod(this, [this, generation] { trialFinished(generation); }, Qt::QueuedConnection);
+  });
+}
+
+void ReduceColoursDialog::trialFinished(unsigned generation) {
+  // A report of a trial that has since been replaced or taken says nothing any more.
+  if (generation != generation_ || !resultPending_) return;
+  // The worker reports just before it clears its running bit.
+  trial_.wait();
+  takeTrialResult();
+}
+
+void ReduceColoursDialog::waitForTrial() {
+  if (!resultPending_) return;
+  trial_.wait(&ShowBusy);
+  ++generation_;
+  takeTrialResult();
+}
+
+void ReduceColoursDialog::takeTrialResult() {
+  resultPending_ = false;
+  status_->clear();
+  bar_->reset();
+  if (trial_.failed()) {
     // Without memory for a copy there is nothing to compare and nothing OK could install.
+    reduced_->setDocument(nullptr, false);
+    copy_.reset();
     trialFresh_ = false;
     reducedSize_ = -1;
     reject();
     return;
   }
+  AnimPtr copy = trial_.takeCopy();
+  if (!copy) return;
+  reduced_->setDocument(nullptr, false);
+  copy_ = std::move(copy);
+  shown_ = trial_.choice();
   trialFresh_ = true;
   reduced_->setDocument(copy_.get(), false);
   reduced_->showFrame(shownFrame_, true);
-  reducedSize_ = EncodedSize(copy_.get(), true, nullptr);
+  reducedSize_ = trial_.size();
   showReadouts();
+}
+
+void ReduceColoursDialog::stopTrial() {
+  ++generation_;
+  resultPending_ = false;
+  trial_.cancel();
 }
 
 void ReduceColoursDialog::showReadouts() {
@@ -237,12 +292,15 @@ void ReduceColoursDialog::showReadouts() {
 
 bool ReduceColoursDialog::apply() {
   const ReduceColoursChoice c = choice();
+  // A trial under way with the same choice is what OK installs; any other is of no use now.
+  if (trial_.running() && !pendingStale_ && c.target == pending_.target && c.dither == pending_.dither) waitForTrial();
+  else stopTrial();
   AnimPtr reduced;
   if (copy_ && trialFresh_ && c.target == shown_.target && c.dither == shown_.dither) {
     reduced_->setDocument(nullptr, false);
     reduced = std::move(copy_);
   } else {
-    std::unique_ptr<Progress> progress = progress_ ? CreateProgress(progress_, 0) : nullptr;
+    std::unique_ptr<Progress> progress = progress_ ? CreateProgress(progress_, progress_flag::kOwnWindow) : nullptr;
     reduced = ReducedCopy(document_, c, &locks_, progress.get());
     CloseProgress(progress.get());
   }
@@ -264,6 +322,7 @@ void ReduceColoursDialog::accept() {
 
 void ReduceColoursDialog::reject() {
   typing_.stop();
+  stopTrial();
   QDialog::reject();
 }
 

@@ -7,10 +7,13 @@
 #include <QTimer>
 
 #include "imaging/reduce_colours_choice.h"
+#include "imaging/reduce_trial.h"
+#include "ui/trial_progress_relay.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace fw {
@@ -39,8 +42,12 @@ class ReduceColoursDialog : public QDialog {
 
   // Runs the first trial; runs once, when the dialog first shows.
   void begin();
-  // Runs a trial unless the count and dithering are what the shown one was made with.
+  // Starts a trial on the worker unless the count and dithering are what the shown (or the
+  // running) one was made with; its result arrives later.
   void runTrial();
+  // Waits for a running trial and shows its result at once.
+  void waitForTrial();
+  bool trialRunning() const { return trial_.running(); }
   // OK's work without closing. True when the document changed.
   bool apply();
   bool changed() const { return changed_; }
@@ -57,6 +64,10 @@ class ReduceColoursDialog : public QDialog {
  private:
   void countTyped();
   void showReadouts();
+  void trialFinished(unsigned generation);
+  // Shows what the finished trial made (or gives up when it could not make a copy).
+  void takeTrialResult();
+  void stopTrial();
 
   AnimHeader& document_;
   ProgressHook* progress_;
@@ -67,6 +78,13 @@ class ReduceColoursDialog : public QDialog {
   // The trial shown was made with these; a lock change forces the next one.
   ReduceColoursChoice shown_{};
   bool trialFresh_ = false;
+  // The running trial was started with this choice; a lock change makes it stale.
+  ReduceColoursChoice pending_{};
+  bool pendingStale_ = false;
+  bool resultPending_ = false;
+  unsigned generation_ = 0;
+  TrialProgressRelay relay_;
+  ReduceTrial trial_;
   int largest_ = 0;
   int shownFrame_ = 1;
   int64_t fullSize_ = -1;
@@ -82,6 +100,8 @@ class ReduceColoursDialog : public QDialog {
   QLabel* reducedSizeText_;
   QLabel* reducedColours_;
   QLabel* saved_;
+  QLabel* status_;
+  QProgressBar* bar_;
   QTimer typing_;
 };
 

@@ -13,6 +13,7 @@
 #include "formats/filmstrip.h"
 #include "formats/save_document.h"
 #include "ui/save_style_panel.h"
+#include "ui/save_type_panels.h"
 
 namespace fw {
 namespace {
@@ -76,7 +77,7 @@ QString SaveAsStartPath(const std::string& documentName, int type) {
   return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
-SaveAsDialog::SaveAsDialog(const AnimHeader& document, const std::string& documentName, int type, int fixedType,
+SaveAsDialog::SaveAsDialog(AnimHeader& document, const std::string& documentName, int type, int fixedType,
                            uint32_t rememberedOptions, QWidget* parent)
     : QFileDialog(parent, QString::fromUtf8(MessageText(40334))), type_(InitialType(documentName, type, fixedType)) {
   setObjectName(QStringLiteral("SaveAsDialog"));
@@ -102,7 +103,12 @@ SaveAsDialog::SaveAsDialog(const AnimHeader& document, const std::string& docume
   panel_ = new SaveStylePanel(document, rememberedOptions, this);
   panel_->setType(type_);
   panel_->setTargetPath(start);
-  if (auto* grid = qobject_cast<QGridLayout*>(layout())) grid->addWidget(panel_, grid->rowCount(), 0, 1, grid->columnCount());
+  typePanels_ = new SaveTypePanels(document, this);
+  typePanels_->setType(type_);
+  if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+    grid->addWidget(panel_, grid->rowCount(), 0, 1, grid->columnCount());
+    grid->addWidget(typePanels_, grid->rowCount(), 0, 1, grid->columnCount());
+  }
   connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) {
     for (int t = 1; t <= 10; ++t)
       if (filter == SaveTypeFilter(t)) typeChosen(t);
@@ -133,6 +139,7 @@ void SaveAsDialog::followTypedExtension(const QString& name) {
     }
   }
   panel_->setType(typed);
+  typePanels_->setType(typed);
 }
 
 void SaveAsDialog::typeChosen(int type) {
@@ -142,9 +149,14 @@ void SaveAsDialog::typeChosen(int type) {
     if (!edit->text().isEmpty()) edit->setText(WithTypeExtension(edit->text(), type));
   }
   panel_->setType(type);
+  typePanels_->setType(type);
 }
 
 uint32_t SaveAsDialog::options() const { return panel_->options(); }
+
+const AviExportSettings* SaveAsDialog::aviSettings() const {
+  return type_ == kSaveAvi ? typePanels_->aviSettings() : nullptr;
+}
 
 QString SaveAsDialog::target() const {
   const QStringList files = selectedFiles();

@@ -8,7 +8,9 @@
 namespace fw {
 
 struct AnimHeader;
+struct AviExportSettings;
 class SaveStylePanel;
+class SaveTypePanels;
 
 // The type list's filter text for a save type 1..10.
 QString SaveTypeFilter(int type);
@@ -25,7 +27,7 @@ class SaveAsDialog : public QFileDialog {
  public:
   // `fixedType` > 0 offers only that type; otherwise the list starts on the type the
   // document's name names, else on `type`. An extension the user types decides the type.
-  SaveAsDialog(const AnimHeader& document, const std::string& documentName, int type, int fixedType,
+  SaveAsDialog(AnimHeader& document, const std::string& documentName, int type, int fixedType,
                uint32_t rememberedOptions, QWidget* parent);
 
   int type() const { return type_; }
@@ -33,6 +35,9 @@ class SaveAsDialog : public QFileDialog {
   // The path to write: the chosen file, or for numbered files the panel's name when typed.
   QString target() const;
   SaveStylePanel* panel() const { return panel_; }
+  SaveTypePanels* typePanels() const { return typePanels_; }
+  // The AVI settings chosen in the dialog's AVI panel; nullptr when the stored ones apply.
+  const AviExportSettings* aviSettings() const;
 
  private:
   void typeChosen(int type);
@@ -40,6 +45,7 @@ class SaveAsDialog : public QFileDialog {
 
   int type_;
   SaveStylePanel* panel_;
+  SaveTypePanels* typePanels_;
 };
 
 }  // namespace fw

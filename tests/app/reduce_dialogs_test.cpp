@@ -95,6 +95,7 @@ class ReduceDialogsTest : public test::AppTestCase {
   void reducingThroughTheWindowIsOneUndoStep();
   void stoppedReductionLeavesDocumentAlone();
   void tinyPalettesAreRefused();
+  void trialRunsOnItsWorkerAndIsCancelled();
   void reduceFramesKeepsRunningTimeAndUndoes();
   void reduceFramesRefusesBadIntervals();
 };
@@ -149,6 +150,8 @@ void ReduceDialogsTest::previewsShowOriginalAndReduced() {
   Control<QComboBox>(&dialog, 1076)->setEditText(QStringLiteral("8"));
   Control<QCheckBox>(&dialog, 1077)->setChecked(false);
   dialog.begin();
+  // The trial runs on its worker; the dialog shows it when it is done.
+  dialog.waitForTrial();
   auto* full = dialog.findChild<ShowAnimView*>(QStringLiteral("fullPane"));
   auto* reduced = dialog.findChild<ShowAnimView*>(QStringLiteral("reducedPane"));
   QVERIFY(full && reduced);
@@ -164,6 +167,7 @@ void ReduceDialogsTest::previewsShowOriginalAndReduced() {
   auto* count = Control<QComboBox>(&dialog, 1076);
   count->setCurrentIndex(count->findText(QStringLiteral("64")));
   emit count->activated(count->currentIndex());
+  dialog.waitForTrial();
   QVERIFY(DistinctColours(reduced->picture()) > 8);
   QVERIFY(DistinctColours(reduced->picture()) <= 64);
   // A typed count waits for the pause after the last keystroke.
@@ -223,6 +227,30 @@ void ReduceDialogsTest::stoppedReductionLeavesDocumentAlone() {
   QCOMPARE(UndoCount(), undoBefore);
   QCOMPARE(test::DocumentDifference(*doc, *before), std::string());
   QVERIFY(messages().ids().empty());
+}
+
+void ReduceDialogsTest::trialRunsOnItsWorkerAndIsCancelled() {
+  AnimPtr doc = Colourful(1);
+  // A large animation: the trial takes long enough to be seen running.
+  for (int i = 0; i < 40; ++i)
+    test::AddFrame(*doc, 0, 0, 32, 24, [i](int x, int y) { return (x * 3 + y * 5 + i) % 256; });
+  AnimPtr before = CopyAnimation(*doc, nullptr);
+  ReduceColoursDialog dialog(*doc, 0, nullptr, nullptr);
+  dialog.show();
+  QVERIFY(dialog.trialRunning() || dialog.trialCopy());
+  // The result arrives while the interface goes on; the status line empties again.
+  auto* status = dialog.findChild<QLabel*>(QStringLiteral("trialStatus"));
+  QTRY_VERIFY_WITH_TIMEOUT(dialog.trialCopy() != nullptr, 20000);
+  QVERIFY(status->text().isEmpty());
+  // A new choice replaces the trial under way; closing the dialog stops the one running.
+  auto* count = Control<QComboBox>(&dialog, 1076);
+  count->setCurrentIndex(count->findText(QStringLiteral("8")));
+  emit count->activated(count->currentIndex());
+  count->setCurrentIndex(count->findText(QStringLiteral("16")));
+  emit count->activated(count->currentIndex());
+  dialog.reject();
+  QVERIFY(!dialog.trialRunning());
+  QCOMPARE(test::DocumentDifference(*doc, *before), std::string());
 }
 
 void ReduceDialogsTest::tinyPalettesAreRefused() {

@@ -1,5 +1,6 @@
-// Opens an animation in the editor and saves pictures of the main window, the preview and
-// every page of the preferences sheet, so the interface can be looked at without running it.
+// Opens an animation in the editor and saves pictures of the main window, the preview, the
+// pixel editor, the AVI settings, the progress window and every page of the preferences sheet,
+// so the interface can be looked at without running it.
 // Usage: screenshots OUTPUT_DIR ANIMATION
 #include <QApplication>
 #include <QDir>
@@ -13,9 +14,18 @@
 #include "app/qt_translation.h"
 #include "app/preferences/preferences_sheet.h"
 #include "app/settings_store.h"
+#include "app/gui_services.h"
+#include "core/anim_document.h"
 #include "core/preferences.h"
+#include "core/progress.h"
+#include "core/string_table.h"
 #include "core/workers.h"
+#include "ui/avi_settings_dialog.h"
+#include "ui/hotspot_dialog.h"
+#include "ui/pixel_editor.h"
 #include "ui/preview_dialog.h"
+#include "ui/progress_window.h"
+#include "ui/psd_layers_dialog.h"
 
 namespace {
 
@@ -73,6 +83,39 @@ int main(int argc, char** argv) {
     Settle(500);
     if (QDialog* timing = window.preview()) ok &= Save(*timing, out, QStringLiteral("preview-timing.png"));
     window.dispatch(40010);
+
+    if (fw::ImageBlock* first = fw::FirstImage(window.document())) {
+      fw::PixelEditor pixels(*first, &window);
+      pixels.show();
+      Settle(300);
+      ok &= Save(pixels, out, QStringLiteral("pixel-editor.png"));
+      fw::HotspotDialog hotspot(*first, &window);
+      hotspot.show();
+      Settle(200);
+      ok &= Save(hotspot, out, QStringLiteral("cursor-hotspot.png"));
+      hotspot.hide();
+    }
+    {
+      fw::AviSettingsDialog avi(*window.document(), &window);
+      avi.show();
+      Settle(200);
+      ok &= Save(avi, out, QStringLiteral("avi-settings.png"));
+      fw::PsdLayersDialog psd(&window);
+      psd.show();
+      Settle(200);
+      ok &= Save(psd, out, QStringLiteral("psd-layers.png"));
+    }
+    {
+      // A long operation half way: the progress window over the main window.
+      auto progress = fw::CreateProgress(window.progressHook(), fw::progress_flag::kOwnWindow);
+      fw::SetProgressText(progress.get(), fw::MessageText(40187));
+      fw::StartProgress(progress.get(), 100);
+      window.progressHook()->window()->setShowDelay(0);
+      for (int i = 0; i < 40; ++i) fw::StepProgress(progress.get());
+      Settle(300);
+      ok &= Save(*window.progressHook()->window(), out, QStringLiteral("progress.png"));
+      fw::CloseProgress(progress.get());
+    }
 
     fw::PreferencesSheet sheet(&window);
     sheet.show();
