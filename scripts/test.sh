@@ -20,9 +20,13 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 echo "== Package: build the .deb, unpack it into a scratch root and run the installed program"
 scripts/package-check.sh build
 
-echo "== Layering: the core layers never include Qt"
+echo "== Layering: the core layers never include Qt, the views never include the application"
 if grep -rnE '#include <Q' src/core src/gif src/imaging src/formats 2>/dev/null; then
   echo "Qt included below the application layer" >&2
+  exit 1
+fi
+if grep -rn '#include "app/' src/ui 2>/dev/null; then
+  echo "src/ui includes src/app (move what both need down a layer)" >&2
   exit 1
 fi
 

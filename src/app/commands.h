@@ -77,9 +77,6 @@ struct Speed {
   int bitsPerSecond;
 };
 const std::vector<Speed>& DownloadSpeeds();
-
-// "12,345,678" with the given separator.
-std::string GroupThousands(long long value, char separator);
 // The estimated download time text (messages 40173 / 40174).
 std::string DownloadTimeText(long long bytes, int bitsPerSecond);
 

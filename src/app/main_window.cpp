@@ -20,6 +20,7 @@
 #include <algorithm>
 
 #include "app/commands.h"
+#include "core/number_text.h"
 #include "app/gui_services.h"
 #include "app/live_edit.h"
 #include "app/pixel_edit_command.h"
@@ -330,7 +331,7 @@ void MainWindow::showSize(int32_t bytes) {
   const char separator = sep.size() == 1 && sep[0].unicode() < 128 ? static_cast<char>(sep[0].unicode()) : ',';
   const auto& speeds = cmd::DownloadSpeeds();
   const size_t slot = std::min<size_t>(Prefs().read(pref::kDownloadSpeed), speeds.size() - 1);
-  const std::string grouped = cmd::GroupThousands(bytes, separator);
+  const std::string grouped = GroupThousands(bytes, separator);
   const std::string time = cmd::DownloadTimeText(bytes, speeds[slot].bitsPerSecond);
   status_[3]->setText(Format(40175, grouped.c_str(), time.c_str(), speeds[slot].name));
 }

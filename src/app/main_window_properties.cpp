@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "app/commands.h"
-#include "app/frame_property_edits.h"
+#include "imaging/frame_property_edits.h"
 #include "app/main_window.h"
 #include "core/anim_document.h"
 #include "ui/animation_property_page.h"

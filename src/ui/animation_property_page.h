@@ -4,7 +4,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/frame_property_edits.h"
+#include "imaging/frame_property_edits.h"
 #include "ui/property_sheet.h"
 
 class QCheckBox;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/frame_property_edits.h"
+#include "imaging/frame_property_edits.h"
 #include "ui/property_sheet.h"
 
 class QCheckBox;

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "app/commands.h"
+#include "core/number_text.h"
 #include "core/message_sink.h"
 #include "core/string_table.h"
 
@@ -20,7 +20,7 @@ char GroupSeparator() {
 QString SizeText(int64_t bytes) {
   if (bytes < 0) return {};
   if (bytes == 0) return QString::fromUtf8(MessageText(kNone));
-  const std::string grouped = cmd::GroupThousands(bytes, GroupSeparator());
+  const std::string grouped = GroupThousands(bytes, GroupSeparator());
   return QString::fromStdString(FormatText(MessageText(kBytes), grouped.c_str()));
 }
 

@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/commands.h"
+#include "core/number_text.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/progress.h"
@@ -45,7 +45,7 @@ Control* Named(Control* control, int id) {
 std::string Grouped(int64_t bytes) {
   const QString sep = QLocale().groupSeparator();
   const char separator = sep.size() == 1 && sep[0].unicode() < 128 ? static_cast<char>(sep[0].unicode()) : ',';
-  return cmd::GroupThousands(bytes, separator);
+  return GroupThousands(bytes, separator);
 }
 
 QString SizeText(int64_t bytes) {

@@ -1,4 +1,4 @@
-#include "app/frame_property_edits.h"
+#include "imaging/frame_property_edits.h"
 
 #include "core/frame_planes.h"
 #include "core/palette_edit.h"
