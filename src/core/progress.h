@@ -21,6 +21,17 @@ class ProgressHook {
   virtual void closeWindow() = 0;
 };
 
+// A hook that shows nothing, for work that needs a progress object only for its stop mask.
+class QuietProgressHook : public ProgressHook {
+ public:
+  void showWindow() override {}
+  void setRange(int) override {}
+  void setPosition(int) override {}
+  void setText(const std::string&) override {}
+  void pumpEvents() override {}
+  void closeWindow() override {}
+};
+
 namespace progress_flag {
 inline constexpr int kSilent = 1;
 inline constexpr int kOwnWindow = 2;

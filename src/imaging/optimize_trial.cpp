@@ -15,17 +15,9 @@ namespace {
 
 constexpr uint32_t kTrialBit = worker::kOptimizeTrial;
 
-// A trial without a window still needs a progress object: its stop mask is how a cancel
-// reaches the optimizer in the middle of a step.
-class QuietHook : public ProgressHook {
- public:
-  void showWindow() override {}
-  void setRange(int) override {}
-  void setPosition(int) override {}
-  void setText(const std::string&) override {}
-  void pumpEvents() override {}
-  void closeWindow() override {}
-};
+// A trial without a window still needs a progress object (QuietProgressHook): its stop mask
+// is how a cancel reaches the optimizer in the middle of a step.
+using QuietHook = QuietProgressHook;
 
 bool Cancelled() { return IsCancelled(kTrialBit) != 0; }
 

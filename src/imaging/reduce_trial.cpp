@@ -13,17 +13,9 @@ namespace {
 constexpr uint32_t kTrialBit = worker::kReduceTrial;
 constexpr int kMeasuringSize = 40113;
 
-// Without a hook the trial still needs a progress object: its stop mask is how a cancel
-// reaches the reduction in the middle of a step.
-class QuietHook : public ProgressHook {
- public:
-  void showWindow() override {}
-  void setRange(int) override {}
-  void setPosition(int) override {}
-  void setText(const std::string&) override {}
-  void pumpEvents() override {}
-  void closeWindow() override {}
-};
+// Without a hook the trial still needs a progress object (QuietProgressHook): its stop mask is
+// how a cancel reaches the reduction in the middle of a step.
+using QuietHook = QuietProgressHook;
 
 bool Cancelled() { return IsCancelled(kTrialBit) != 0; }
 
