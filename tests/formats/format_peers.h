@@ -59,6 +59,25 @@ inline bool RunCapture(const std::vector<std::string>& args, std::string& out) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Pictures a peer script wrote one after another as width, height (32-bit, little-endian)
+// and RGBA bytes; a cut last picture is dropped.
+inline std::vector<Rgba> SizedRgbaFrames(const std::string& out) {
+  std::vector<Rgba> frames;
+  size_t at = 0;
+  while (out.size() - at >= 8) {
+    int w = 0, h = 0;
+    std::memcpy(&w, out.data() + at, 4);
+    std::memcpy(&h, out.data() + at + 4, 4);
+    at += 8;
+    Rgba f(w, h);
+    if (out.size() - at < f.px.size()) break;
+    std::memcpy(f.px.data(), out.data() + at, f.px.size());
+    at += f.px.size();
+    frames.push_back(std::move(f));
+  }
+  return frames;
+}
+
 inline bool HavePillow() {
   std::string out;
   return ::access("/usr/bin/python3", X_OK) == 0 && RunCapture({"/usr/bin/python3", "-c", "import PIL"}, out);

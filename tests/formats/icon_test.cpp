@@ -99,18 +99,7 @@ for i in range(len(f.entry)):
   std::string out;
   std::vector<test::Rgba> frames;
   test::RunCapture({"/usr/bin/python3", "-c", kScript, path}, out);
-  size_t at = 0;
-  while (out.size() - at >= 8) {
-    int w = 0, h = 0;
-    std::memcpy(&w, out.data() + at, 4);
-    std::memcpy(&h, out.data() + at + 4, 4);
-    at += 8;
-    test::Rgba f(w, h);
-    if (out.size() - at < f.px.size()) break;
-    std::memcpy(f.px.data(), out.data() + at, f.px.size());
-    at += f.px.size();
-    frames.push_back(std::move(f));
-  }
+  frames = test::SizedRgbaFrames(out);
   return frames;
 }
 
