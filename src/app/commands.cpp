@@ -74,6 +74,7 @@ const std::vector<MenuDefinition>& MainMenus() {
       {"动画(&A)",
        {{kAnimProperties, "属性(&P)...", G::NoDocument},
         {kEditTiming, "定时(&M)...", G::FewerThan1},
+        {kMakeWebSafe, "延迟改为网页安全值(&W)", G::FewerThan1},
         {kGlobalPalette, "全局调色板(&G)...", G::NoGlobalPalette},
         Sep,
         {kReduceColours, "减少颜色(&R)...", G::FewerThan1},

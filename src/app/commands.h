@@ -26,6 +26,8 @@ inline constexpr int kPreferences = 40035;
 inline constexpr int kEditPixels = 40343, kLiveEditFrame = 40337, kLiveEditAnimation = 40336, kEndLiveEdit = 40339;
 // The strip shows frames as the viewer sees them (a ticked item of our own).
 inline constexpr int kShowComposed = 40400;
+// Delays browsers would slow down raised to the smallest one they honour.
+inline constexpr int kMakeWebSafe = 40401;
 inline constexpr int kReduceFrames = 40119;
 inline constexpr int kChooseTransparent = 40042;  // the property bar button, no menu item
 inline constexpr int kIncreaseCanvas = 328, kResizeFrames = 40135, kResizeAnimation = 40092, kMoveCropFrames = 40072,

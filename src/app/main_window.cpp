@@ -34,6 +34,7 @@
 #include "core/string_table.h"
 #include "core/undo_apply.h"
 #include "core/undo_history.h"
+#include "core/web_timing.h"
 #include "core/workers.h"
 #include "formats/file_dispatch.h"
 #include "gif/gif_writer.h"
@@ -118,6 +119,11 @@ MainWindow::MainWindow() {
     status_[i]->setObjectName(QStringLiteral("status%1").arg(i));
     statusBar()->addWidget(status_[i], i == 3 ? 2 : 1);
   }
+  webTimingWarning_ = new QLabel(this);
+  webTimingWarning_->setObjectName(QStringLiteral("webTimingWarning"));
+  webTimingWarning_->setStyleSheet(QStringLiteral("color: #b00000"));
+  webTimingWarning_->hide();
+  statusBar()->addPermanentWidget(webTimingWarning_);
   connect(strip_, &FrameStrip::selectionChanged, this, [this](int current) { setCurrentFrame(current); });
   connect(strip_, &FrameStrip::dropAt, this, [this](int insertion) { moveSelectionTo(insertion); });
   connect(strip_, &FrameStrip::zoomStepRequested, this, [this](int direction) {
@@ -233,7 +239,8 @@ void MainWindow::buildMenus() {
       {cmd::kDelete, QKeySequence(Qt::Key_Delete)}, {cmd::kHelp, QKeySequence(Qt::Key_F1)},
       {cmd::kFrameProperties, QKeySequence(Qt::CTRL | Qt::Key_F)},
       {cmd::kGlobalFrameProperties, QKeySequence(Qt::CTRL | Qt::Key_G)},
-      {cmd::kReduceColours, QKeySequence(Qt::CTRL | Qt::Key_R)}, {cmd::kOptimize, QKeySequence(Qt::CTRL | Qt::Key_T)}};
+      {cmd::kReduceColours, QKeySequence(Qt::CTRL | Qt::Key_R)}, {cmd::kOptimize, QKeySequence(Qt::CTRL | Qt::Key_T)},
+      {cmd::kMakeWebSafe, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)}};
   // The desktop's own keys besides the traditional ones: zoom on Ctrl++ / Ctrl+= / Ctrl+- /
   // Ctrl+0, redo also on Ctrl+Shift+Z.
   const std::pair<int, QList<QKeySequence>> extraKeys[] = {
@@ -305,6 +312,8 @@ void MainWindow::updateStatus() {
   if (!doc) {
     status_[0]->setText(Text(40169));
     for (int i = 1; i < 5; ++i) status_[i]->clear();
+    webTimingWarning_->clear();
+    webTimingWarning_->hide();
     return;
   }
   if (doc->selectedCount > 1) status_[0]->setText(Format(40285, doc->frameCount));
@@ -314,6 +323,9 @@ void MainWindow::updateStatus() {
   double total = 0;
   for (const ImageBlock* f = FirstImage(doc); f; f = NextImage(f)) total += f->delay;
   status_[2]->setText(Format(40177, total * 0.01));
+  const int slowed = CountDelaysBrowsersChange(*doc, Prefs().timeBase());
+  webTimingWarning_->setText(slowed ? Format(msg::kBrowsersSlowFrames, slowed) : QString());
+  webTimingWarning_->setVisible(slowed > 0);
   int num = 1, den = 1;
   ZoomFraction(zoom_, num, den);
   status_[4]->setText(Format(40172, num * 100 / den));
@@ -584,6 +596,9 @@ void MainWindow::dispatch(int id) {
     case cmd::kEditTiming:
       if (preview_) preview_->close();
       togglePreview(false, true);
+      break;
+    case cmd::kMakeWebSafe:
+      if (!makeDelaysWebSafe() && document()) statusBar()->showMessage(Text(msg::kAlreadyWebSafe), 5000);
       break;
     case cmd::kShowPropertyBar: {
       const bool show = !propertyBar_->isVisible();

@@ -90,6 +90,8 @@ class MainWindow : public QMainWindow {
   void setLocalPaletteOfCurrent(bool on);
   void setTrueColourOfCurrent(bool on);
   void setLoopCount(int value);
+  // Raises the delays browsers would slow down, as one undo step; false when none needed it.
+  bool makeDelaysWebSafe();
 
   // --- for the command objects of the editors (pixel editor, live edit) ---
   // Stops the workers and the preview before the document changes.
@@ -199,6 +201,7 @@ class MainWindow : public QMainWindow {
   HelpBrowser* helpBrowser_ = nullptr;  // a child of the window, made on first use
   StartPanel* startPanel_ = nullptr;
   QLabel* status_[5] = {};
+  QLabel* webTimingWarning_ = nullptr;
   int32_t shownSize_ = -1;
   std::unique_ptr<QueuedSizeDisplay> sizeDisplay_;
   std::unique_ptr<MessageBoxSink> sink_;

@@ -33,6 +33,7 @@
 #include "core/undo_apply.h"
 #include "core/progress.h"
 #include "core/undo_history.h"
+#include "core/web_timing.h"
 #include "core/workers.h"
 #include "formats/file_dispatch.h"
 #include "gif/gif_writer.h"
@@ -305,6 +306,19 @@ void MainWindow::setDelayOfSelection(int value) {
     if (preview_) preview_->setFrameDelay(index, value);
   }
   afterEdit(false, false);
+}
+
+bool MainWindow::makeDelaysWebSafe() {
+  AnimHeader* doc = document();
+  const int timeBase = Prefs().timeBase();
+  if (!doc || CountDelaysBrowsersChange(*doc, timeBase) == 0) return false;
+  // Like any delay edit: the preview stays open and takes the new delays.
+  CancelAndWait(worker::kDocument);
+  RecordUndo(undo_kind::kEditTiming, *doc, nullptr, {}, 0);
+  MakeDelaysWebSafe(*doc, timeBase);
+  if (preview_) preview_->reloadDelays();
+  afterEdit(false, false);
+  return true;
 }
 
 void MainWindow::setDisposalOfCurrent(int method) {

@@ -51,6 +51,11 @@ inline constexpr int kCannotRemoveLocalPalette = 40180;
 inline constexpr int kCreatingLocalPalettes = 40196;
 inline constexpr int kAnalysingColours = 40197;
 inline constexpr int kRemappingColours = 40198;
+// Timing as browsers play it.
+inline constexpr int kBrowserTimingTip = 40401;
+inline constexpr int kBrowsersSlowFrames = 40402;  // "%d" frames
+inline constexpr int kMakeWebSafeTip = 40403;
+inline constexpr int kAlreadyWebSafe = 40404;
 }  // namespace msg
 
 }  // namespace fw

@@ -14,8 +14,11 @@
 #include "core/anim_document.h"
 #include "core/message_sink.h"
 #include "core/playback_timing.h"
+#include "core/preference_store.h"
 #include "core/preferences.h"
+#include "core/string_table.h"
 #include "core/undo_history.h"
+#include "core/web_timing.h"
 #include "core/workers.h"
 #include "ui/playback_clock.h"
 #include "ui/show_anim_view.h"
@@ -32,6 +35,14 @@ QColor StoredBackground(const QPalette& palette) {
   const uint32_t word = Prefs().raw(pref::kPreviewBackground);
   if (!(word & kOwnBackground)) return palette.color(QPalette::Button);
   return QColor::fromRgb(0xFF000000u | (word & 0xFFFFFFu));
+}
+
+constexpr const char* kBrowserTimingSetting = "PreviewAsBrowsers";
+
+bool BrowserTimingSetting() {
+  PreferenceStore* store = Prefs().store();
+  const std::optional<uint32_t> stored = store ? store->number(kBrowserTimingSetting) : std::nullopt;
+  return stored && *stored != 0;
 }
 
 void PaintSwatch(QToolButton* button, const QColor& colour) {
@@ -53,6 +64,7 @@ PreviewDialog::PreviewDialog(AnimHeader& document, Options options, QWidget* par
   hideFirst_ = document.hideFirstFrame && document.frameCount > 1 && !options.selectionOnly;
   timing_ = options.timing;
   fullScreen_ = !timing_ && Prefs().bit(pref::kOptionFlags, kPreviewFullScreen);
+  browserTiming_ = BrowserTimingSetting();
 
   view_ = new ShowAnimView(this);
   view_->setBackground(StoredBackground(palette()));
@@ -97,6 +109,12 @@ void PreviewDialog::buildControls() {
   buttons->addSpacing(8);
   timingButton_ = addButton(buttons, 40289, QString::fromUtf8("定时"));
   timingButton_->setCheckable(true);
+  browserButton_ = addButton(buttons, 0, QString::fromUtf8("浏览器"));
+  browserButton_->setObjectName(QStringLiteral("browserTiming"));
+  browserButton_->setCheckable(true);
+  browserButton_->setChecked(browserTiming_);
+  browserButton_->setToolTip(QString::fromUtf8(MessageText(msg::kBrowserTimingTip)));
+  browserButton_->setShortcut(QKeySequence(Qt::Key_B));
   colourButton_ = new QToolButton(this);
   colourButton_->setObjectName(QStringLiteral("MyBkColorButton"));
   buttons->addWidget(colourButton_);
@@ -146,6 +164,7 @@ void PreviewDialog::buildControls() {
   });
   connect(timingButton_, &QToolButton::clicked, this, [this](bool on) { setTimingMode(on); });
   connect(colourButton_, &QToolButton::clicked, this, [this] { chooseBackground(); });
+  connect(browserButton_, &QToolButton::clicked, this, [this](bool on) { setBrowserTiming(on); });
 
   // A line step past either end comes round at the other one.
   connect(slider_, &QSlider::actionTriggered, this, [this](int action) {
@@ -167,6 +186,7 @@ void PreviewDialog::buildControls() {
   });
   connect(timingPanel_, &TimingPanel::applyRequested, this,
           [this](DelayOperation operation, double operand) { applyToAllDelays(operation, operand); });
+  connect(timingPanel_, &TimingPanel::webSafeRequested, this, [this] { makeDelaysWebSafe(); });
   connect(timingPanel_, &TimingPanel::resetClicked, this, [this] {
     emit undoRequested();
     reloadDelays();
@@ -250,7 +270,21 @@ void PreviewDialog::navigate(int k, bool seek) {
 
 int PreviewDialog::currentInterval() const {
   if (position_ < 1) return 1;
-  return PreviewInterval(delays_[static_cast<size_t>(position_ - 1)], Prefs().timeBase());
+  const double delay = delays_[static_cast<size_t>(position_ - 1)];
+  return browserTiming_ ? BrowserInterval(delay, Prefs().timeBase()) : PreviewInterval(delay, Prefs().timeBase());
+}
+
+void PreviewDialog::setBrowserTiming(bool on) {
+  browserButton_->setChecked(on);
+  if (on == browserTiming_) return;
+  const qint64 shownSince = due_ - currentInterval();
+  browserTiming_ = on;
+  if (PreferenceStore* store = Prefs().store()) store->setNumber(kBrowserTimingSetting, on ? 1 : 0);
+  // The frame on show keeps the time it has been up; only what remains follows the new rule.
+  if (playing_) {
+    due_ = std::max(clock_->now(), shownSince + currentInterval());
+    scheduleNextTick();
+  }
 }
 
 void PreviewDialog::play() {
@@ -342,6 +376,21 @@ void PreviewDialog::applyToAllDelays(DelayOperation operation, double operand) {
   recordUndoOnce();
   for (size_t i = 0; i < delays_.size(); ++i) {
     delays_[i] = ApplyDelayOperation(operation, delays_[i], operand);
+    blocks_[i]->delay = StoredDelay(delays_[i]);
+  }
+  if (timing_) refreshTimingFields();
+  emit delaysWritten();
+}
+
+void PreviewDialog::makeDelaysWebSafe() {
+  const int timeBase = Prefs().timeBase();
+  std::vector<size_t> changed;
+  for (size_t i = 0; i < delays_.size(); ++i)
+    if (BrowsersChangeDelay(StoredDelay(delays_[i]), timeBase)) changed.push_back(i);
+  if (changed.empty()) return;
+  recordUndoOnce();
+  for (size_t i : changed) {
+    delays_[i] = WebSafeDelay(StoredDelay(delays_[i]), timeBase);
     blocks_[i]->delay = StoredDelay(delays_[i]);
   }
   if (timing_) refreshTimingFields();

@@ -51,6 +51,9 @@ class PreviewDialog : public QDialog {
   // Ignored for k outside 1..N or equal to the position on show.
   void showPosition(int k, bool seek);
   int currentInterval() const;  // milliseconds the position on show stays up
+  // Plays delays as browsers do (0 and 1 hundredth as 10); the choice is stored.
+  void setBrowserTiming(bool on);
+  bool browserTiming() const { return browserTiming_; }
   bool fullScreen() const { return fullScreen_; }
   ShowAnimView* view() const { return view_; }
 
@@ -60,6 +63,8 @@ class PreviewDialog : public QDialog {
   double delayAt(int k) const;
   // The all-frames operation, applied to every previewed position.
   void applyToAllDelays(DelayOperation operation, double operand);
+  // Raises every previewed delay browsers would slow down to the smallest one they honour.
+  void makeDelaysWebSafe();
 
   // --- from the shell ---
   // The logical screen size changed: the picture is made again.
@@ -106,6 +111,7 @@ class PreviewDialog : public QDialog {
   bool hideFirst_ = false;
   bool fullScreen_ = false;
   bool timing_ = false;
+  bool browserTiming_ = false;
   bool failed_ = false;
   bool closed_ = false;
 
@@ -130,6 +136,7 @@ class PreviewDialog : public QDialog {
   QToolButton* zoomOut_;
   QToolButton* actualSize_;
   QToolButton* timingButton_;
+  QToolButton* browserButton_;
   QToolButton* colourButton_;
   QSlider* slider_;
   QLabel* number_;

@@ -92,6 +92,12 @@ TimingPanel::TimingPanel(QWidget* parent) : QWidget(parent) {
   reset_->setToolTip(Text(40297));
   reset_->setEnabled(false);
   row->addWidget(reset_);
+
+  webSafe_ = new QToolButton(this);
+  webSafe_->setObjectName(QStringLiteral("makeWebSafe"));
+  webSafe_->setText(QString::fromUtf8("网页安全"));
+  webSafe_->setToolTip(Text(msg::kMakeWebSafeTip));
+  row->addWidget(webSafe_);
   row->addStretch(1);
 
   setOperation(DelayOperation::kSet);
@@ -99,6 +105,7 @@ TimingPanel::TimingPanel(QWidget* parent) : QWidget(parent) {
   connect(value_, &QLineEdit::returnPressed, this, [this] { apply(); });
   connect(apply_, &QToolButton::clicked, this, [this] { apply(); });
   connect(reset_, &QToolButton::clicked, this, [this] { emit resetClicked(); });
+  connect(webSafe_, &QToolButton::clicked, this, [this] { emit webSafeRequested(); });
 }
 
 QLineEdit* TimingPanel::delayField(int id, int tip) {

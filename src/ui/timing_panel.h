@@ -27,6 +27,8 @@ class TimingPanel : public QWidget {
   void delayAfterEdited(double delay);
   void applyRequested(DelayOperation operation, double operand);
   void resetClicked();
+  // Delays browsers would slow down are to be raised to the smallest one they honour.
+  void webSafeRequested();
   void delayFieldFocused();
 
  protected:
@@ -46,6 +48,7 @@ class TimingPanel : public QWidget {
   QActionGroup* operations_;
   QToolButton* apply_;
   QToolButton* reset_;
+  QToolButton* webSafe_;
 };
 
 }  // namespace fw

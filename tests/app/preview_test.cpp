@@ -149,6 +149,8 @@ class PreviewTest : public test::AppTestCase {
   void viewFailureAndFullScreen();
   void shellChangesAndPartnerViews();
   void mainWindowOpensTimingModeAndKeepsItThroughReset();
+  void browserModePlaysShortDelaysAsBrowsersDo();
+  void webSafeDelaysAreOneUndoStepAndEndTheWarning();
 
 };
 
@@ -601,6 +603,99 @@ void PreviewTest::mainWindowOpensTimingModeAndKeepsItThroughReset() {
   QCOMPARE(w.preview(), playing);
   QCOMPARE(playing->delayAt(3), 7.0);
   QCOMPARE(Delays(*w.document()), (std::vector<int>{10, 20, 7}));
+}
+
+void PreviewTest::browserModePlaysShortDelaysAsBrowsersDo() {
+  useStoredPreferences();
+  AnimPtr doc = Frames({0, 1, 2, 5});
+  doc->playCount = 0;
+  auto intervals = [](const Preview& p) {
+    std::vector<qint64> out;
+    for (int i = 0; i < 4; ++i) {
+      out.push_back(p.clock->due() - p.clock->now());
+      p.clock->fireNext();
+    }
+    return out;
+  };
+  {
+    Preview p = Open(*doc);
+    QVERIFY(!p->browserTiming());
+    p->begin();
+    QCOMPARE(intervals(p), (std::vector<qint64>{1, 10, 20, 50}));
+  }
+  {
+    Preview p = Open(*doc);
+    p->begin();
+    auto* toggle = p.dialog->findChild<QToolButton*>(QStringLiteral("browserTiming"));
+    QVERIFY(toggle && toggle->isCheckable());
+    toggle->click();
+    QVERIFY(p->browserTiming());
+    // The frame on show (delay 0, up for no time yet) now stays 100 ms.
+    QCOMPARE(p.clock->due() - p.clock->now(), qint64{100});
+    QCOMPARE(intervals(p), (std::vector<qint64>{100, 100, 20, 50}));
+  }
+  // The choice is remembered by the next preview, and switching back restores the stored timing.
+  Preview p = Open(*doc);
+  QVERIFY(p->browserTiming());
+  p->begin();
+  QCOMPARE(p.clock->due() - p.clock->now(), qint64{100});
+  p.clock->advance(40);
+  p->setBrowserTiming(false);
+  QCOMPARE(p.clock->due(), p.clock->now());  // already up longer than 1 ms: next frame at once
+  p.clock->fireNext();
+  QCOMPARE(p->position(), 2);
+  QCOMPARE(p.clock->due() - p.clock->now(), qint64{10});
+}
+
+void PreviewTest::webSafeDelaysAreOneUndoStepAndEndTheWarning() {
+  test::TempDir dir;
+  const QString path = WriteGif(dir, {5, 6, 7});
+  MainWindow w;
+  QCOMPARE(w.openFiles({path}), 1);
+  auto* warning = w.findChild<QLabel*>(QStringLiteral("webTimingWarning"));
+  QVERIFY(warning);
+  QVERIFY(warning->isHidden());
+
+  // The warning follows every way a delay changes: the bar, the timing editor, undo.
+  SelectFrames(*w.document(), 1, kSelectPlain);
+  w.setCurrentFrame(1);
+  w.setDelayOfSelection(2);
+  QVERIFY(warning->isHidden());
+  w.setDelayOfSelection(1);
+  QVERIFY(!warning->isHidden());
+  QCOMPARE(warning->text(), QString::fromStdString(FormatText(MessageText(40402), 1)));
+  w.dispatch(40001);
+  QVERIFY(warning->isHidden());
+
+  w.dispatch(40289);
+  PreviewDialog* preview = w.preview();
+  QVERIFY(preview);
+  preview->applyToAllDelays(DelayOperation::kSubtract, 6);
+  QCOMPARE(Delays(*w.document()), (std::vector<int>{0, 0, 1}));
+  QCOMPARE(warning->text(), QString::fromStdString(FormatText(MessageText(40402), 3)));
+  // The editor's button raises them within the window's one undo step.
+  preview->findChild<QToolButton*>(QStringLiteral("makeWebSafe"))->click();
+  QCOMPARE(Delays(*w.document()), (std::vector<int>{2, 2, 2}));
+  QVERIFY(warning->isHidden());
+  w.dispatch(40010);
+  w.dispatch(40001);
+  QCOMPARE(Delays(*w.document()), (std::vector<int>{5, 2, 7}));
+
+  // The menu command: one step of its own, and nothing recorded when nothing needs it.
+  SelectFrames(*w.document(), 0, kSelectPlain);
+  w.setCurrentFrame(0);
+  w.setDelayOfSelection(0);
+  QVERIFY(!warning->isHidden());
+  w.dispatch(40401);
+  QCOMPARE(Delays(*w.document()), (std::vector<int>{2, 2, 7}));
+  QVERIFY(warning->isHidden());
+  w.dispatch(40001);
+  QCOMPARE(Delays(*w.document()), (std::vector<int>{0, 2, 7}));
+  w.dispatch(40120);
+  w.dispatch(40401);
+  QCOMPARE(Delays(*w.document()), (std::vector<int>{2, 2, 7}));
+  w.dispatch(40001);  // undoes the real step, not an empty one
+  QCOMPARE(Delays(*w.document()), (std::vector<int>{0, 2, 7}));
 }
 
 QTEST_MAIN(PreviewTest)
