@@ -5,7 +5,10 @@
 // before its first paint. scroll/strip and scroll/line: the strip painted at every position one
 // strip (or one scroll-bar line) apart, into an image as the window would be. Counters:
 // cells_per_repaint (cells rendered, not taken from the cache, per paint) and time_per_step.
-// The zoom20 variants show the strip at 20%, where many cells share one paint.
+// The zoom20 variants show the strip at 20%, where many cells share one paint. The costs
+// variants paint with the byte-cost overlay on, next to the same scroll without it;
+// frame_costs/cold and /warm measure every frame's bytes as the size worker does, the first
+// time and again after nothing changed.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -15,6 +18,7 @@
 #include <cstdlib>
 
 #include "core/anim_document.h"
+#include "gif/frame_costs.h"
 #include "samples/sample_drawings.h"
 #include "ui/cell_render.h"
 #include "ui/frame_strip.h"
@@ -75,13 +79,19 @@ void RenderAll(benchmark::State& state) {
 
 // Paints at every position from the first strip to strip `stripLimit`, one strip thickness or
 // one scroll-bar line apart.
-void Scroll(benchmark::State& state, int zoom, bool byLine, int stripLimit) {
+void Scroll(benchmark::State& state, int zoom, bool byLine, int stripLimit, bool costs = false) {
   AnimHeader& doc = Document();
   FrameStrip strip;
   strip.resize(kWindow);
   strip.show();
   strip.setDocument(&doc);
   strip.setZoom(zoom);
+  if (costs) {
+    std::vector<int64_t> measured;
+    FrameCostMeter().measure(doc, measured);
+    strip.setFrameCosts(std::move(measured));
+  }
+  strip.setShowFrameCosts(costs);
   QScrollBar* bar = strip.geometry().vertical ? strip.horizontalScrollBar() : strip.verticalScrollBar();
   const int extent = strip.geometry().vertical ? strip.viewport()->width() : strip.viewport()->height();
   const int step = byLine ? extent / 16 + 1 : strip.geometry().thickness;
@@ -99,6 +109,19 @@ void Scroll(benchmark::State& state, int zoom, bool byLine, int stripLimit) {
   SetPerPaint(state, paints, strip.renderCount() - rendersBefore);
 }
 
+void MeasureCosts(benchmark::State& state, bool warm) {
+  AnimHeader& doc = Document();
+  FrameCostMeter kept;
+  std::vector<int64_t> costs;
+  if (warm) kept.measure(doc, costs);
+  for (auto _ : state) {
+    FrameCostMeter fresh;
+    (warm ? kept : fresh).measure(doc, costs);
+    benchmark::DoNotOptimize(costs.data());
+  }
+  state.counters["frames"] = doc.frameCount;
+}
+
 const bool registered = [] {
   benchmark::RegisterBenchmark("first_paint/640x480x500", FirstPaint)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("render_all/640x480x500", RenderAll)->Unit(benchmark::kMillisecond);
@@ -110,6 +133,16 @@ const bool registered = [] {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("scroll/strip/zoom20/640x480x500",
                                [](benchmark::State& s) { Scroll(s, -4, false, 500); })
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("scroll/strip/costs/640x480x500",
+                               [](benchmark::State& s) { Scroll(s, 0, false, 500, true); })
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("scroll/strip/zoom20/costs/640x480x500",
+                               [](benchmark::State& s) { Scroll(s, -4, false, 500, true); })
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("frame_costs/cold/640x480x500", [](benchmark::State& s) { MeasureCosts(s, false); })
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("frame_costs/warm/640x480x500", [](benchmark::State& s) { MeasureCosts(s, true); })
       ->Unit(benchmark::kMillisecond);
   return true;
 }();

@@ -106,6 +106,7 @@ const std::vector<MenuDefinition>& MainMenus() {
         {kShowPropertyBar, "显示属性工具栏(&P)", G::Never},
         {kFrameTips, "显示帧提示", G::Never},
         {kShowComposed, "显示实际画面", G::Never},
+        {kShowFrameCosts, "显示帧字节(&B)", G::Never},
         Sep,
         {kZoomIn, "放大(&I)", G::Never},
         {kZoomOut, "缩小(&O)", G::Never},

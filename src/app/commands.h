@@ -28,6 +28,8 @@ inline constexpr int kEditPixels = 40343, kLiveEditFrame = 40337, kLiveEditAnima
 inline constexpr int kShowComposed = 40400;
 // Delays browsers would slow down raised to the smallest one they honour.
 inline constexpr int kMakeWebSafe = 40401;
+// The strip shows each frame's encoded bytes (ticked).
+inline constexpr int kShowFrameCosts = 40402;
 inline constexpr int kReduceFrames = 40119;
 inline constexpr int kChooseTransparent = 40042;  // the property bar button, no menu item
 inline constexpr int kIncreaseCanvas = 328, kResizeFrames = 40135, kResizeAnimation = 40092, kMoveCropFrames = 40072,

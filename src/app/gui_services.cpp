@@ -94,6 +94,12 @@ void QueuedSizeDisplay::showCalculating() {
   QMetaObject::invokeMethod(this, [this] { deliver_(-2); }, Qt::QueuedConnection);
 }
 
+void QueuedSizeDisplay::showFrameCosts(std::vector<int64_t> costs) {
+  QMetaObject::invokeMethod(
+      this, [this, costs = std::move(costs)]() mutable { if (receiveCosts_) receiveCosts_(std::move(costs)); },
+      Qt::QueuedConnection);
+}
+
 void QueuedSizeDisplay::showSize(int32_t bytes) {
   QMetaObject::invokeMethod(this, [this, bytes] { deliver_(bytes); }, Qt::QueuedConnection);
 }

@@ -3,6 +3,7 @@
 // window, and the status-bar end of the size worker.
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <functional>
 
 #include "core/message_sink.h"
@@ -56,9 +57,16 @@ class QueuedSizeDisplay : public QObject, public SizeDisplay {
   explicit QueuedSizeDisplay(std::function<void(int32_t)> deliver) : deliver_(std::move(deliver)) {}
   void showCalculating() override;
   void showSize(int32_t bytes) override;
+  // Per-frame costs are measured only while someone shows them.
+  void setFrameCostReceiver(std::function<void(std::vector<int64_t>)> receive) { receiveCosts_ = std::move(receive); }
+  void setWantsFrameCosts(bool on) { wantsCosts_ = on; }
+  bool wantsFrameCosts() const override { return wantsCosts_; }
+  void showFrameCosts(std::vector<int64_t> costs) override;
 
  private:
   std::function<void(int32_t)> deliver_;
+  std::function<void(std::vector<int64_t>)> receiveCosts_;
+  std::atomic<bool> wantsCosts_{false};
 };
 
 }  // namespace fw

@@ -37,6 +37,7 @@
 #include "core/web_timing.h"
 #include "core/workers.h"
 #include "formats/file_dispatch.h"
+#include "gif/frame_costs.h"
 #include "gif/gif_writer.h"
 #include "imaging/transforms.h"
 #include "formats/filmstrip.h"
@@ -80,6 +81,10 @@ const char* ImportFilter(int id) {
 
 int32_t MeasureEncodedSize(AnimHeader* document) { return EncodedSize(document, false, nullptr); }
 
+bool MeasureFrameCosts(const AnimHeader& document, std::vector<int64_t>& costs, const std::function<bool()>& going) {
+  return SizeWorkerFrameCosts().measure(document, costs, going);
+}
+
 constexpr uint32_t kHideStartPanel = 1u << 4;
 
 // The window that answers the PSD reader's layer question.
@@ -94,6 +99,7 @@ MainWindow::MainWindow() {
   liveEdit_ = new LiveEdit(*this);
   sizeDisplay_ = std::make_unique<QueuedSizeDisplay>([this](int32_t bytes) { showSize(bytes); });
   SetEncodedSizeMeasure(&MeasureEncodedSize);
+  SetFrameCostMeasure(&MeasureFrameCosts);
   InstallTransformUndo();
   InstallMergeQuestions(this);
   // A layered file coming back from live editing holds our own frames, one layer each: it is
@@ -104,6 +110,15 @@ MainWindow::MainWindow() {
   g_psdAskerOwner = this;
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);
+  sizeDisplay_->setWantsFrameCosts(strip_->showFrameCosts());
+  sizeDisplay_->setFrameCostReceiver([this](std::vector<int64_t> costs) {
+    // A measurement of frames since removed or added is left for the one that follows.
+    if (document() && static_cast<int>(costs.size()) == document()->frameCount) strip_->setFrameCosts(std::move(costs));
+  });
+  connect(strip_, &FrameStrip::frameCostsWanted, this, [this](bool on) {
+    sizeDisplay_->setWantsFrameCosts(on);
+    if (on && document()) RefreshSize(document(), false, sizeDisplay_.get());
+  });
   startPanel_ = new StartPanel(strip_->viewport());
   startPanel_->move(40, 40);
   connect(startPanel_, &StartPanel::command, this, &MainWindow::dispatch);
@@ -220,7 +235,7 @@ void MainWindow::buildMenus() {
   // Ticked items.
   for (int id : {cmd::kPreview, cmd::kShowPropertyBar, cmd::kOrientAuto, cmd::kOrientHorizontal,
                  cmd::kOrientVertical, cmd::kTransWindow, cmd::kTransFrame, cmd::kTransCustom, cmd::kFrameTips,
-                 cmd::kShowComposed})
+                 cmd::kShowComposed, cmd::kShowFrameCosts})
     actions_[id]->setCheckable(true);
   for (int id = 40060; id <= 40067; ++id) actions_[id]->setCheckable(true);
   for (int id = 40093; id <= 40098; ++id) actions_[id]->setCheckable(true);
@@ -405,6 +420,7 @@ void MainWindow::updateCommandStates() {
   actions_[cmd::kTransCustom]->setChecked(strip_->transparencyMode() == 2);
   actions_[cmd::kFrameTips]->setChecked(strip_->frameTipsOn());
   actions_[cmd::kShowComposed]->setChecked(strip_->showComposed());
+  actions_[cmd::kShowFrameCosts]->setChecked(strip_->showFrameCosts());
   RefreshLiveEditActions(*this, *liveEdit_);
   const auto& speeds = cmd::DownloadSpeeds();
   const uint32_t chosen = Prefs().read(pref::kDownloadSpeed);
@@ -617,6 +633,7 @@ void MainWindow::dispatch(int id) {
     case cmd::kTransCustom: strip_->transparencyCommand(id); break;
     case cmd::kFrameTips: strip_->toggleFrameTips(); break;
     case cmd::kShowComposed: strip_->setShowComposed(!strip_->showComposed()); break;
+    case cmd::kShowFrameCosts: strip_->setShowFrameCosts(!strip_->showFrameCosts()); break;
     case cmd::kPreferences: runPreferences(); break;
     case cmd::kHelp: openHelpPage("index.html"); break;
     case cmd::kTutorial: openHelpPage("tutorial.html"); break;

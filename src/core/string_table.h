@@ -56,6 +56,7 @@ inline constexpr int kBrowserTimingTip = 40401;
 inline constexpr int kBrowsersSlowFrames = 40402;  // "%d" frames
 inline constexpr int kMakeWebSafeTip = 40403;
 inline constexpr int kAlreadyWebSafe = 40404;
+inline constexpr int kFrameEncodedBytes = 40405;  // "\n...%s..." the grouped byte count
 }  // namespace msg
 
 }  // namespace fw

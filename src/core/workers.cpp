@@ -8,6 +8,7 @@ namespace fw {
 
 namespace {
 EncodedSizeMeasure g_measure = nullptr;
+FrameCostMeasure g_frameCosts = nullptr;
 std::atomic<uint32_t> g_running{0};
 std::atomic<uint32_t> g_cancel{0};
 
@@ -15,6 +16,7 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }  // namespace
 
 void SetEncodedSizeMeasure(EncodedSizeMeasure measure) { g_measure = measure; }
+void SetFrameCostMeasure(FrameCostMeasure measure) { g_frameCosts = measure; }
 
 std::atomic<uint32_t>& WorkerRunningWord() { return g_running; }
 std::atomic<uint32_t>& WorkerCancelWord() { return g_cancel; }
@@ -74,6 +76,13 @@ void RefreshSize(AnimHeader* document, bool invalidate, SizeDisplay* display) {
     // Reported before the running bit clears, so that whoever waits for this worker may
     // then safely take the display away.
     if (size != -1 && display) display->showSize(size);
+    if (size != -1 && display && g_frameCosts && display->wantsFrameCosts()) {
+      std::vector<int64_t> costs;
+      if (g_frameCosts(*document, costs, [] { return !IsCancelled(worker::kSize); }))
+        display->showFrameCosts(std::move(costs));
+      else
+        SetCancel(worker::kSize, false);
+    }
     SetRunning(worker::kSize, false);
   });
 }

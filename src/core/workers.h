@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "core/anim_document.h"
 
@@ -46,12 +47,20 @@ class SizeDisplay {
   virtual ~SizeDisplay() = default;
   virtual void showCalculating() = 0;
   virtual void showSize(int32_t bytes) = 0;
+  // Per-frame encoded bytes are measured after the size only while the display asks for them
+  // (any thread may ask); they arrive in document order.
+  virtual bool wantsFrameCosts() const { return false; }
+  virtual void showFrameCosts(std::vector<int64_t> costs) { (void)costs; }
 };
 
 // How the size worker measures (the GIF writer's EncodedSize); installed by the program,
 // since the writer lives in a layer above this one.
 using EncodedSizeMeasure = int32_t (*)(AnimHeader* document);
 void SetEncodedSizeMeasure(EncodedSizeMeasure measure);
+// How it measures each frame's bytes; false when `going` said stop.
+using FrameCostMeasure = bool (*)(const AnimHeader& document, std::vector<int64_t>& costs,
+                                  const std::function<bool()>& going);
+void SetFrameCostMeasure(FrameCostMeasure measure);
 
 // Re-measures the document's encoded size in the background (-1 first when invalidating).
 void RefreshSize(AnimHeader* document, bool invalidate, SizeDisplay* display);

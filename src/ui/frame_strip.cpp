@@ -18,6 +18,7 @@
 #include "core/display_mask.h"
 #include "core/preferences.h"
 #include "ui/composed_cells.h"
+#include "ui/frame_cost_overlay.h"
 #include "ui/frame_tip_popup.h"
 #include "ui/frame_tip_text.h"
 
@@ -60,6 +61,25 @@ FrameStrip::FrameStrip(QWidget* parent) : QAbstractScrollArea(parent), chooseCol
                                                                     : 0;
   applyFrameTipSetting();
   composed_ = ComposedCellsSetting();
+  showCosts_ = FrameCostSetting();
+}
+
+void FrameStrip::setShowFrameCosts(bool on) {
+  if (on == showCosts_) return;
+  showCosts_ = on;
+  StoreFrameCostSetting(on);
+  viewport()->update();
+  emit frameCostsWanted(on);
+}
+
+void FrameStrip::setFrameCosts(std::vector<int64_t> costs) {
+  costs_ = std::move(costs);
+  largestCost_ = costs_.empty() ? 0 : *std::max_element(costs_.begin(), costs_.end());
+  if (showCosts_) viewport()->update();
+}
+
+int64_t FrameStrip::frameCost(int index) const {
+  return index >= 0 && static_cast<size_t>(index) < costs_.size() ? costs_[static_cast<size_t>(index)] : -1;
 }
 
 void FrameStrip::setShowComposed(bool on) {
@@ -103,11 +123,15 @@ void FrameStrip::prepareComposedCells(int first, int last) {
 void FrameStrip::setDocument(AnimHeader* document) {
   if (dragging_) endDrag();
   document_ = document;
+  costs_.clear();
+  largestCost_ = 0;
   forgetRenderings();
   relayout();
 }
 
 void FrameStrip::documentChanged() {
+  // Frames may have moved: no cost is shown against the wrong frame until the next measure.
+  std::fill(costs_.begin(), costs_.end(), -1);
   forgetRenderings();
   relayout();
 }
@@ -120,6 +144,7 @@ void FrameStrip::forgetRenderings() {
 }
 
 void FrameStrip::frameChanged(int index) {
+  if (index >= 0 && static_cast<size_t>(index) < costs_.size()) costs_[static_cast<size_t>(index)] = -1;
   // A composed cell shows what the frames before it left: the later cells are stale as well.
   for (const ImageBlock* f = document_ ? ImageAt(document_, index) : nullptr; f; f = composed_ ? NextImage(f) : nullptr)
     cache_.remove(f);
@@ -322,6 +347,7 @@ void FrameStrip::paintEvent(QPaintEvent* event) {
       const QPoint offset = composed_ ? QPoint() : QPoint(num * f->left / den, num * f->top / den);
       p.drawImage(image.topLeft() + offset, cellImage(*f));
       p.restore();
+      if (showCosts_) DrawFrameCost(p, image, frameCost(index), largestCost_);
     }
   }
   if (dragging_ && marker_.index >= 0) drawMarker(p);
@@ -510,7 +536,7 @@ void FrameStrip::showTipAt(QPoint pos) {
     return;
   }
   const QString text = QString::fromStdString(
-      FrameTipText(*f, index, Prefs().read(pref::kFrameTips), Prefs().timeBase()));
+      FrameTipText(*f, index, Prefs().read(pref::kFrameTips), Prefs().timeBase(), frameCost(index)));
   tip_->setTip(text, f, [&] {
     QImage picture = renderFrame(index, 1, 1);
     const TipPictureSize size = TipPicture(picture.width(), picture.height());

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "ui/cell_cache.h"
 #include "ui/cell_render.h"
@@ -61,6 +62,13 @@ class FrameStrip : public QAbstractScrollArea {
   // Stored, on unless turned off.
   void setShowComposed(bool on);
   bool showComposed() const { return composed_; }
+  // View > "显示帧字节": each cell shows its frame's encoded bytes with a bar scaled to the
+  // largest frame. Stored, off unless turned on; `frameCostsWanted` asks the shell to measure.
+  void setShowFrameCosts(bool on);
+  bool showFrameCosts() const { return showCosts_; }
+  // The size worker's costs in document order; a frame edited since shows "…" until the next.
+  void setFrameCosts(std::vector<int64_t> costs);
+  int64_t frameCost(int index) const;  // -1 when unknown
   // The cell picture at numerator / denominator as the present setting draws it.
   QImage renderFrame(int index, int numerator, int denominator);
 
@@ -92,6 +100,7 @@ class FrameStrip : public QAbstractScrollArea {
   void filesDropped(int index, QStringList paths);
   // Ctrl+wheel: +1 to zoom in one step, -1 to zoom out.
   void zoomStepRequested(int direction);
+  void frameCostsWanted(bool on);
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -141,6 +150,9 @@ class FrameStrip : public QAbstractScrollArea {
   FrameTipPopup* tip_ = nullptr;
   bool tipsOn_ = false;
   bool composed_ = true;
+  bool showCosts_ = false;
+  std::vector<int64_t> costs_;
+  int64_t largestCost_ = 0;
   ComposedWalk cellWalk_, tipWalk_;
   int wheelRemainder_ = 0;
   // Drag gesture.

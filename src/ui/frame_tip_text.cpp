@@ -4,6 +4,7 @@
 
 #include "core/anim_document.h"
 #include "core/message_sink.h"
+#include "core/number_text.h"
 #include "core/string_table.h"
 
 namespace fw {
@@ -27,7 +28,7 @@ int BitsPerPixel(const ImageBlock& f) {
 
 }  // namespace
 
-std::string FrameTipText(const ImageBlock& f, int index, uint32_t items, int timeBase) {
+std::string FrameTipText(const ImageBlock& f, int index, uint32_t items, int timeBase, int64_t encodedBytes) {
   std::string text;
   if (items & tip_item::kNumber) text += FormatText(MessageText(40314), index + 1);
   if (items & tip_item::kSize) text += FormatText(MessageText(40315), f.width, f.height);
@@ -37,6 +38,8 @@ std::string FrameTipText(const ImageBlock& f, int index, uint32_t items, int tim
   if (items & tip_item::kTransparency) text += std::string("\n") + MessageText(TransparencyName(f));
   if (items & tip_item::kPaletteType) text += std::string("\n") + MessageText(f.localPalette ? 40322 : 40323);
   if (items & tip_item::kBitsPerPixel) text += FormatText(MessageText(40324), BitsPerPixel(f));
+  if (encodedBytes >= 0)
+    text += FormatText(MessageText(msg::kFrameEncodedBytes), GroupThousands(encodedBytes, ',').c_str());
   if (!text.empty() && text.front() == '\n') text.erase(0, 1);
   return text;
 }

@@ -21,8 +21,9 @@ inline constexpr uint32_t kBitsPerPixel = 1u << 10;
 }  // namespace tip_item
 
 // The lines chosen by `items` for the frame at `index` (from 0), joined by line breaks. The
-// delay is shown in hundredths of a second whatever the document's time base.
-std::string FrameTipText(const ImageBlock& frame, int index, uint32_t items, int timeBase);
+// delay is shown in hundredths of a second whatever the document's time base. A known
+// encoded size (`encodedBytes` of 0 or more) adds its own line.
+std::string FrameTipText(const ImageBlock& frame, int index, uint32_t items, int timeBase, int64_t encodedBytes = -1);
 
 // The tip's picture: the frame at the largest scale not above 1:1 whose longer side fits in
 // 400 pixels.

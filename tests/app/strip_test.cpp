@@ -22,6 +22,13 @@
 #include "ui/frame_tip_popup.h"
 #include "ui/frame_tip_text.h"
 #include "ui/strip_geometry.h"
+#include "core/number_text.h"
+#include "gif/frame_costs.h"
+#include "gif/gif_bytes.h"
+#include "support/test_support.h"
+#include <fstream>
+#include <iterator>
+#include <numeric>
 
 using namespace fw;
 
@@ -87,6 +94,7 @@ class StripTest : public test::AppTestCase {
   void frameTipFollowsThePointer();
   void transparencyDisplayModes();
   void composedCellsShowWhatTheViewerSees();
+  void frameCostsAddUpToTheSavedFileAndFollowEdits();
 
 };
 
@@ -600,6 +608,61 @@ void StripTest::composedCellsShowWhatTheViewerSees() {
   QCOMPARE(store.number("StripShowsComposed"), std::optional<uint32_t>(0));
   FrameStrip next;
   QVERIFY(!next.showComposed());
+}
+
+void StripTest::frameCostsAddUpToTheSavedFileAndFollowEdits() {
+  MemoryPreferenceStore& store = useStoredPreferences();
+  test::TempDir dir;
+  AnimPtr source = test::NewDocument(48, 36, 32);
+  for (int i = 0; i < 5; ++i)
+    test::AddFrame(*source, 0, 0, 48 - 8 * i, 36 - 6 * i, [i](int x, int y) { return (x * (i + 1) + y * y) % 32; });
+  const std::string path = dir.file("in.gif");
+  QVERIFY(SaveDocumentAs(path, *source));
+
+  MainWindow w;
+  QCOMPARE(w.openFiles({QString::fromStdString(path)}), 1);
+  QVERIFY(!w.strip()->showFrameCosts());  // off unless asked for
+  QCOMPARE(w.strip()->frameCost(0), int64_t{-1});
+  w.dispatch(40402);
+  QVERIFY(w.action(40402)->isChecked());
+  QCOMPARE(store.numbers["StripShowsFrameCosts"], 1u);
+  QTRY_VERIFY(w.strip()->frameCost(4) >= 0);
+
+  // The costs are the frames' bytes in the file Save writes, whose size the status bar shows.
+  const std::string saved = dir.file("out.gif");
+  QVERIFY(w.saveDocumentAs(QString::fromStdString(saved)));
+  std::ifstream in(saved, std::ios::binary);
+  const test::Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const test::WalkedGif walked = test::WalkGif(bytes);
+  QVERIFY(walked.ok);
+  QTRY_COMPARE(w.document()->encodedSize, static_cast<int32_t>(bytes.size()));
+  QTRY_VERIFY(w.strip()->frameCost(4) >= 0);
+  int64_t sum = 0;
+  for (int i = 0; i < 5; ++i) sum += w.strip()->frameCost(i);
+  const int64_t header = static_cast<int64_t>(walked.images.front().at) - 8;  // before the first control block
+  QCOMPARE(sum, int64_t{w.document()->encodedSize} - header - 1);
+  // The tip gains the frame's line.
+  const std::string tip = FrameTipText(*ImageAt(w.document(), 1), 1, tip_item::kSize, 100, w.strip()->frameCost(1));
+  QVERIFY(tip.find(GroupThousands(w.strip()->frameCost(1), ',')) != std::string::npos);
+
+  // An edit of one frame encodes that frame alone again.
+  const int64_t before = SizeWorkerFrameCosts().encodes();
+  const int64_t untouched = w.strip()->frameCost(0);
+  SelectFrames(*w.document(), 2, kSelectPlain);
+  w.setCurrentFrame(2);
+  w.dispatch(40076);  // flip horizontally
+  QTRY_VERIFY(w.strip()->frameCost(2) >= 0);
+  QCOMPARE(SizeWorkerFrameCosts().encodes(), before + 1);
+  QCOMPARE(w.strip()->frameCost(0), untouched);
+
+  // Off: the worker measures no more; the choice is stored for the next strip.
+  w.dispatch(40402);
+  QCOMPARE(store.numbers["StripShowsFrameCosts"], 0u);
+  FrameStrip other;
+  QVERIFY(!other.showFrameCosts());
+  store.numbers["StripShowsFrameCosts"] = 1;
+  FrameStrip another;
+  QVERIFY(another.showFrameCosts());
 }
 
 QTEST_MAIN(StripTest)
