@@ -7,6 +7,7 @@
 #include "formats/save_document.h"
 #include "imaging/optimize.h"
 #include "imaging/palette_reconcile.h"
+#include "imaging/size_fit.h"
 
 namespace fw {
 
@@ -18,6 +19,9 @@ int RunBatchFromCommandLine(const std::vector<std::string>& args) {
   services.load = [](const std::string& path) { return LoadAnimationFile(path); };
   services.save = [](const std::string& path, AnimHeader& document) { return SaveDocumentAs(path, document); };
   services.optimize = [](AnimHeader& document) { return BatchOptimize(document); };
+  services.fitSize = [](AnimHeader& document, int64_t target, std::string& report) {
+    return FitToSize(document, target, report);
+  };
   services.reconcilePalettes = DocumentPaletteReconciler();
   DocumentState state;
   const int status = RunBatch(args, services, state);

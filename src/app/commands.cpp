@@ -33,6 +33,7 @@ const std::vector<MenuDefinition>& MainMenus() {
         {kSave, "保存(&S)", G::NotModified},
         {kSaveAs, "另存为(&A)...", G::NoDocument},
         {kSaveAsGif, "GIF动画另存为(&G)...", G::FewerThan1},
+        {kSaveForSize, "按大小保存(&Z)...", G::FewerThan1},
         {kRevert, "恢复并保存(&V)", G::NotRevertible},
         {kRestart, "重新开始(&R)", G::NoDocument},
         Sep,

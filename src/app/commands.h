@@ -30,6 +30,8 @@ inline constexpr int kShowComposed = 40400;
 inline constexpr int kMakeWebSafe = 40401;
 // The strip shows each frame's encoded bytes (ticked).
 inline constexpr int kShowFrameCosts = 40402;
+// The best-looking version of the animation that fits a size.
+inline constexpr int kSaveForSize = 40403;
 inline constexpr int kReduceFrames = 40119;
 inline constexpr int kChooseTransparent = 40042;  // the property bar button, no menu item
 inline constexpr int kIncreaseCanvas = 328, kResizeFrames = 40135, kResizeAnimation = 40092, kMoveCropFrames = 40072,

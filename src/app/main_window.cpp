@@ -255,7 +255,8 @@ void MainWindow::buildMenus() {
       {cmd::kFrameProperties, QKeySequence(Qt::CTRL | Qt::Key_F)},
       {cmd::kGlobalFrameProperties, QKeySequence(Qt::CTRL | Qt::Key_G)},
       {cmd::kReduceColours, QKeySequence(Qt::CTRL | Qt::Key_R)}, {cmd::kOptimize, QKeySequence(Qt::CTRL | Qt::Key_T)},
-      {cmd::kMakeWebSafe, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)}};
+      {cmd::kMakeWebSafe, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)},
+      {cmd::kSaveForSize, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S)}};
   // The desktop's own keys besides the traditional ones: zoom on Ctrl++ / Ctrl+= / Ctrl+- /
   // Ctrl+0, redo also on Ctrl+Shift+Z.
   const std::pair<int, QList<QKeySequence>> extraKeys[] = {
@@ -642,6 +643,7 @@ void MainWindow::dispatch(int id) {
       break;
     case cmd::kComments: editComments(); break;
     case cmd::kOptimize: optimize(); break;
+    case cmd::kSaveForSize: saveForSizeWithDialog(); break;
     case cmd::kReduceColours: reduceColoursWithDialog(); break;
     case cmd::kReduceFrames: reduceFramesWithDialog(); break;
     case cmd::kResizeAnimation: resizeWithDialog(false); break;

@@ -172,6 +172,8 @@ class MainWindow : public QMainWindow {
   void interlaceSettingChanged();
   // Optimize (40005): the 24-bit warning, the dialog and its trial.
   void optimize();
+  // Save for size (40403): the dialog, its plan on the worker, the chosen candidate applied.
+  void saveForSizeWithDialog();
   // Open filmstrip (40111), HTML code (40082) and blend (40125).
   void openFilmstripWithDialog();
   void showHtmlCode();

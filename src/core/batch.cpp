@@ -7,6 +7,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "core/byte_size.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/string_table.h"
@@ -167,6 +168,7 @@ class BatchRun {
       case 'o': output(flag); return true;
       case 't': retime(flag); return true;
       case 'z': optimize(); return true;
+      case 's': return fitSize(flag);
       default: {
         const char shown[2] = {flag.letter, 0};
         ShowText("Unrecognized flag: %s", shown);
@@ -279,6 +281,35 @@ class BatchRun {
     }
     if (!services_.optimize(*state_.document)) problem_ = true;
     state_.document->encodedSize = -1;
+  }
+
+  // A file that does not fit is not what was asked for: the run ends before any output.
+  bool fitSize(const Flag& flag) {
+    const std::string value = flag.values.empty() ? std::string() : flag.values.front();
+    const std::optional<int64_t> target = ParseByteSize(value);
+    if (!target) {
+      ShowText("Size '%s' is not a size such as 500K, 2M or 300000; nothing was written.", value.c_str());
+      problem_ = true;
+      return endRun();
+    }
+    if (!state_.document) {
+      ShowText("Nothing to fit to a size.");
+      problem_ = true;
+      return endRun();
+    }
+    if (!services_.fitSize) {
+      ShowText("Fitting to a size is not available in this build; nothing was written.");
+      problem_ = true;
+      return endRun();
+    }
+    std::string report;
+    if (!services_.fitSize(*state_.document, *target, report)) {
+      ShowText("%s", report.c_str());
+      problem_ = true;
+      return endRun();
+    }
+    state_.document->encodedSize = -1;
+    return true;
   }
 
   BatchServices& services_;

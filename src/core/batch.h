@@ -1,5 +1,6 @@
 #pragma once
 // The command-line mode: flags performed left to right on one current document.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ struct BatchServices {
   std::function<bool(const std::string& path, AnimHeader& document)> save;
   // Optimizes in place; empty when this build has no optimizer.
   std::function<bool(AnimHeader& document)> optimize;
+  // Replaces the document by its best-looking version that writes to at most `targetBytes`;
+  // false with the reason in `report` (nothing fits, or it could not be tried).
+  std::function<bool(AnimHeader& document, int64_t targetBytes, std::string& report)> fitSize;
   PaletteReconciler reconcilePalettes;
 };
 

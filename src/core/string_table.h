@@ -56,6 +56,16 @@ inline constexpr int kBrowserTimingTip = 40401;
 inline constexpr int kBrowsersSlowFrames = 40402;  // "%d" frames
 inline constexpr int kMakeWebSafeTip = 40403;
 inline constexpr int kAlreadyWebSafe = 40404;
+// Save for size.
+inline constexpr int kSaveForSizeTitle = 40406;
+inline constexpr int kSizeTargetLabel = 40407;
+inline constexpr int kSizeStart = 40408;
+inline constexpr int kSizeTrying = 40409;      // count, settings, bytes
+inline constexpr int kSizeChosen = 40410;      // settings, bytes, target, quality
+inline constexpr int kSizeNothingFits = 40411; // target, count, smallest
+inline constexpr int kSizeNotASize = 40412;
+inline constexpr int kSizeFailed = 40413;
+inline constexpr int kSizeLossless = 40414;
 inline constexpr int kFrameEncodedBytes = 40405;  // "\n...%s..." the grouped byte count
 }  // namespace msg
 

@@ -17,6 +17,7 @@ inline constexpr uint32_t kSize = 1;
 inline constexpr uint32_t kUsage = 2;
 inline constexpr uint32_t kOptimizeTrial = 4;
 inline constexpr uint32_t kReduceTrial = 8;
+inline constexpr uint32_t kSizePlan = 16;
 inline constexpr uint32_t kDocument = kSize | kUsage;  // before a document is replaced or closed
 }  // namespace worker
 

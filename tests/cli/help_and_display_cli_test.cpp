@@ -19,7 +19,7 @@ TEST(HelpCli, UsageListsEveryFlagAndVersionAnswers) {
     SCOPED_TRACE(flag);
     const test::ProgramRun run = Framewright({flag});
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* item : {"-i FILES", "-l LIST", "-t DELAY", "-z", "-o OUTPUT", "Exit status", "--version"})
+    for (const char* item : {"-i FILES", "-l LIST", "-t DELAY", "-z", "-s SIZE", "-o OUTPUT", "Exit status", "--version"})
       EXPECT_NE(run.output.find(item), std::string::npos) << item;
   }
   const test::ProgramRun version = Framewright({"--version"});
