@@ -10,8 +10,7 @@ namespace fw {
 // Nothing for an empty, negative, zero or malformed size, or one beyond 2^40 bytes.
 std::optional<int64_t> ParseByteSize(std::string_view text);
 
-// "512 KB (524,288 bytes)"-style text is the interface's; this is the short one: "500K",
-// "1.5M", or plain bytes below 1K.
+// The short form for a field the user may edit again: "500.0K", "1.5M", or plain bytes below 1K.
 std::string ShortByteSize(int64_t bytes);
 
 }  // namespace fw
