@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <vector>
 
 #include "core/message_sink.h"
+#include "core/parallel_for.h"
 #include "core/preferences.h"
 #include "core/progress.h"
 #include "core/string_table.h"
@@ -93,7 +96,9 @@ bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize) {
                                    minCodeSize);
 }
 
-bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame) {
+namespace {
+
+bool WriteFrameHead(ByteSink& sink, const ImageBlock& frame) {
   const int gifDelay = std::clamp(GifDelayFromDocument(frame.delay, Prefs().timeBase()), 0, 0xFFFF);
   const uint8_t control[8] = {0x21, 0xF9, 0x04, frame.controlFlags, static_cast<uint8_t>(gifDelay),
                               static_cast<uint8_t>(gifDelay >> 8), frame.transparentIndex, 0x00};
@@ -105,11 +110,64 @@ bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame) {
       static_cast<uint8_t>(frame.height), static_cast<uint8_t>(frame.height >> 8),
       DescriptorFlags(frame)};
   if (!sink.write(control, 8) || !sink.write(descriptor, 10)) return false;
-  if (frame.localPalette && !WriteColourTable(sink, *frame.localPalette)) return false;
+  return !frame.localPalette || WriteColourTable(sink, *frame.localPalette);
+}
+
+// The code size byte, the data sub-blocks and their terminator.
+bool WriteFrameData(ByteSink& sink, const ImageBlock& frame) {
   const int minCodeSize = FrameMinCodeSize(frame);
-  if (!sink.writeByte(static_cast<uint8_t>(minCodeSize))) return false;
-  if (!LzwEncode(sink, frame, minCodeSize)) return false;
-  return sink.writeByte(0);
+  return sink.writeByte(static_cast<uint8_t>(minCodeSize)) && LzwEncode(sink, frame, minCodeSize) && sink.writeByte(0);
+}
+
+// The frames of a stretch of the block list encoded ahead on every core. The streams of
+// different frames do not depend on each other, so each comes out byte for byte as one
+// encoder would have written it; they are held until written in order, a stretch at a time so
+// that memory stays bounded on long animations.
+class EncodedStretch {
+ public:
+  // From `first` on: up to a few frames per core, or fewer when they are large.
+  explicit EncodedStretch(GifBlock* first) {
+    const size_t most = 4 * static_cast<size_t>(ParallelThreads(64));
+    uint64_t pixels = 0;
+    for (GifBlock* b = first; b && frames_.size() < most && pixels < kStretchPixels; b = b->next) {
+      if (!b->isImage()) continue;
+      const auto* f = static_cast<const ImageBlock*>(b);
+      frames_.push_back(f);
+      pixels += static_cast<uint64_t>(std::max(0, f->width)) * static_cast<uint64_t>(std::max(0, f->height));
+    }
+    data_.resize(frames_.size());
+    ok_.assign(frames_.size(), 0);
+    ParallelFor(frames_.size(), [this](size_t i) {
+      try {
+        ok_[i] = WriteFrameData(data_[i], *frames_[i]);
+      } catch (const std::bad_alloc&) {
+        ok_[i] = 0;
+      }
+    });
+  }
+
+  // The data of the next frame, which must be `frame`; false when it could not be encoded.
+  bool writeNext(ByteSink& sink, const ImageBlock& frame) {
+    if (next_ >= frames_.size() || frames_[next_] != &frame) return WriteFrameData(sink, frame);
+    const size_t i = next_++;
+    const bool ok = ok_[i] && sink.write(data_[i].bytes.data(), data_[i].bytes.size());
+    data_[i].bytes = {};
+    return ok;
+  }
+  bool exhausted() const { return next_ >= frames_.size(); }
+
+ private:
+  static constexpr uint64_t kStretchPixels = uint64_t{64} << 20;
+  std::vector<const ImageBlock*> frames_;
+  std::vector<MemorySink> data_;
+  std::vector<char> ok_;
+  size_t next_ = 0;
+};
+
+}  // namespace
+
+bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame) {
+  return WriteFrameHead(sink, frame) && WriteFrameData(sink, frame);
 }
 
 int64_t FrameEncodedSize(const ImageBlock& frame) {
@@ -148,6 +206,7 @@ int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress) {
 
   StartProgress(progress, document.frameCount);
   bool going = true;
+  std::optional<EncodedStretch> stretch;
   for (GifBlock* b = document.blockList->next; b && ok; b = b->next) {
     if (!going) break;
     if (b->isExtension()) {
@@ -157,7 +216,9 @@ int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress) {
       // Stored data always ends in its terminator; make sure a damaged one still closes.
       if (ok && (data.empty() || data.back() != 0)) ok = sink.writeByte(0);
     } else if (b->isImage()) {
-      ok = WriteGifFrame(sink, *static_cast<const ImageBlock*>(b));
+      const auto& frame = *static_cast<const ImageBlock*>(b);
+      if (!stretch || stretch->exhausted()) stretch.emplace(b);
+      ok = WriteFrameHead(sink, frame) && stretch->writeNext(sink, frame);
       going = StepProgress(progress);
     }
   }

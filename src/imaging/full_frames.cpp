@@ -10,7 +10,7 @@
 #include "core/preferences.h"
 #include "core/progress.h"
 #include "core/string_table.h"
-#include "imaging/octree.h"
+#include "imaging/palette_builder.h"
 #include "imaging/palette_merge.h"
 #include "imaging/true_colour.h"
 
@@ -87,13 +87,13 @@ bool InstallApproximated(ImageBlock& f, const Picture& picture, int W, int H) {
   SetTrueColourPlane(f, plane);
   const uint32_t word = Prefs().read(pref::kPaletteMerge);
   const int colours = TrueColourColours(word);
-  Octree tree(colours);
-  tree.addTrueColour(W, H, plane.data(), Stride24(W));
-  std::unique_ptr<Palette> palette = tree.makePalette(colours, false);
+  PaletteBuilder builder(colours, word & merge_word::kRefinedPalette);
+  builder.addTrueColour(W, H, plane.data(), Stride24(W), nullptr, 0);
+  std::unique_ptr<Palette> palette = builder.makePalette(colours, false);
   if (!palette) return false;
   Palette& own = *palette;
   SetLocalPalette(f, std::move(palette));
-  const bool mapped = (word & merge_word::kDither) ? MapTrueColourBlock(f, own, true) : MapTrueColourBlock(f, own, tree);
+  const bool mapped = (word & merge_word::kDither) ? MapTrueColourBlock(f, own, true) : builder.mapTrueColourBlock(f, own);
   if (!mapped) return false;
   SetTrueColourPlane(f, std::move(plane));  // the exact picture stays with the frame
   return true;

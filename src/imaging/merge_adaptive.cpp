@@ -1,4 +1,4 @@
-// Adaptive mode: one new global palette built by the pixel octree from everything that joins.
+// Adaptive mode: one new global palette built (by the pixel octree or the refined builder) from everything that joins.
 #include <algorithm>
 
 #include "core/frame_planes.h"
@@ -6,7 +6,7 @@
 #include "core/string_table.h"
 #include "imaging/block_dither.h"
 #include "imaging/merge_modes.h"
-#include "imaging/octree.h"
+#include "imaging/palette_builder.h"
 #include "imaging/remap.h"
 #include "imaging/true_colour.h"
 
@@ -20,21 +20,21 @@ bool NeedsTransparentSlot(const std::vector<AnimHeader*>& docs) {
   return false;
 }
 
-void AnalyseDocument(Octree& tree, const AnimHeader& doc, bool withLocalPalettes) {
+void AnalyseDocument(PaletteBuilder& builder, const AnimHeader& doc, bool withLocalPalettes) {
   int32_t counts[256];
   if (doc.globalPalette) {
     CountGlobalUsage(doc, counts, true);
-    tree.addPalette(*doc.globalPalette, counts);
+    builder.addPalette(*doc.globalPalette, counts);
   }
   for (ImageBlock* f = FirstImage(&doc); f; f = NextImage(f)) {
     if (withLocalPalettes && f->localPalette && f->indexedImage) {
       CountVisibleIndexes(*f, counts, true);
       std::fill(counts + f->localPalette->count(), counts + 256, 0);
-      tree.addPalette(*f->localPalette, counts);
+      builder.addPalette(*f->localPalette, counts);
     } else if (TrueColourOnly(*f) && TrueColourRows(*f)) {
       const std::vector<uint8_t> mask = BlockMask(*f);
       const int w = PlaneWidth(*f);
-      tree.addTrueColour(w, PlaneHeight(*f), TrueColourRows(*f), Stride24(w), mask.empty() ? nullptr : mask.data(),
+      builder.addTrueColour(w, PlaneHeight(*f), TrueColourRows(*f), Stride24(w), mask.empty() ? nullptr : mask.data(),
                          Stride8(w));
     }
   }
@@ -46,26 +46,26 @@ void DropLocalPalette(ImageBlock& f, Palette& palette) {
   f.activePalette = &palette;
 }
 
-bool RemapDocument(AnimHeader& doc, Palette& palette, const Octree& tree, bool reserved, bool dither,
+bool RemapDocument(AnimHeader& doc, Palette& palette, const PaletteBuilder& builder, bool reserved, bool dither,
                    bool withLocalPalettes, Progress* progress) {
   const int slot = palette.count() - 1;
   if (dither) {
     if (doc.globalPalette && !DitherDocumentBlocks(doc, palette, reserved ? slot : -1, progress)) return false;
   } else if (doc.globalPalette) {
-    const RemapTable table = tree.mapPalette(*doc.globalPalette);
+    const RemapTable table = builder.mapPalette(*doc.globalPalette);
     MoveBackground(doc, table);
     ApplyRemapForcedSlot(doc, table, slot, palette, progress);
   }
   for (ImageBlock* f = FirstImage(&doc); f; f = NextImage(f)) {
     if (TrueColourOnly(*f)) {
       if (f->localPalette) DropLocalPalette(*f, palette);
-      if (!(dither ? MapTrueColourBlock(*f, palette, true) : MapTrueColourBlock(*f, palette, tree))) return false;
+      if (!(dither ? MapTrueColourBlock(*f, palette, true) : builder.mapTrueColourBlock(*f, palette))) return false;
     } else if (withLocalPalettes && f->localPalette && f->indexedImage) {
       if (dither) {
         if (!DitherBlock(*f, palette, f->transparent() ? slot : -1)) return false;
         ApplyRemapTable(*f, palette, nullptr);
       } else {
-        ApplyRemapForcedSlot(*f, tree.mapPalette(*f->localPalette), palette);
+        ApplyRemapForcedSlot(*f, builder.mapPalette(*f->localPalette), palette);
       }
       DropLocalPalette(*f, palette);
     }
@@ -82,9 +82,9 @@ int AdaptiveMerge(MergeJob& job, int colours, bool withLocalPalettes) {
   const bool reserve = NeedsTransparentSlot(docs);
 
   SetProgressText(job.progress, MessageText(msg::kAnalysingColours));
-  Octree tree(colours);
-  for (AnimHeader* d : docs) AnalyseDocument(tree, *d, withLocalPalettes);
-  std::unique_ptr<Palette> palette = tree.makePalette(colours, reserve);
+  PaletteBuilder builder(colours, job.refined);
+  for (AnimHeader* d : docs) AnalyseDocument(builder, *d, withLocalPalettes);
+  std::unique_ptr<Palette> palette = builder.makePalette(colours, reserve);
   if (!palette) {
     const Rgb black{};
     palette = Palette::Create(&black, 1);
@@ -93,7 +93,7 @@ int AdaptiveMerge(MergeJob& job, int colours, bool withLocalPalettes) {
 
   SetProgressText(job.progress, MessageText(msg::kRemappingColours));
   for (AnimHeader* d : docs)
-    if (!RemapDocument(*d, *palette, tree, reserve, job.dither, withLocalPalettes, job.progress)) return 0;
+    if (!RemapDocument(*d, *palette, builder, reserve, job.dither, withLocalPalettes, job.progress)) return 0;
 
   AnimHeader& holder = job.target ? *job.target : *job.sources.front();
   for (AnimHeader* d : job.sources)

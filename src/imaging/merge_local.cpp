@@ -3,24 +3,24 @@
 #include "core/progress.h"
 #include "core/string_table.h"
 #include "imaging/merge_modes.h"
-#include "imaging/octree.h"
+#include "imaging/palette_builder.h"
 #include "imaging/true_colour.h"
 
 namespace fw {
 namespace {
 
-bool OwnPaletteFromTrueColour(ImageBlock& f, int colours, bool dither) {
+bool OwnPaletteFromTrueColour(ImageBlock& f, int colours, bool dither, bool refined) {
   const uint8_t* rows = TrueColourRows(f);
   if (!rows) return false;
   const std::vector<uint8_t> mask = BlockMask(f);
   const int w = PlaneWidth(f);
-  Octree tree(colours);
-  tree.addTrueColour(w, PlaneHeight(f), rows, Stride24(w), mask.empty() ? nullptr : mask.data(), Stride8(w));
-  std::unique_ptr<Palette> palette = tree.makePalette(colours, f.transparent() || !mask.empty());
+  PaletteBuilder builder(colours, refined);
+  builder.addTrueColour(w, PlaneHeight(f), rows, Stride24(w), mask.empty() ? nullptr : mask.data(), Stride8(w));
+  std::unique_ptr<Palette> palette = builder.makePalette(colours, f.transparent() || !mask.empty());
   if (!palette) return false;
   Palette& own = *palette;
   SetLocalPalette(f, std::move(palette));
-  return dither ? MapTrueColourBlock(f, own, true) : MapTrueColourBlock(f, own, tree);
+  return dither ? MapTrueColourBlock(f, own, true) : builder.mapTrueColourBlock(f, own);
 }
 
 }  // namespace
@@ -30,7 +30,7 @@ int LocalPalettes(MergeJob& job, int colours) {
   for (AnimHeader* s : job.sources) {
     for (ImageBlock* f = FirstImage(s); f; f = NextImage(f)) {
       if (f->hasTrueColour()) {
-        if (!OwnPaletteFromTrueColour(*f, colours, job.dither)) return 0;
+        if (!OwnPaletteFromTrueColour(*f, colours, job.dither, job.refined)) return 0;
       } else if (!f->localPalette && s->globalPalette) {
         auto copy = s->globalPalette->copy();
         if (!copy) return 0;

@@ -18,6 +18,7 @@ struct MergeJob {
   AnimHeader* target = nullptr;
   std::vector<AnimHeader*> sources;
   bool dither = false;
+  bool refined = false;  // new palettes by the refined builder
   Progress* progress = nullptr;
 };
 

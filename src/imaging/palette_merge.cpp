@@ -61,6 +61,7 @@ int Convert(AnimHeader* target, AnimHeader* first, uint32_t word, Progress* prog
   }
   uint32_t mode = MergeMode(word);
   job.dither = word & merge_word::kDither;
+  job.refined = word & merge_word::kRefinedPalette;
   int adaptiveColours = AdaptiveColours(word);
   const int trueColourColours = TrueColourColours(word);
 

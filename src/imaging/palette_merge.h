@@ -21,6 +21,7 @@ inline constexpr uint32_t kDither = 256;
 inline constexpr uint32_t kAsk = 512;
 inline constexpr uint32_t kFixed = 1024;
 inline constexpr uint32_t kLocalPalettesToo = 4096;  // adaptive mode also takes frames with local palettes
+inline constexpr uint32_t kRefinedPalette = 8192;    // new palettes by the refined builder, not the octree
 inline constexpr uint32_t kModeBits = kAdaptive | kMergeIntoGlobal | kMap | kWeb | kLocal | kFixed;
 inline constexpr uint32_t kDefault = 8912897;  // adaptive, 256 colours for both counts, no dithering
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "imaging/median_cut.h"
+#include "imaging/refined_palette.h"
 #include "imaging/octree.h"
 
 namespace fw {
@@ -23,8 +24,10 @@ int LockAwareReduce(Rgb* entries, const int32_t* counts, int target, const Colou
   }
 }
 
-int PaletteReduce(Rgb* entries, const int32_t* counts, int target, const ColourLocks* locks, Progress* progress) {
+int PaletteReduce(Rgb* entries, const int32_t* counts, int target, const ColourLocks* locks, Progress* progress,
+                  PaletteMethod method) {
   if (locks) return LockAwareReduce(entries, counts, target, *locks);
+  if (method == PaletteMethod::kRefined) return RefinedPaletteReduce(entries, counts, target, progress);
   return MedianCutReduce(entries, counts, target, progress);
 }
 

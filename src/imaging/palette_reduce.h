@@ -21,11 +21,15 @@ struct ColourLocks {
   }
 };
 
+// How a palette without locked colours is reduced.
+enum class PaletteMethod { kMedianCut, kRefined };
+
 // Locked colours that some pixel uses come out exactly. Targets below 8 are raised to 8.
 // Same buffer convention as MedianCutReduce; 0 when memory runs out.
 int LockAwareReduce(Rgb* entries, const int32_t* counts, int target, const ColourLocks& locks);
 
-// The median cut without a lock list, the lock-aware octree with one.
-int PaletteReduce(Rgb* entries, const int32_t* counts, int target, const ColourLocks* locks, Progress* progress);
+// The median cut (or the refined builder) without a lock list, the lock-aware octree with one.
+int PaletteReduce(Rgb* entries, const int32_t* counts, int target, const ColourLocks* locks, Progress* progress,
+                  PaletteMethod method = PaletteMethod::kMedianCut);
 
 }  // namespace fw

@@ -30,7 +30,8 @@ std::unique_ptr<Palette> WithSlot(const Rgb* entries, int n) {
   return Palette::Create(all, n + 1);
 }
 
-bool ReduceGlobal(AnimHeader& doc, int target, bool dither, const ColourLocks* locks, Progress* progress) {
+bool ReduceGlobal(AnimHeader& doc, int target, bool dither, const ColourLocks* locks, Progress* progress,
+                  PaletteMethod method) {
   const Palette& old = *doc.globalPalette;
   StartProgress(progress, target);
   SetProgressText(progress, MessageText(msg::kReducingPalettes));
@@ -53,7 +54,7 @@ bool ReduceGlobal(AnimHeader& doc, int target, bool dither, const ColourLocks* l
 
   Rgb buffer[256];
   LoadEntries(old, buffer, counts);
-  const int n = PaletteReduce(buffer, counts, working, locks, progress);
+  const int n = PaletteReduce(buffer, counts, working, locks, progress, method);
   if (n <= 0) {
     ShowMessage(msg::kNoMemoryNewPalette);
     return false;
@@ -83,7 +84,7 @@ bool ReduceGlobal(AnimHeader& doc, int target, bool dither, const ColourLocks* l
   return true;
 }
 
-bool ReduceLocal(ImageBlock& block, int target, bool dither) {
+bool ReduceLocal(ImageBlock& block, int target, bool dither, PaletteMethod method) {
   const Palette& old = *block.localPalette;
   const bool transparent = block.transparent();
   int32_t counts[256];
@@ -93,7 +94,7 @@ bool ReduceLocal(ImageBlock& block, int target, bool dither) {
 
   Rgb buffer[257];
   LoadEntries(old, buffer, counts);
-  int n = PaletteReduce(buffer, counts, working, nullptr, nullptr);
+  int n = PaletteReduce(buffer, counts, working, nullptr, nullptr, method);
   if (n <= 0) {
     ShowMessage(msg::kNoMemoryNewPalette);
     return false;
@@ -121,17 +122,18 @@ bool ReduceLocal(ImageBlock& block, int target, bool dither) {
 
 }  // namespace
 
-bool ReducePalettes(AnimHeader& document, int target, bool dither, const ColourLocks* locks, Progress* progress) {
+bool ReducePalettes(AnimHeader& document, int target, bool dither, const ColourLocks* locks, Progress* progress,
+                    PaletteMethod method) {
   target = std::clamp(target, 2, 256);
   try {
     if (document.globalPalette && target < document.globalPalette->count())
-      if (!ReduceGlobal(document, target, dither, locks, progress)) return false;
+      if (!ReduceGlobal(document, target, dither, locks, progress, method)) return false;
 
     StartProgress(progress, document.frameCount);
     SetProgressText(progress, MessageText(msg::kReloadingLocalPalettes));
     for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
       if (f->localPalette && f->localPalette->count() > target)
-        if (!ReduceLocal(*f, target, dither)) return false;
+        if (!ReduceLocal(*f, target, dither, method)) return false;
       if (!StepProgress(progress)) return false;
     }
   } catch (const std::bad_alloc&) {

@@ -13,6 +13,7 @@ class Progress;
 // False when memory runs out (message shown; the document is unchanged where the failure
 // came before any pixel moved) or when the progress was stopped during the local palettes
 // (the frames done so far keep their new palettes).
-bool ReducePalettes(AnimHeader& document, int target, bool dither, const ColourLocks* locks, Progress* progress);
+bool ReducePalettes(AnimHeader& document, int target, bool dither, const ColourLocks* locks, Progress* progress,
+                    PaletteMethod method = PaletteMethod::kMedianCut);
 
 }  // namespace fw

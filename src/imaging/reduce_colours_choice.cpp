@@ -14,6 +14,7 @@ namespace {
 constexpr int kNoMemoryToReduce = 40107;
 constexpr int kCopyingAnimation = 40114;
 constexpr uint32_t kDitherBit = 1u << 16;
+constexpr uint32_t kRefinedBit = 1u << 17;
 
 // The stop flag is process-wide and only reset when a progress starts, so it says something
 // only when this run has a progress of its own. A copy stopped half way is cut short.
@@ -45,12 +46,14 @@ int InitialColourTarget(int largestPalette) {
 int ClampColourTarget(int typed) { return std::clamp(typed, kMinColourTarget, kMaxColourTarget); }
 
 uint32_t ReduceColoursWord(const ReduceColoursChoice& choice) {
-  return (choice.dither ? kDitherBit : 0u) | static_cast<uint32_t>(ClampColourTarget(choice.target));
+  return (choice.dither ? kDitherBit : 0u) | (choice.refined ? kRefinedBit : 0u) |
+         static_cast<uint32_t>(ClampColourTarget(choice.target));
 }
 
 ReduceColoursChoice ReduceColoursChoiceFromWord(uint32_t word) {
   ReduceColoursChoice choice;
   choice.dither = (word & kDitherBit) != 0;
+  choice.refined = (word & kRefinedBit) != 0;
   const int count = static_cast<int>(word & 0xFFFFu);
   choice.target = count ? ClampColourTarget(count) : kMaxColourTarget;
   return choice;
@@ -73,7 +76,9 @@ AnimPtr ReducedCopy(const AnimHeader& document, const ReduceColoursChoice& choic
   const ColourLocks* usedLocks = locks && locks->anyLocked ? locks : nullptr;
   // A reduction stopped half way leaves some palettes reduced and others not: only a complete
   // run may reach the document.
-  if (!ReducePalettes(*copy, ClampColourTarget(choice.target), choice.dither, usedLocks, progress)) return nullptr;
+  const PaletteMethod method = choice.refined ? PaletteMethod::kRefined : PaletteMethod::kMedianCut;
+  if (!ReducePalettes(*copy, ClampColourTarget(choice.target), choice.dither, usedLocks, progress, method))
+    return nullptr;
   if (Stopped(progress)) return nullptr;
   copy->encodedSize = -1;
   return copy;

@@ -26,8 +26,12 @@ int ClampColourTarget(int typed);
 struct ReduceColoursChoice {
   int target = kMaxColourTarget;
   bool dither = false;
+  bool refined = false;  // the refined palette builder instead of the median cut
+
+  friend bool operator==(const ReduceColoursChoice&, const ReduceColoursChoice&) = default;
 };
-// The preference word: the count in the low 16 bits, dithering in bit 16.
+// The preference word: the count in the low 16 bits, dithering in bit 16, the refined
+// builder in bit 17.
 uint32_t ReduceColoursWord(const ReduceColoursChoice& choice);
 ReduceColoursChoice ReduceColoursChoiceFromWord(uint32_t word);
 

@@ -8,6 +8,7 @@
 #include "core/string_table.h"
 #include "imaging/ditherer.h"
 #include "imaging/octree.h"
+#include "imaging/refined_palette.h"
 #include "imaging/remap.h"
 
 namespace fw {
@@ -75,6 +76,20 @@ bool MapTrueColourBlock(ImageBlock& block, Palette& palette, const Octree& octre
   return MapBlock(block, palette, [&](IndexedImage& image, const uint8_t* rows, const uint8_t* mask) {
     octree.mapTrueColour(image.width, image.height, rows, Stride24(image.width), mask, Stride8(image.width),
                          static_cast<uint8_t>(palette.count() - 1), image.pixels.data(), image.stride());
+    return true;
+  });
+}
+
+bool MapTrueColourBlock(ImageBlock& block, Palette& palette, NearestColourCache& nearest) {
+  return MapBlock(block, palette, [&](IndexedImage& image, const uint8_t* rows, const uint8_t* mask) {
+    const uint8_t masked = static_cast<uint8_t>(palette.count() - 1);
+    for (int y = 0; y < image.height; ++y) {
+      const uint8_t* p = rows + size_t(y) * Stride24(image.width);
+      const uint8_t* m = mask ? mask + size_t(y) * Stride8(image.width) : nullptr;
+      uint8_t* out = image.row(y);
+      for (int x = 0; x < image.width; ++x)
+        out[x] = (m && !m[x]) ? masked : nearest.lookup(Rgb{p[3 * x + 2], p[3 * x + 1], p[3 * x]});
+    }
     return true;
   });
 }

@@ -8,6 +8,7 @@
 namespace fw {
 
 class Octree;
+class NearestColourCache;
 
 // A block whose picture exists only as true colour (no 8-bit image yet).
 inline bool TrueColourOnly(const ImageBlock& block) { return block.hasTrueColour() && !block.indexedImage; }
@@ -25,5 +26,7 @@ std::vector<uint8_t> BlockMask(const ImageBlock& block);
 bool MapTrueColourBlock(ImageBlock& block, Palette& palette, bool dither);
 // The same with octree lookups instead of the inverse map (never dithered).
 bool MapTrueColourBlock(ImageBlock& block, Palette& palette, const Octree& octree);
+// The same with each colour's exact nearest entry (never dithered).
+bool MapTrueColourBlock(ImageBlock& block, Palette& palette, NearestColourCache& nearest);
 
 }  // namespace fw

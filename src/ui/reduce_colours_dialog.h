@@ -91,6 +91,7 @@ class ReduceColoursDialog : public QDialog {
   int64_t reducedSize_ = -1;
 
   QComboBox* count_;
+  QCheckBox* refined_ = nullptr;
   QCheckBox* dither_;
   QPushButton* lock_;
   ShowAnimView* full_;

@@ -92,6 +92,7 @@ class ReduceDialogsTest : public test::AppTestCase {
  private slots:
   void choicesBecomeParametersAndAreRemembered();
   void previewsShowOriginalAndReduced();
+  void refinedPaletteIsOfferedAndRemembered();
   void reducingThroughTheWindowIsOneUndoStep();
   void stoppedReductionLeavesDocumentAlone();
   void tinyPalettesAreRefused();
@@ -99,6 +100,19 @@ class ReduceDialogsTest : public test::AppTestCase {
   void reduceFramesKeepsRunningTimeAndUndoes();
   void reduceFramesRefusesBadIntervals();
 };
+
+void ReduceDialogsTest::refinedPaletteIsOfferedAndRemembered() {
+  AnimPtr doc = Colourful();
+  Prefs().write(pref::kReduceColours, (1u << 17) + 16u);
+  ReduceColoursDialog dialog(*doc, 0, nullptr, nullptr);
+  auto* refined = dialog.findChild<QCheckBox*>(QStringLiteral("refinedPalette"));
+  QVERIFY(refined && refined->isChecked());
+  QVERIFY(dialog.choice().refined);
+  Control<QComboBox>(&dialog, 1076)->setEditText(QStringLiteral("16"));
+  QVERIFY(dialog.apply());
+  QCOMPARE(Prefs().read(pref::kReduceColours), (1u << 17) + 16u);
+  QVERIFY(DistinctColoursShown(*doc) <= 16);
+}
 
 void ReduceDialogsTest::choicesBecomeParametersAndAreRemembered() {
   AnimPtr doc = Colourful();

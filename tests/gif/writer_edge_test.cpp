@@ -2,6 +2,7 @@
 // sizes, measured sizes and single-frame export.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -301,4 +302,31 @@ TEST(GifWriter, TableBitsFollowThePalettesWritten) {
   EXPECT_EQ(test::FramePixels(g), test::FramePixels(f));
 }
 
+}  // namespace fw
+
+namespace fw {
+namespace {
+
+// Frames are encoded ahead on several cores and in stretches: the stream must still be the
+// frames one after another, each exactly as the single-frame writer makes it, however many
+// stretches the animation spans.
+TEST(GifWriterStream, FramesEncodedAheadComeOutInOrderByteForByte) {
+  AnimPtr doc = test::NewDocument(64, 48, 256);
+  for (int i = 0; i < 150; ++i) {
+    const int w = 1 + (i * 37) % 64, h = 1 + (i * 11) % 48;
+    test::AddFrame(*doc, 0, 0, w, h, [i](int x, int y) { return (x * x + y * (i + 3)) & 255; });
+  }
+  const Bytes stream = Write(*doc);
+  Bytes frames;
+  for (ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f)) {
+    MemorySink one;
+    ASSERT_TRUE(WriteGifFrame(one, *f));
+    frames.insert(frames.end(), one.bytes.begin(), one.bytes.end());
+  }
+  ASSERT_GT(stream.size(), frames.size());
+  EXPECT_TRUE(std::equal(frames.begin(), frames.end(), stream.end() - 1 - std::ptrdiff_t(frames.size())));
+  EXPECT_EQ(stream.back(), 0x3B);
+}
+
+}  // namespace
 }  // namespace fw

@@ -48,6 +48,9 @@ PaletteChoices::PaletteChoices(uint32_t word, bool singleImport, bool withAskBox
   local_->setEnabled(!singleImport);
   dither_ = Named(new QCheckBox(QString::fromUtf8("抖动时颜色映射"), this), 1204);
   dither_->setChecked(word & kDitherBit);
+  refined_ = new QCheckBox(QString::fromUtf8("精细调色板(较慢, 颜色更接近原图)"), this);
+  refined_->setObjectName(QStringLiteral("refinedPalette"));
+  refined_->setChecked(word & merge_word::kRefinedPalette);
   adaptiveCount_ = CountList(1289, (word >> 16) & 15, this);
   trueColourCount_ = CountList(1203, (word >> 20) & 15, this);
   load_ = Named(new QPushButton(QString::fromUtf8("载入..."), this), 1290);
@@ -79,6 +82,7 @@ PaletteChoices::PaletteChoices(uint32_t word, bool singleImport, bool withAskBox
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(methods);
   layout->addWidget(dither_);
+  layout->addWidget(refined_);
   layout->addLayout(counts);
   if (withAskBox) {
     ask_ = Named(new QCheckBox(QString::fromUtf8("每次合并帧时询问"), this), 1206);
@@ -109,6 +113,7 @@ uint32_t PaletteChoices::word(uint32_t base) const {
   uint32_t w = base & ~(kMethodBits | kDitherBit | kAdaptiveCountBits | kTrueColourCountBits);
   w |= method | CountBits(adaptiveCount_) << 16 | CountBits(trueColourCount_) << 20;
   if (dither_->isChecked()) w |= kDitherBit;
+  w = refined_->isChecked() ? (w | merge_word::kRefinedPalette) : (w & ~merge_word::kRefinedPalette);
   if (ask_) w = ask_->isChecked() ? (w | kAskBit) : (w & ~kAskBit);
   return w;
 }

@@ -43,6 +43,7 @@ class PaletteChoices : public QWidget {
   QRadioButton* fixed_;
   QRadioButton* local_;
   QCheckBox* dither_;
+  QCheckBox* refined_;
   QComboBox* adaptiveCount_;
   QComboBox* trueColourCount_;
   QCheckBox* ask_ = nullptr;
