@@ -1,12 +1,16 @@
 // Writes the optimizer benchmark's inputs into the folder named on the command line: full,
-// unoptimized frames as a plain encoder would write them.
+// unoptimized frames as a plain encoder would write them. With --full-frames it instead
+// writes the full-frame form of a given GIF: every frame as the viewer shows it, each one
+// restoring the background when it ends, as some screen recorders write them.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "gif/gif_reader.h"
 #include "gif/gif_writer.h"
+#include "imaging/transforms.h"
 #include "samples/sample_drawings.h"
 
 namespace {
@@ -41,9 +45,29 @@ fw::AnimPtr FadeWithLocalPalettes(int width, int height, int frames) {
 
 }  // namespace
 
+int FullFrames(const std::string& in, const std::string& out) {
+  fw::ReadResult read = fw::ReadGifPath(in);
+  if (read.status != fw::kReadComplete || !read.document) {
+    std::fprintf(stderr, "optimize_inputs: cannot read %s\n", in.c_str());
+    return 1;
+  }
+  fw::AnimHeader& doc = *read.document;
+  if (fw::Unoptimize(doc, nullptr) <= 0) {
+    std::fprintf(stderr, "optimize_inputs: cannot unoptimize %s\n", in.c_str());
+    return 1;
+  }
+  for (fw::ImageBlock* f = fw::FirstImage(&doc); f; f = fw::NextImage(f)) fw::SetDisposal(*f, fw::kDisposalBackground);
+  if (fw::WriteGifFile(out, doc, nullptr) != 1) {
+    std::fprintf(stderr, "optimize_inputs: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--full-frames") return FullFrames(argv[2], argv[3]);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: optimize_inputs OUTPUT_DIRECTORY\n");
+    std::fprintf(stderr, "usage: optimize_inputs OUTPUT_DIRECTORY\n       optimize_inputs --full-frames IN.gif OUT.gif\n");
     return 2;
   }
   const std::string dir = argv[1];

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "colour_test_util.h"
+#include "core/preference_store.h"
 #include "core/preferences.h"
 #include "core/progress.h"
 #include "gif/gif_writer.h"
@@ -264,17 +265,30 @@ TEST_F(OptimizeTest, AStopEndsTheRunAfterTheCurrentImageAndMissingMemoryLeavesIm
   EXPECT_EQ(ImageAt(doc.get(), 1)->width, 10);
 }
 
-TEST_F(OptimizeTest, BatchOptimizeRunsTheStoredOptions) {
+// -z keeps the picture until the user has chosen options in the dialog; from then on it uses
+// what was chosen, approximating colours included.
+TEST_F(OptimizeTest, BatchOptimizeRunsTheOptionsChosenInTheDialogElseTheLosslessDefault) {
+  MemoryPreferenceStore store;
+  Prefs().load(&store);
+  EXPECT_EQ(BatchOptimizeOptions(), kLosslessDefault);
+  // Other settings store the whole preference block, the optimizer's word with it.
+  Prefs().write(pref::kOptimizeOptions, kCrop);
+  EXPECT_EQ(BatchOptimizeOptions(), kLosslessDefault);
+
   AnimPtr doc = test::NewDocument(8, 6, 16);
   Full(*doc, 3);
   Full(*doc, 3);
   AnimPtr copy = CopyAnimation(*doc, nullptr);
-  Prefs().write(pref::kOptimizeOptions, kCrop);
+  StoreOptimizeOptions(kCrop);
+  EXPECT_EQ(BatchOptimizeOptions(), kCrop);
   EXPECT_TRUE(BatchOptimize(*copy));
   EXPECT_EQ(copy->frameCount, 2);
-  Prefs().write(pref::kOptimizeOptions, kDefault);
+  StoreOptimizeOptions(kDefault);
+  Prefs().load(&store);  // as the next run of the program reads it
+  EXPECT_EQ(BatchOptimizeOptions(), kDefault);
   EXPECT_TRUE(BatchOptimize(*doc));
   EXPECT_EQ(doc->frameCount, 1);
+  Prefs().load(nullptr);
 }
 
 }  // namespace fw
