@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
     fw::AnimPtr doc;
   };
   Input inputs[] = {{"video.gif", fw::samples::VideoClip(320, 240, 60)},
-                    {"screen.gif", fw::samples::ScreenCapture(1280, 800, 12)},
-                    {"sprite.gif", fw::samples::Sprite(100, 100, 50)},
+                    {"screen.gif", fw::samples::ScreenCapture(1024, 768, 150)},
+                    {"sprite.gif", fw::samples::Sprite(100, 100, 24)},
                     {"fade-local.gif", FadeWithLocalPalettes(240, 180, 24)}};
   for (Input& input : inputs) {
     const std::string path = dir + "/" + input.name;
