@@ -273,6 +273,14 @@ void CheckOptimizer(const Case& c) {
       EXPECT_EQ(test::CompositorDisagreement(*copy), "");
     }
   }
+  // Without the palette steps and frame removal, frame i stays frame i: none may grow.
+  {
+    AnimPtr copy = CopyAnimation(original, nullptr);
+    Optimize(*copy, kCrop | kTransparency, nullptr);
+    const ImageBlock* before = FirstImage(&original);
+    for (const ImageBlock* f = FirstImage(copy.get()); f && before; f = NextImage(f), before = NextImage(before))
+      EXPECT_LE(FrameEncodedSize(*f), FrameEncodedSize(*before)) << "frame " << IndexOfImage(copy.get(), f);
+  }
   // Never a larger file, with the options the command line and the dialog start from.
   for (uint32_t options : {kDefault, kLosslessDefault}) {
     AnimPtr copy = CopyAnimation(original, nullptr);
