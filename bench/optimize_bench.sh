@@ -6,7 +6,8 @@
 # clip, frames with a palette each), 640x480x200 clips FFmpeg writes (testsrc and mandelbrot
 # with one palette from palettegen/paletteuse, a palette per frame, and FFmpeg's default
 # writer), and, when ../shared/corpus is present, a real terminal recording as shipped and
-# its full-frame twin (every frame as shown, each restoring the background). Every output is
+# its full-frame twin (every frame as shown, each restoring the background), once more with a
+# local palette on every frame (783 palettes to fold into one). Every output is
 # checked with gifdiff -w against its input: "yes" means every frame displays identically
 # (frames that change nothing may be merged into the one before).
 #
@@ -44,6 +45,7 @@ if [ -r "$corpus" ]; then
   # Read in place, never copied into the project.
   ln -s "$corpus" "$work/in/terminal.gif"
   "$inputs" --full-frames "$corpus" "$work/in/terminal-full-frames.gif"
+  "$inputs" --full-frames-local "$corpus" "$work/in/terminal-full-frames-local.gif"
 fi
 
 # cpu COMMAND...: runs the command quietly; prints its user + system seconds, or "-" on failure.

@@ -1,7 +1,8 @@
 // Writes the optimizer benchmark's inputs into the folder named on the command line: full,
 // unoptimized frames as a plain encoder would write them. With --full-frames it instead
 // writes the full-frame form of a given GIF: every frame as the viewer shows it, each one
-// restoring the background when it ends, as some screen recorders write them.
+// restoring the background when it ends, as some screen recorders write them; with
+// --full-frames-local each frame also carries the palette as a local one of its own.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -45,7 +46,7 @@ fw::AnimPtr FadeWithLocalPalettes(int width, int height, int frames) {
 
 }  // namespace
 
-int FullFrames(const std::string& in, const std::string& out) {
+int FullFrames(const std::string& in, const std::string& out, bool localPalettes) {
   fw::ReadResult read = fw::ReadGifPath(in);
   if (read.status != fw::kReadComplete || !read.document) {
     std::fprintf(stderr, "optimize_inputs: cannot read %s\n", in.c_str());
@@ -56,7 +57,10 @@ int FullFrames(const std::string& in, const std::string& out) {
     std::fprintf(stderr, "optimize_inputs: cannot unoptimize %s\n", in.c_str());
     return 1;
   }
-  for (fw::ImageBlock* f = fw::FirstImage(&doc); f; f = fw::NextImage(f)) fw::SetDisposal(*f, fw::kDisposalBackground);
+  for (fw::ImageBlock* f = fw::FirstImage(&doc); f; f = fw::NextImage(f)) {
+    fw::SetDisposal(*f, fw::kDisposalBackground);
+    if (localPalettes && !f->localPalette && doc.globalPalette) fw::SetLocalPalette(*f, doc.globalPalette->copy());
+  }
   if (fw::WriteGifFile(out, doc, nullptr) != 1) {
     std::fprintf(stderr, "optimize_inputs: cannot write %s\n", out.c_str());
     return 1;
@@ -65,9 +69,10 @@ int FullFrames(const std::string& in, const std::string& out) {
 }
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "--full-frames") return FullFrames(argv[2], argv[3]);
+  if (argc == 4 && std::string(argv[1]) == "--full-frames") return FullFrames(argv[2], argv[3], false);
+  if (argc == 4 && std::string(argv[1]) == "--full-frames-local") return FullFrames(argv[2], argv[3], true);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: optimize_inputs OUTPUT_DIRECTORY\n       optimize_inputs --full-frames IN.gif OUT.gif\n");
+    std::fprintf(stderr, "usage: optimize_inputs OUTPUT_DIRECTORY\n       optimize_inputs --full-frames[-local] IN.gif OUT.gif\n");
     return 2;
   }
   const std::string dir = argv[1];
