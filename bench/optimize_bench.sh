@@ -1,69 +1,76 @@
-#!/bin/sh
-# Optimizer against its peers: output size relative to the input and wall time for
-#   framewright -i in.gif -z -o out.gif   (the stored options; a fresh configuration: the default 1134)
+#!/usr/bin/env bash
+# Optimizer against gifsicle: output size and CPU time (user + system) of
+#   framewright -i in.gif -z -o out.gif   (a fresh configuration: the lossless default options)
 #   gifsicle -O2, gifsicle -O3
-#   convert in.gif -layers optimize out.gif   (ImageMagick)
-# on our benchmark inputs (a video-like clip, a screen capture with small changes, a sprite
-# with transparency, an animation with local palettes) and, when FFmpeg is installed, a clip
-# FFmpeg wrote with a palette per frame. Each output is checked with gifdiff (when installed)
-# against its input: "same" means every frame displays identically.
+# on our benchmark inputs (a 100x100x24 sprite, a 1024x768x150 screen recording, a video-like
+# clip, frames with a palette each), 640x480x200 clips FFmpeg writes (testsrc and mandelbrot
+# with one palette from palettegen/paletteuse, a palette per frame, and FFmpeg's default
+# writer), and, when ../shared/corpus is present, a real terminal recording as shipped and
+# its full-frame twin (every frame as shown, each restoring the background), once more with a
+# local palette on every frame (783 palettes to fold into one). Every output is
+# checked with gifdiff -w against its input: "yes" means every frame displays identically
+# (frames that change nothing may be merged into the one before).
 #
 # usage: bench/optimize_bench.sh [BUILD_DIRECTORY]   (default: build)
-set -eu
+set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 program="$build/framewright"
-[ -x "$program" ] || { echo "no $program: build the framewright target first" >&2; exit 2; }
+inputs="$build/bench/optimize_inputs"
+for needed in "$program" "$inputs"; do
+  [ -x "$needed" ] || { echo "no $needed: build the framewright and optimize_inputs targets first" >&2; exit 2; }
+done
+command -v gifsicle >/dev/null 2>&1 || { echo "gifsicle is needed for the comparison" >&2; exit 2; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/in" "$work/out" "$work/config"
 
-# The input writer: the bench target when it was built, else compiled here against the build.
-inputs="$build/bench/optimize_inputs"
-if [ ! -x "$inputs" ]; then
-  inputs="$work/optimize_inputs"
-  c++ -std=c++20 -O2 -I"$root/src" -I"$root/tools" "$root/bench/optimize_inputs.cpp" \
-    "$build/tools/libfw_sample_drawings.a" "$build/src/libfw_gif.a" "$build/src/libfw_core.a" -lpthread -o "$inputs"
-fi
 "$inputs" "$work/in"
 if command -v ffmpeg >/dev/null 2>&1; then
-  ffmpeg -v error -f lavfi -i testsrc2=s=320x240:r=15:d=3 \
-    -vf 'split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1' -y "$work/in/ffmpeg-local.gif"
+  clip() {  # NAME SOURCE FILTER...
+    name=$1 source=$2
+    shift 2
+    # A source without an end would keep palettegen waiting for one.
+    ffmpeg -v error -f lavfi -t 10 -i "$source=s=640x480:r=20" "$@" -y "$work/in/$name.gif"
+  }
+  clip ff-testsrc-global testsrc -vf 'split[a][b];[a]palettegen[p];[b][p]paletteuse'
+  clip ff-mandelbrot-global mandelbrot -vf 'split[a][b];[a]palettegen[p];[b][p]paletteuse'
+  clip ff-testsrc2-local testsrc2 -vf 'split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1'
+  clip ff-testsrc-default testsrc
+fi
+corpus="$root/../shared/corpus/gif/real/terminal-recording.gif"
+if [ -r "$corpus" ]; then
+  # Read in place, never copied into the project.
+  ln -s "$corpus" "$work/in/terminal.gif"
+  "$inputs" --full-frames "$corpus" "$work/in/terminal-full-frames.gif"
+  "$inputs" --full-frames-local "$corpus" "$work/in/terminal-full-frames-local.gif"
 fi
 
-now() { date +%s.%N; }
-# run NAME COMMAND...: runs the command, prints "size seconds verdict" for $out.
-measure() {
-  in=$1; out=$2; shift 2
-  start=$(now)
-  if ! "$@" >/dev/null 2>&1; then echo "- - failed"; return; fi
-  end=$(now)
-  size=$(stat -c %s "$out")
-  verdict=-
-  if command -v gifdiff >/dev/null 2>&1; then
-    if gifdiff "$in" "$out" >/dev/null 2>&1; then verdict=same; else verdict=differs; fi
+# cpu COMMAND...: runs the command quietly; prints its user + system seconds, or "-" on failure.
+cpu() {
+  local times="$work/times"
+  if /usr/bin/time -f '%U %S' -o "$times" "$@" >/dev/null 2>&1; then
+    awk '{ printf "%.2f", $1 + $2 }' "$times"
+  else
+    echo -
   fi
-  echo "$size $(echo "$end - $start" | bc) $verdict"
 }
+same() { if gifdiff -w "$1" "$2" >/dev/null 2>&1; then echo yes; else echo no; fi; }
+ratio() { if [ "$1" = - ] || [ "$2" = - ] || [ "$2" = 0 ] || [ "$2" = 0.00 ]; then echo -; else echo "scale=3; $1 / $2" | bc; fi; }
+bytes() { if [ -f "$1" ]; then stat -L -c %s "$1"; else echo -; fi; }
 
-printf '| input | input bytes | tool | output bytes | output/input | seconds | display |\n'
-printf '|---|---:|---|---:|---:|---:|---|\n'
+printf '| input | input bytes | ours | gifsicle -O2 | gifsicle -O3 | ours/O2 | ours/O3 | CPU s ours | CPU s O2 | CPU s O3 | CPU ours/O2 | CPU ours/O3 | lossless ours, O2, O3 |\n'
+printf '|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n'
 for in in "$work"/in/*.gif; do
   name=$(basename "$in" .gif)
-  insize=$(stat -c %s "$in")
-  for tool in framewright gifsicle-O2 gifsicle-O3 imagemagick; do
-    out="$work/out/$name-$tool.gif"
-    case $tool in
-      framewright) result=$(FRAMEWRIGHT_CONFIG_DIR="$work/config" measure "$in" "$out" "$program" -i "$in" -z -o "$out") ;;
-      gifsicle-O2) command -v gifsicle >/dev/null 2>&1 || continue; result=$(measure "$in" "$out" gifsicle -O2 "$in" -o "$out") ;;
-      gifsicle-O3) command -v gifsicle >/dev/null 2>&1 || continue; result=$(measure "$in" "$out" gifsicle -O3 "$in" -o "$out") ;;
-      imagemagick) [ -x /usr/bin/convert ] || continue; result=$(measure "$in" "$out" /usr/bin/convert "$in" -layers optimize "$out") ;;
-    esac
-    set -- $result
-    ratio=-
-    [ "$1" != - ] && ratio=$(echo "scale=3; $1 / $insize" | bc)
-    printf '| %s | %s | %s | %s | %s | %s | %s |\n' "$name" "$insize" "$tool" "$1" "$ratio" "$2" "$3"
-  done
+  ours="$work/out/$name-ours.gif" o2="$work/out/$name-O2.gif" o3="$work/out/$name-O3.gif"
+  t_ours=$(FRAMEWRIGHT_CONFIG_DIR="$work/config" cpu "$program" -i "$in" -z -o "$ours")
+  t_o2=$(cpu gifsicle -O2 "$in" -o "$o2")
+  t_o3=$(cpu gifsicle -O3 "$in" -o "$o3")
+  s_ours=$(bytes "$ours") s_o2=$(bytes "$o2") s_o3=$(bytes "$o3")
+  printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s, %s, %s |\n' "$name" "$(bytes "$in")" \
+    "$s_ours" "$s_o2" "$s_o3" "$(ratio "$s_ours" "$s_o2")" "$(ratio "$s_ours" "$s_o3")" "$t_ours" "$t_o2" "$t_o3" \
+    "$(ratio "$t_ours" "$t_o2")" "$(ratio "$t_ours" "$t_o3")" "$(same "$in" "$ours")" "$(same "$in" "$o2")" "$(same "$in" "$o3")"
 done

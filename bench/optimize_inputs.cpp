@@ -1,12 +1,17 @@
 // Writes the optimizer benchmark's inputs into the folder named on the command line: full,
-// unoptimized frames as a plain encoder would write them.
+// unoptimized frames as a plain encoder would write them. With --full-frames it instead
+// writes the full-frame form of a given GIF: every frame as the viewer shows it, each one
+// restoring the background when it ends, as some screen recorders write them; with
+// --full-frames-local each frame also carries the palette as a local one of its own.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "gif/gif_reader.h"
 #include "gif/gif_writer.h"
+#include "imaging/transforms.h"
 #include "samples/sample_drawings.h"
 
 namespace {
@@ -41,9 +46,33 @@ fw::AnimPtr FadeWithLocalPalettes(int width, int height, int frames) {
 
 }  // namespace
 
+int FullFrames(const std::string& in, const std::string& out, bool localPalettes) {
+  fw::ReadResult read = fw::ReadGifPath(in);
+  if (read.status != fw::kReadComplete || !read.document) {
+    std::fprintf(stderr, "optimize_inputs: cannot read %s\n", in.c_str());
+    return 1;
+  }
+  fw::AnimHeader& doc = *read.document;
+  if (fw::Unoptimize(doc, nullptr) <= 0) {
+    std::fprintf(stderr, "optimize_inputs: cannot unoptimize %s\n", in.c_str());
+    return 1;
+  }
+  for (fw::ImageBlock* f = fw::FirstImage(&doc); f; f = fw::NextImage(f)) {
+    fw::SetDisposal(*f, fw::kDisposalBackground);
+    if (localPalettes && !f->localPalette && doc.globalPalette) fw::SetLocalPalette(*f, doc.globalPalette->copy());
+  }
+  if (fw::WriteGifFile(out, doc, nullptr) != 1) {
+    std::fprintf(stderr, "optimize_inputs: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--full-frames") return FullFrames(argv[2], argv[3], false);
+  if (argc == 4 && std::string(argv[1]) == "--full-frames-local") return FullFrames(argv[2], argv[3], true);
   if (argc != 2) {
-    std::fprintf(stderr, "usage: optimize_inputs OUTPUT_DIRECTORY\n");
+    std::fprintf(stderr, "usage: optimize_inputs OUTPUT_DIRECTORY\n       optimize_inputs --full-frames[-local] IN.gif OUT.gif\n");
     return 2;
   }
   const std::string dir = argv[1];
@@ -53,8 +82,8 @@ int main(int argc, char** argv) {
     fw::AnimPtr doc;
   };
   Input inputs[] = {{"video.gif", fw::samples::VideoClip(320, 240, 60)},
-                    {"screen.gif", fw::samples::ScreenCapture(1280, 800, 12)},
-                    {"sprite.gif", fw::samples::Sprite(100, 100, 50)},
+                    {"screen.gif", fw::samples::ScreenCapture(1024, 768, 150)},
+                    {"sprite.gif", fw::samples::Sprite(100, 100, 24)},
                     {"fade-local.gif", FadeWithLocalPalettes(240, 180, 24)}};
   for (Input& input : inputs) {
     const std::string path = dir + "/" + input.name;

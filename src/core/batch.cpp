@@ -116,6 +116,7 @@ class ErrorCountingSink : public MessageSink {
              Answer defaultAnswer) override {
     return next_.ask(id, text, caption, buttons, defaultAnswer);
   }
+  void showNote(const std::string& text) override { next_.showNote(text); }
   int errors = 0;
 
  private:

@@ -7,8 +7,11 @@
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/progress.h"
+#include "core/undo_history.h"
+#include "gif/gif_writer.h"
 #include "imaging/optimize_images.h"
 #include "imaging/optimize_palette.h"
+#include "imaging/optimize_size.h"
 
 namespace fw {
 namespace {
@@ -46,17 +49,14 @@ bool RemoveTextAndApplicationBlocks(AnimHeader& document) {
   return changed;
 }
 
-struct RunResult {
-  bool changed = false;
-  bool complete = true;
-};
+constexpr const char* kOptionsChosen = "OptimizeChosen";
 
-RunResult Run(AnimHeader& document, uint32_t options, Progress* progress) {
-  RunResult run;
+OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress) {
+  OptimizeOutcome run;
   if (ClipToScreen(document)) run.changed = true;
   if (RemoveTextAndApplicationBlocks(document)) run.changed = true;
   if (options & (optimize_bit::kRemoveLocalPalettes | optimize_bit::kShrinkPalettes)) {
-    if (!OptimizePalettes(document, options, progress, run.changed)) {
+    if (!OptimizePalettes(document, options, progress, run.changed, run.approximatedFrames)) {
       run.complete = false;
       return run;
     }
@@ -69,8 +69,8 @@ RunResult Run(AnimHeader& document, uint32_t options, Progress* progress) {
   return run;
 }
 
-RunResult RunGuarded(AnimHeader& document, uint32_t options, Progress* progress) {
-  RunResult run;
+OptimizeOutcome RunGuarded(AnimHeader& document, uint32_t options, Progress* progress) {
+  OptimizeOutcome run;
   try {
     run = Run(document, options, progress);
   } catch (const std::bad_alloc&) {
@@ -82,14 +82,65 @@ RunResult RunGuarded(AnimHeader& document, uint32_t options, Progress* progress)
   return run;
 }
 
+AnimPtr CopyOrNothing(const AnimHeader& document) {
+  try {
+    return CopyAnimation(document, nullptr);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+// Whether the optimized document encodes larger than (or as large as) its input. The input is
+// only encoded when the result does not beat what any encoding of it must take.
+bool NoSmallerThan(AnimHeader& result, AnimHeader& input) {
+  const int64_t after = EncodedSize(&result, true, nullptr);
+  if (after < 0) return false;
+  if (after < DocumentSizeLowerBound(input)) return false;
+  const int64_t before = EncodedSize(&input, true, nullptr);
+  return before >= 0 && after >= before;
+}
+
 }  // namespace
+
+OptimizeOutcome OptimizeReporting(AnimHeader& document, uint32_t options, Progress* progress) {
+  return RunGuarded(document, options, progress);
+}
 
 bool Optimize(AnimHeader& document, uint32_t options, Progress* progress) {
   return RunGuarded(document, options, progress).changed;
 }
 
+OptimizeOutcome OptimizeNeverLarger(AnimHeader& document, uint32_t options, Progress* progress) {
+  AnimPtr input = CopyOrNothing(document);
+  OptimizeOutcome run = RunGuarded(document, options, progress);
+  if (input && run.changed && NoSmallerThan(document, *input)) {
+    ExchangeDocuments(document, *input);
+    document.encodedSize = -1;
+    run.changed = false;
+    run.approximatedFrames = 0;
+  }
+  return run;
+}
+
+void StoreOptimizeOptions(uint32_t word) {
+  Prefs().write(pref::kOptimizeOptions, word);
+  if (PreferenceStore* store = Prefs().store()) store->setNumber(kOptionsChosen, 1);
+}
+
+uint32_t BatchOptimizeOptions() {
+  const PreferenceStore* store = Prefs().store();
+  const bool chosen = store && store->exists() && store->number(kOptionsChosen).value_or(0) != 0;
+  return chosen ? Prefs().read(pref::kOptimizeOptions) : optimize_bit::kLosslessDefault;
+}
+
 bool BatchOptimize(AnimHeader& document) {
-  return RunGuarded(document, Prefs().read(pref::kOptimizeOptions), nullptr).complete;
+  const OptimizeOutcome run = OptimizeNeverLarger(document, BatchOptimizeOptions(), nullptr);
+  if (run.approximatedFrames > 0)
+    Messages().showNote(FormatText(
+        "Warning: merging the palettes approximated the colours of %d frame(s); the optimized animation does not "
+        "show exactly what the input showed.",
+        run.approximatedFrames));
+  return run.complete;
 }
 
 }  // namespace fw

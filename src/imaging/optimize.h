@@ -21,6 +21,9 @@ inline constexpr uint32_t kRemoveFrames = 64;        // delete images that chang
 inline constexpr uint32_t kAdaptiveGlobal = 1024;    // ... building a new adaptive global palette if needed
 inline constexpr uint32_t kManualTrial = 2048;       // the dialog's manual mode; no effect here
 inline constexpr uint32_t kDefault = 1134;
+// The default with local palettes merged only where that keeps every colour: what the command
+// line uses until the user has chosen options in the dialog.
+inline constexpr uint32_t kLosslessDefault = kDefault & ~kAdaptiveGlobal;
 }  // namespace optimize_bit
 
 namespace optimize_msg {
@@ -36,12 +39,32 @@ inline constexpr int kMeasuringSize = 40144;
 inline constexpr int kUndoName = 40261;
 }  // namespace optimize_msg
 
-// Optimizes the document in place. Returns true when anything changed. A stop request of the
-// progress ends the run after the current image; the document is valid at every point.
+struct OptimizeOutcome {
+  bool changed = false;
+  bool complete = true;  // false when memory ran out (the message was shown) or the progress stopped
+  // Images whose shown colours a new adaptive or a mapped global palette changed.
+  int approximatedFrames = 0;
+};
+
+// Optimizes the document in place. A stop request of the progress ends the run after the
+// current image; the document is valid at every point. No image ends up larger than it was.
+OptimizeOutcome OptimizeReporting(AnimHeader& document, uint32_t options, Progress* progress);
+// The same, true when anything changed.
 bool Optimize(AnimHeader& document, uint32_t options, Progress* progress);
 
-// The command line's optimize: the stored options word and no progress to show. False when
-// it could not finish for lack of memory (the message was shown).
+// Optimize, keeping the document as it was when the result would not be smaller. Without
+// memory for a copy of the input the result is kept as it is.
+OptimizeOutcome OptimizeNeverLarger(AnimHeader& document, uint32_t options, Progress* progress);
+
+// The options the dialog's OK stores, and a note that the user chose them.
+void StoreOptimizeOptions(uint32_t word);
+// The command line's options: the stored word once the user has chosen one in the dialog;
+// before that the default with lossless merging, since -z promises not to change the picture.
+uint32_t BatchOptimizeOptions();
+
+// The command line's optimize: no progress to show, never a larger file, and a warning when
+// colours were approximated. False when it could not finish for lack of memory (the message
+// was shown).
 bool BatchOptimize(AnimHeader& document);
 
 }  // namespace fw

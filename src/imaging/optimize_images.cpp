@@ -6,9 +6,12 @@
 #include "core/message_sink.h"
 #include "core/progress.h"
 #include "core/string_table.h"
+#include "gif/gif_writer.h"
 #include "imaging/optimize.h"
+#include "imaging/optimize_disposal.h"
 #include "imaging/optimize_removal.h"
 #include "imaging/optimize_screen.h"
+#include "imaging/optimize_size.h"
 #include "imaging/optimize_transparency.h"
 
 namespace fw {
@@ -23,10 +26,41 @@ bool Comparable(const ImageBlock& f, const AnimHeader& document) {
          FrameInsideScreen(f, document.screenWidth, document.screenHeight);
 }
 
+// Disposal "leave" in place of a restore that gives the same screen. With no pixel to keep,
+// the image draws nothing over background and nothing new over a known picture, so neither
+// restore has anything to undo.
+void LeaveWhenNothingChanged(ImageBlock& f, const OptimizeScreen::Scan& scan, bool& changed) {
+  const int disposal = f.disposal();
+  if (scan.anyChanged() || (disposal != kDisposalBackground && disposal != kDisposalPrevious)) return;
+  SetDisposal(f, kDisposalLeave);
+  changed = true;
+}
+
+// Puts the image as it came back in place of its optimized form, keeping the disposal the
+// optimized one has (a restore rewritten to "leave" is what the following images were
+// compared with). Both draw the same screen: the crop only left out pixels that change
+// nothing, also under the image's disposal.
+ImageBlock* PutBack(ImagePtr original, ImageBlock& optimized) {
+  SetDisposal(*original, optimized.disposal());
+  ImageBlock* back = original.release();
+  InsertAfter(optimized.prev, back);
+  RemoveBlock(&optimized);
+  return back;
+}
+
+// Whether the optimized image encodes larger than it came. The original is only encoded when
+// the optimized size reaches what any encoding of the original must take.
+bool LargerThan(const ImageBlock& optimized, int64_t size, const ImageBlock& original) {
+  if (size <= 0) size = FrameEncodedSize(optimized);
+  if (size < FrameSizeLowerBound(original)) return false;
+  return size > FrameEncodedSize(original);
+}
+
 // Cuts one compared image down; returns the image after it (the image itself may be gone).
 ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& screen, uint32_t options,
                         bool& changed) {
   const OptimizeScreen::Scan scan = screen.compare(f);
+  LeaveWhenNothingChanged(f, scan, changed);
   int left = scan.left, top = scan.top, width = scan.right - scan.left, height = scan.bottom - scan.top;
   if (!scan.anyChanged()) {
     if ((options & optimize_bit::kRemoveFrames) && CanFoldIntoPrevious(f)) {
@@ -36,14 +70,22 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
     left = top = 0;
     width = height = 1;
   }
+  const bool crops = width != f.width || height != f.height;
+  const bool substitutes = (options & optimize_bit::kTransparency) && scan.changedCount < int64_t{width} * height;
+  if (!crops && !substitutes) return NextImage(&f);
+
+  ImagePtr original = CopyImage(f, f.activePalette);
   const uint8_t* kept = screen.changed() + static_cast<size_t>(top) * screen.changedStride() + left;
-  if (width != f.width || height != f.height) {
+  bool altered = false;
+  if (crops) {
     CropFrame(f, left, top, width, height);
-    changed = true;
+    altered = true;
   }
-  if ((options & optimize_bit::kTransparency) && scan.changedCount < int64_t{width} * height &&
-      SubstituteTransparency(f, kept, screen.changedStride()))
-    changed = true;
+  int64_t size = 0;
+  if (substitutes && SubstituteTransparency(f, kept, screen.changedStride(), &size)) altered = true;
+  if (!altered) return NextImage(&f);
+  changed = true;
+  if (original && LargerThan(f, size, *original)) return NextImage(PutBack(std::move(original), f));
   return NextImage(&f);
 }
 
@@ -57,6 +99,7 @@ ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress
     result.complete = false;
     return result;
   }
+  if (LeaveWhereCoveredNext(document) > 0) result.changed = true;
   SetProgressText(progress, MessageText(optimize_msg::kOptimizingImages));
   StartProgress(progress, document.frameCount);
   for (ImageBlock* f = FirstImage(&document); f;) {

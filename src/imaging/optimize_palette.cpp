@@ -7,6 +7,7 @@
 #include "core/progress.h"
 #include "core/string_table.h"
 #include "imaging/merge_table.h"
+#include "imaging/optimize_fold.h"
 #include "imaging/optimize.h"
 #include "imaging/palette_merge.h"
 
@@ -31,47 +32,50 @@ void GlobalUsage(const AnimHeader& document, int32_t* usage) {
 
 bool Foldable(const ImageBlock& f) { return f.localPalette && f.indexedImage; }
 
+uint32_t Packed(Rgb c) { return uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b; }
+
+// The colours each image shows, taken before a palette conversion: afterwards an image whose
+// colours are all still in its palette looks as it did (nearest mapping and dithering both
+// leave exact colours alone), and any other image was approximated.
+class ShownColours {
+ public:
+  explicit ShownColours(const AnimHeader& document) {
+    for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+      std::vector<uint32_t>& colours = images_.emplace_back();
+      if (!f->indexedImage || !f->activePalette) continue;
+      int32_t counts[256];
+      CountVisibleIndexes(*f, counts, true);
+      for (int i = 0; i < f->activePalette->count(); ++i)
+        if (counts[i] > 0) colours.push_back(Packed((*f->activePalette)[i]));
+    }
+  }
+
+  int imagesChangedBy(const AnimHeader& after) const {
+    int changed = 0;
+    size_t n = 0;
+    for (const ImageBlock* f = FirstImage(&after); f && n < images_.size(); f = NextImage(f), ++n) {
+      std::vector<uint32_t> palette;
+      if (f->activePalette)
+        for (int i = 0; i < f->activePalette->count(); ++i) palette.push_back(Packed((*f->activePalette)[i]));
+      std::sort(palette.begin(), palette.end());
+      for (uint32_t c : images_[n])
+        if (!std::binary_search(palette.begin(), palette.end(), c)) {
+          ++changed;
+          break;
+        }
+    }
+    return changed;
+  }
+
+ private:
+  std::vector<std::vector<uint32_t>> images_;
+};
+
 }  // namespace
 
 bool FoldsExactly(const ImageBlock& image, std::vector<Rgb>& running, int32_t* usage) {
-  if (!image.localPalette || !image.indexedImage) return false;
-  const Palette& local = *image.localPalette;
-  int32_t source[256];
-  CountIndexes(image, source, true);
-  // A pixel beyond its palette has no colour of its own to carry over.
-  for (int i = local.count(); i < 256; ++i)
-    if (source[i] > 0) return false;
-
-  std::vector<Rgb> trial = running;
-  int32_t trialUsage[256];
-  std::copy(usage, usage + 256, trialUsage);
   RemapTable table;
-  if (!(MergeTable(trial, local.data(), local.count(), table, trialUsage, source) & merge_result::kLossless))
-    return false;
-
-  // Two used entries of one colour land on one global entry. When one of them is the
-  // transparent index, the remap moves it to an entry the table does not produce; without
-  // such an entry the opaque pixels of that colour would turn transparent.
-  const int t = image.transparentIndex;
-  if (image.transparent() && source[t] > 0) {
-    const int v = table[size_t(t)];
-    bool shared = false;
-    for (int i = 0; i < local.count() && !shared; ++i) shared = i != t && table[size_t(i)] == v;
-    if (shared) {
-      bool produced[256] = {};
-      for (int16_t d : table)
-        if (d >= 0) produced[d] = true;
-      int free = -1;
-      for (int i = 0; i < static_cast<int>(trial.size()) && free < 0; ++i)
-        if (!produced[i]) free = i;
-      if (free < 0) return false;
-      trialUsage[v] -= source[t];
-      trialUsage[free] += source[t];
-    }
-  }
-  running = std::move(trial);
-  std::copy(trialUsage, trialUsage + 256, usage);
-  return true;
+  return ExactFoldTable(image, running, usage, table);
 }
 
 bool LocalPalettesFoldExactly(const AnimHeader& document) {
@@ -96,7 +100,8 @@ bool LocalPalettesFoldExactly(const AnimHeader& document) {
   return true;
 }
 
-bool RemoveLocalPalettes(AnimHeader& document, uint32_t options, Progress* progress, bool& changed) {
+bool RemoveLocalPalettes(AnimHeader& document, uint32_t options, Progress* progress, bool& changed,
+                         int& approximated) {
   if (!AnyLocalPalette(document)) return true;
   const uint32_t stored = Prefs().read(pref::kPaletteMerge);
   bool exactOnly = !(options & optimize_bit::kMapIntoGlobal);
@@ -107,8 +112,10 @@ bool RemoveLocalPalettes(AnimHeader& document, uint32_t options, Progress* progr
     if (!LocalPalettesFoldExactly(document)) {
       const uint32_t word = (stored & (merge_word::kDither | 0xFF0000u)) | merge_word::kAdaptive |
                             merge_word::kLocalPalettesToo;
+      const ShownColours before(document);
       const int result = ConvertPalettes(nullptr, &document, word, progress);
       if (result != kConvertCancelled) changed = true;
+      if (result == kConvertDone) approximated += before.imagesChangedBy(document);
       return !progress || ProgressContinues();
     }
     exactOnly = true;
@@ -116,30 +123,20 @@ bool RemoveLocalPalettes(AnimHeader& document, uint32_t options, Progress* progr
 
   SetProgressText(progress, MessageText(optimize_msg::kRemovingLocalPalettes));
   StartProgress(progress, document.frameCount);
-  const uint32_t mergeWord = merge_word::kMergeIntoGlobal | (stored & merge_word::kDither);
-  // Each successful fold recounts the document's usage table, so it stays current for the
-  // next check without a count over every image each time.
-  ComputeColourUsage(document, document.colourUsage.data(), true);
+  const bool dither = (stored & merge_word::kDither) != 0;
+  GlobalPaletteFold fold(document);
   for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
-    if (Foldable(*f)) {
-      bool fold = true;
-      if (exactOnly && document.globalPalette) {
-        const Palette& global = *document.globalPalette;
-        std::vector<Rgb> running(global.data(), global.data() + global.count());
-        int32_t usage[256];
-        std::copy(document.colourUsage.begin(), document.colourUsage.end(), usage);
-        std::fill(usage + global.count(), usage + 256, 0);
-        fold = FoldsExactly(*f, running, usage);
-      }
-      if (fold && FoldLocalPalette(document, *f, mergeWord)) changed = true;
-    }
+    if (Foldable(*f) && fold.fold(*f, exactOnly, dither)) changed = true;
     if (!StepProgress(progress)) return false;
   }
+  approximated += fold.approximated();
   return true;
 }
 
-bool OptimizePalettes(AnimHeader& document, uint32_t options, Progress* progress, bool& changed) {
-  if ((options & optimize_bit::kRemoveLocalPalettes) && !RemoveLocalPalettes(document, options, progress, changed))
+bool OptimizePalettes(AnimHeader& document, uint32_t options, Progress* progress, bool& changed,
+                      int& approximated) {
+  if ((options & optimize_bit::kRemoveLocalPalettes) &&
+      !RemoveLocalPalettes(document, options, progress, changed, approximated))
     return false;
   if (options & optimize_bit::kShrinkPalettes) return ShrinkPalettes(document, progress, changed);
   return true;

@@ -11,11 +11,14 @@ namespace fw {
 class Progress;
 
 // Runs the palette steps the options ask for (bits 8, 16, 1024 and 32). Sets `changed` when
-// anything changed; false when the progress was stopped.
-bool OptimizePalettes(AnimHeader& document, uint32_t options, Progress* progress, bool& changed);
+// anything changed and adds to `approximated` the images whose shown colours a new or mapped
+// palette changed; false when the progress was stopped.
+bool OptimizePalettes(AnimHeader& document, uint32_t options, Progress* progress, bool& changed,
+                      int& approximated);
 
 // Local palettes into the global one, as bits 8, 16 and 1024 say.
-bool RemoveLocalPalettes(AnimHeader& document, uint32_t options, Progress* progress, bool& changed);
+bool RemoveLocalPalettes(AnimHeader& document, uint32_t options, Progress* progress, bool& changed,
+                         int& approximated);
 
 // Whether folding the image's local palette into the running global palette keeps every
 // colour of the image exactly. `running` and `usage` (256 counts of the global-palette

@@ -12,15 +12,16 @@ bool OptimizeScreen::allocate(int width, int height) {
   stride_ = Stride8(width_);
   // The changed plane holds one image at a time; images lie inside the screen, so a
   // screen-sized plane fits any of them in its own row layout.
-  if (!PlaneSizeAllowed(stride_, static_cast<size_t>(height_) * 3)) return false;
+  if (!PlaneSizeAllowed(stride_, static_cast<size_t>(height_) * 6)) return false;
   const size_t plane = stride_ * static_cast<size_t>(height_);
   try {
-    block_.assign(3 * plane, 0);
+    colours_.assign(plane, 0);
+    block_.assign(2 * plane, 0);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  index_ = block_.data();
-  state_ = index_ + plane;
+  colour_ = colours_.data();
+  state_ = block_.data();
   changed_ = state_ + plane;
   return true;
 }
@@ -40,9 +41,18 @@ OptimizeScreen::Scan OptimizeScreen::compare(const ImageBlock& image) {
   const IndexedImage& pixels = *image.indexedImage;
   const int w = image.width, h = image.height;
   const int disposal = image.disposal();
-  // Pixels of an image with its own palette (or with true colour, which the indexes do not
-  // describe) cannot be compared with global-palette indexes.
-  const bool foreign = image.localPalette || image.hasTrueColour();
+  // True colour draws what the indexes do not say.
+  const bool foreign = image.hasTrueColour() || !image.activePalette;
+  // The colour of each index; indexes beyond the palette show whatever a viewer's table
+  // holds there and are never taken for a known colour.
+  constexpr uint32_t kNoColour = 0xFF000000u;
+  uint32_t colours[256];
+  std::fill(colours, colours + 256, kNoColour);
+  if (image.activePalette)
+    for (int i = 0; i < image.activePalette->count() && i < 256; ++i) {
+      const Rgb c = (*image.activePalette)[i];
+      colours[i] = uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b;
+    }
   // The model must keep every pixel such an image covers that is not plain background: its
   // disposal clears exactly its rectangle, so the rectangle may not shrink past them.
   const bool clearsAfter = foreign || disposal == kDisposalBackground;
@@ -58,18 +68,19 @@ OptimizeScreen::Scan OptimizeScreen::compare(const ImageBlock& image) {
   for (int y = 0; y < h; ++y) {
     const uint8_t* p = pixels.row(y);
     const size_t at = static_cast<size_t>(image.top + y) * stride_ + static_cast<size_t>(image.left);
-    uint8_t* index = index_ + at;
+    uint32_t* colour = colour_ + at;
     uint8_t* state = state_ + at;
     uint8_t* changed = changed_ + static_cast<size_t>(y) * changedStride_;
     int first = -1, last = -1, count = 0;
     for (int x = 0; x < w; ++x) {
       const uint8_t v = p[x];
+      const uint32_t c = colours[v];
       bool keep = clearsAfter && state[x] != kBackground;
       if (!keyed || v != key) {
-        if (state[x] != kKnown || index[x] != v) keep = true;
+        if (state[x] != kKnown || colour[x] != c || c == kNoColour) keep = true;
         if (accumulates) {
-          index[x] = v;
-          state[x] = kKnown;
+          colour[x] = c;
+          state[x] = c == kNoColour ? kUnknown : kKnown;
         } else if (leavesUnknown) {
           state[x] = kUnknown;
         }

@@ -1,7 +1,8 @@
 #pragma once
 // The optimizer's model of the logical screen while it walks the images in order: for each
-// screen pixel the global-palette index last drawn there and what is known about it, and per
-// image which of its pixels must be kept.
+// screen pixel the colour last drawn there and what is known about it, and per image which
+// of its pixels must be kept. Colours rather than indexes, so that images with palettes of
+// their own are compared like any other.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -41,7 +42,7 @@ class OptimizeScreen {
   const uint8_t* changed() const { return changed_; }
   size_t changedStride() const { return changedStride_; }
 
-  uint8_t index(int x, int y) const { return index_[static_cast<size_t>(y) * stride_ + static_cast<size_t>(x)]; }
+  uint32_t colour(int x, int y) const { return colour_[static_cast<size_t>(y) * stride_ + static_cast<size_t>(x)]; }
   State state(int x, int y) const {
     return static_cast<State>(state_[static_cast<size_t>(y) * stride_ + static_cast<size_t>(x)]);
   }
@@ -51,8 +52,9 @@ class OptimizeScreen {
 
   int width_ = 0, height_ = 0;
   size_t stride_ = 0, changedStride_ = 0;
+  std::vector<uint32_t> colours_;
   std::vector<uint8_t> block_;
-  uint8_t* index_ = nullptr;
+  uint32_t* colour_ = nullptr;
   uint8_t* state_ = nullptr;
   uint8_t* changed_ = nullptr;
 };

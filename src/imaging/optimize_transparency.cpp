@@ -101,27 +101,33 @@ int UnchangedRuns(const ImageBlock& image, const uint8_t* changed, size_t stride
 
 }  // namespace
 
-bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride) {
+bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size) {
+  if (size) *size = 0;
   if (!image.indexedImage || image.indexedImage->width != image.width || image.indexedImage->height != image.height)
     return false;
   const int fill = FillIndex(image, changed, stride);
   if (fill < 0) return false;
   int64_t best = FrameEncodedSize(image);
+  if (size) *size = best;
   if (best <= 0) return false;
 
   std::vector<uint8_t> chosen, candidate;
   if (EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) {
-    const int64_t size = MeasureWith(image, candidate, fill);
-    if (size > 0 && size < best) {
-      best = size;
+    const int64_t measured = MeasureWith(image, candidate, fill);
+    if (measured > 0 && measured < best) {
+      best = measured;
       chosen.swap(candidate);
     }
   }
   if (UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) {
-    const int64_t size = MeasureWith(image, candidate, fill);
-    if (size > 0 && size < best) chosen.swap(candidate);
+    const int64_t measured = MeasureWith(image, candidate, fill);
+    if (measured > 0 && measured < best) {
+      best = measured;
+      chosen.swap(candidate);
+    }
   }
   if (chosen.empty()) return false;
+  if (size) *size = best;
 
   image.indexedImage->pixels.swap(chosen);
   image.controlFlags |= 1;

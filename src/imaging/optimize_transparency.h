@@ -12,6 +12,7 @@ namespace fw {
 // screen and must stay. Two candidates are measured with the GIF encoder: every unchanged
 // pixel transparent, and only the runs of unchanged pixels that would break a run of one
 // index. The image takes the smaller one if it encodes smaller than now; true when it did.
-bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride);
+// `size`, when given, receives the image's encoded size afterwards (0 when it was not measured).
+bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size = nullptr);
 
 }  // namespace fw

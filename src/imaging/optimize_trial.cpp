@@ -34,6 +34,7 @@ void OptimizeTrial::start(uint32_t options, std::function<void(int32_t)> finishe
   copy_.reset();
   size_ = -1;
   outOfMemory_ = false;
+  approximated_ = 0;
   SetRunning(kTrialBit, true);
   StartWorker(kTrialBit, [this, options, finished = std::move(finished)] { run(options, finished); });
 }
@@ -47,11 +48,12 @@ void OptimizeTrial::run(uint32_t options, const std::function<void(int32_t)>& fi
   AnimPtr copy;
   int32_t size = -1;
   bool noMemory = false;
+  int approximated = 0;
   try {
     SetProgressText(progress.get(), MessageText(optimize_msg::kCopyingAnimation));
     copy = CopyAnimation(document_, progress.get());
     noMemory = !copy && !Cancelled();
-    if (copy && !Cancelled()) Optimize(*copy, options, progress.get());
+    if (copy && !Cancelled()) approximated = OptimizeReporting(*copy, options, progress.get()).approximatedFrames;
     if (copy && !Cancelled()) {
       SetProgressText(progress.get(), MessageText(optimize_msg::kMeasuringSize));
       size = EncodedSize(copy.get(), true, progress.get());
@@ -70,6 +72,7 @@ void OptimizeTrial::run(uint32_t options, const std::function<void(int32_t)>& fi
     copy_ = std::move(copy);
     size_ = copy_ ? size : -1;
     outOfMemory_ = noMemory;
+    approximated_ = copy_ ? approximated : 0;
     if (finished) finished(size_);
   }
   // Last: whoever waits for the running bit may now read the results or destroy this object.
@@ -96,7 +99,8 @@ bool OptimizeTrial::accept() {
   wait();
   if (!copy_) return false;
   const int32_t before = EncodedSize(&document_, false, nullptr);
-  if (size_ == before) {
+  // A result no smaller than the document is no improvement: the document stays as it is.
+  if (before >= 0 && size_ >= before) {
     copy_.reset();
     return false;
   }
@@ -117,7 +121,7 @@ bool OptimizeWithUndo(AnimHeader& document, uint32_t options, Progress* progress
   }
   // Without a snapshot the optimization still runs; it just cannot be undone.
   UndoRecord* record = snapshot ? RecordUndo(undo_kind::kOptimize, document, std::move(snapshot), {}, 0) : nullptr;
-  const bool changed = Optimize(document, options, progress);
+  const bool changed = OptimizeNeverLarger(document, options, progress).changed;
   if (!changed) DiscardUndo(record);
   return changed;
 }

@@ -42,12 +42,14 @@ class OptimizeTrial {
   int32_t size() const { return running() ? -1 : size_; }
   bool outOfMemory() const { return !running() && outOfMemory_; }
   const AnimHeader* copy() const { return running() ? nullptr : copy_.get(); }
+  // Images of the finished trial's copy whose shown colours a new or mapped palette changed.
+  int approximatedFrames() const { return running() ? 0 : approximated_; }
   // What the dialog asks before it re-runs a trial for a changed frame-removal option.
   bool copyHasSinglePixelImage() const;
   int copyFrameCount() const;
 
-  // The dialog's OK with a trial result: unless the copy encodes to exactly the document's
-  // size, the copy's content replaces the document's and an undo step holds the old one.
+  // The dialog's OK with a trial result: when the copy encodes smaller than the document, the
+  // copy's content replaces the document's and an undo step holds the old one.
   // Waits for a running trial first. True when the document changed.
   bool accept();
 
@@ -59,10 +61,12 @@ class OptimizeTrial {
   AnimPtr copy_;
   int32_t size_ = -1;
   bool outOfMemory_ = false;
+  int approximated_ = 0;
 };
 
-// Optimize directly on the document with an undo step (the dialog's OK without a trial copy).
-// True when the document changed; without a change no step is kept.
+// Optimize directly on the document with an undo step (the dialog's OK without a trial copy),
+// keeping the document when the result would not be smaller. True when the document changed;
+// without a change no step is kept.
 bool OptimizeWithUndo(AnimHeader& document, uint32_t options, Progress* progress);
 
 }  // namespace fw

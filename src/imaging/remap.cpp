@@ -94,21 +94,26 @@ void ApplyRemapTable(ImageBlock& block, Palette* destination, const Rgb* entries
   if (table) RefreshDisplayMask(block);
 }
 
+void ApplyRemapAvoidingCollisions(ImageBlock& block, const RemapTable& table, Palette& destination) {
+  if (!block.indexedImage) return;
+  RemapTable own = table;
+  if (block.transparent()) {
+    const int t = block.transparentIndex;
+    const int v = table[size_t(t)];
+    if (v >= 0 && OtherIndexReaches(table, t, v)) {
+      const int free = FreeDestination(table, destination.count());
+      if (free >= 0) own[size_t(t)] = static_cast<int16_t>(free);
+      else own = WithOwnTransparentEntry(block, table, destination);
+    }
+  }
+  ApplyRemapTable(block, destination, &own);
+}
+
 void ApplyRemapAvoidingCollisions(AnimHeader& document, const RemapTable& table, Palette& destination,
                                   Progress* progress) {
   for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
     if (!UsesGlobalPalette(*f) || !f->indexedImage) continue;
-    RemapTable own = table;
-    if (f->transparent()) {
-      const int t = f->transparentIndex;
-      const int v = table[size_t(t)];
-      if (v >= 0 && OtherIndexReaches(table, t, v)) {
-        const int free = FreeDestination(table, destination.count());
-        if (free >= 0) own[size_t(t)] = static_cast<int16_t>(free);
-        else own = WithOwnTransparentEntry(*f, table, destination);
-      }
-    }
-    ApplyRemapTable(*f, destination, &own);
+    ApplyRemapAvoidingCollisions(*f, table, destination);
     StepProgress(progress);
   }
 }

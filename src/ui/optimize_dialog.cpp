@@ -68,6 +68,8 @@ OptimizeDialog::OptimizeDialog(AnimHeader& document, ProgressHook* direct, QWidg
   after_ = Named(new QLabel(this), 1154);
   saved_ = Named(new QLabel(this), 1155);
   percent_ = Named(new QLabel(this), 1158);
+  approximated_ = new QLabel(this);
+  approximated_->setObjectName(QStringLiteral("approximatedFrames"));
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("trialStatus"));
   bar_ = new QProgressBar(this);
@@ -97,6 +99,7 @@ OptimizeDialog::OptimizeDialog(AnimHeader& document, ProgressHook* direct, QWidg
   sizes->addWidget(beforeText_, 0, 1);
   sizes->addWidget(after_, 1, 1);
   sizes->addWidget(saved_, 2, 1);
+  sizes->addWidget(approximated_, 1, 2);
   sizes->addWidget(percent_, 2, 2);
   auto* trialRow = new QHBoxLayout;
   trialRow->addWidget(manual_);
@@ -257,6 +260,7 @@ void OptimizeDialog::blankReadouts() {
   after_->clear();
   saved_->clear();
   percent_->clear();
+  approximated_->clear();
 }
 
 void OptimizeDialog::showReadouts(int32_t after) {
@@ -265,6 +269,9 @@ void OptimizeDialog::showReadouts(int32_t after) {
   after_->setText(r.after);
   saved_->setText(r.saved);
   percent_->setText(r.percent);
+  // A result that is not kept (no smaller than the document) changes no colour either.
+  const bool kept = after >= 0 && before_ >= 0 && after < before_;
+  approximated_->setText(kept ? ApproximatedText(trial_.approximatedFrames()) : QString());
 }
 
 void OptimizeDialog::trialFinished(unsigned generation, int32_t size) {
@@ -288,7 +295,7 @@ void OptimizeDialog::apply() {
   }
   if (trial_.running()) trial_.wait(&ShowBusy);
   ++generation_;
-  Prefs().write(pref::kOptimizeOptions, word);
+  StoreOptimizeOptions(word);
   if (trial_.copy()) {
     changed_ = trial_.accept();
   } else {

@@ -86,6 +86,7 @@ class OptimizeDialog : public QDialog {
   QLabel* after_;
   QLabel* saved_;
   QLabel* percent_;
+  QLabel* approximated_;
   QLabel* status_;
   QProgressBar* bar_;
 };

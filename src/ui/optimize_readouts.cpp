@@ -26,12 +26,22 @@ QString SizeText(int64_t bytes) {
 
 SizeReadouts TrialReadouts(int64_t before, int64_t after) {
   SizeReadouts r;
+  if (after >= 0 && before >= 0 && after > before) after = before;
   r.after = SizeText(after);
-  if (after < 0 || before < 0 || after > before) return r;
+  if (after < 0 || before < 0) return r;
   r.saved = SizeText(before - after);
   if (before > 0)
     r.percent = QString::fromStdString(FormatText("(%.1f%%)", static_cast<double>(before - after) * 100.0 / before));
   return r;
+}
+
+}  // namespace fw
+
+namespace fw {
+
+QString ApproximatedText(int frames) {
+  if (frames <= 0) return {};
+  return QString::fromUtf8("(%1 帧颜色近似)").arg(frames);
 }
 
 }  // namespace fw

@@ -13,8 +13,11 @@ struct SizeReadouts {
 
 // "12,345 字节" grouped as the user's locale groups, "无" for nothing; empty when unknown.
 QString SizeText(int64_t bytes);
-// What the three trial read-outs show for a measured `after`; the savings stay blank when the
-// trial made the animation larger (or nothing is known).
+// What the three trial read-outs show for a measured `after`. A result no smaller than
+// `before` is not kept, so the read-outs show the document's own size and no saving.
 SizeReadouts TrialReadouts(int64_t before, int64_t after);
+// Beside the read-outs: how many frames the chosen palette option shows in approximated
+// colours; empty for none.
+QString ApproximatedText(int frames);
 
 }  // namespace fw

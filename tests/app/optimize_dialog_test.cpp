@@ -65,6 +65,7 @@ class OptimizeDialogTest : public test::AppTestCase {
   void manualModeTrialsOnlyOnStart();
   void frameRemovalRetriesOnlyWhenItCanMatter();
   void trueColourWarningCancelKeepsAndContinueDrops();
+  void approximatedFramesAreShownBesideTheSizes();
 };
 
 void OptimizeDialogTest::optionsWordRoundTripsThroughTheControls() {
@@ -302,6 +303,34 @@ void OptimizeDialogTest::trueColourWarningCancelKeepsAndContinueDrops() {
   QVERIFY(!KeepsTrueColour(*w.document()));
   QCOMPARE(w.document()->frameCount, frames);
   QVERIFY(w.isModified());
+}
+
+void OptimizeDialogTest::approximatedFramesAreShownBesideTheSizes() {
+  // 256 drawn colours, then two frames with 128 colours of their own each: more than one
+  // palette holds, so the adaptive palette must approximate.
+  AnimPtr doc = test::NewDocument(32, 32, 256);
+  test::AddFrame(*doc, 0, 0, 32, 32, [](int x, int y) { return (y * 32 + x) % 256; });
+  for (int k = 0; k < 2; ++k) {
+    std::vector<Rgb> own(128);
+    for (int i = 0; i < 128; ++i) own[size_t(i)] = {uint8_t(2 * i), uint8_t(60 + k * 90), uint8_t(250 - i)};
+    ImageBlock& f = test::AddFrame(*doc, 0, 0, 32, 32, [k](int x, int y) { return (y * 32 + x + k) % 128; });
+    SetLocalPalette(f, Palette::Create(own.data(), 128));
+  }
+  Prefs().write(pref::kOptimizeOptions, optimize_bit::kDefault);
+  OptimizeDialog dialog(*doc, nullptr, nullptr);
+  QSignalSpy shown(&dialog, &OptimizeDialog::trialShown);
+  dialog.begin();
+  QVERIFY(shown.wait(20000));
+  auto* approximated = dialog.findChild<QLabel*>(QStringLiteral("approximatedFrames"));
+  QVERIFY(approximated);
+  QVERIFY2(QRegularExpression(QStringLiteral("\\d+")).match(approximated->text()).hasMatch(),
+           qPrintable(approximated->text()));
+
+  // Merging only where lossless changes no colour, and says nothing.
+  Control<QRadioButton>(&dialog, 1073)->setChecked(true);
+  QVERIFY(shown.wait(20000));
+  QVERIFY(approximated->text().isEmpty());
+  dialog.reject();
 }
 
 QTEST_MAIN(OptimizeDialogTest)

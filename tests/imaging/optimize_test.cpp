@@ -6,6 +6,7 @@
 #include <random>
 
 #include "colour_test_util.h"
+#include "core/preference_store.h"
 #include "core/preferences.h"
 #include "core/progress.h"
 #include "gif/gif_writer.h"
@@ -264,17 +265,143 @@ TEST_F(OptimizeTest, AStopEndsTheRunAfterTheCurrentImageAndMissingMemoryLeavesIm
   EXPECT_EQ(ImageAt(doc.get(), 1)->width, 10);
 }
 
-TEST_F(OptimizeTest, BatchOptimizeRunsTheStoredOptions) {
+// A global palette of 256 greys drawn by a first frame, then frames with local palettes of
+// `colours` new colours each (more than the global palette has room for when there are two).
+AnimPtr GreysThenLocalPalettes(int frames, int colours) {
+  std::vector<Rgb> greys(256);
+  for (int i = 0; i < 256; ++i) greys[i] = {uint8_t(i), uint8_t(i), uint8_t(i)};
+  AnimPtr doc = test::DocumentWith(greys, 16, 16);
+  test::AddFrame(*doc, 0, 0, 16, 16, [](int x, int y) { return y * 16 + x; });
+  for (int k = 0; k < frames; ++k) {
+    std::vector<Rgb> own(static_cast<size_t>(colours));
+    for (int i = 0; i < colours; ++i) own[size_t(i)] = {uint8_t(i), uint8_t(40 + k * 100), uint8_t(255 - i)};
+    GiveLocalPalette(test::AddFrame(*doc, 0, 0, 16, 16, [=](int x, int y) { return (y * 16 + x + k) % colours; }),
+                     test::MakePalette(own));
+  }
+  return doc;
+}
+
+TEST_F(OptimizeTest, RestoresTheNextFramePaintsOverBecomeLeaveSoFullFramesCrop) {
+  // Full frames each restoring the background: only a small square moves.
+  AnimPtr doc = test::NewDocument(40, 30, 16);
+  for (int i = 0; i < 6; ++i) {
+    ImageBlock& f = test::AddFrame(*doc, 0, 0, 40, 30, [i](int x, int y) {
+      return x >= 4 + i * 5 && x < 8 + i * 5 && y >= 10 && y < 14 ? 9 : (x / 8 + y / 6) % 4;
+    });
+    SetDisposal(f, kDisposalBackground);
+  }
+  AnimPtr optimized = OptimizedCopy(*doc, kCrop | kTransparency);
+  for (const ImageBlock* f = NextImage(FirstImage(optimized.get())); f; f = NextImage(f)) {
+    EXPECT_LE(f->width, 10);
+    EXPECT_EQ(f->disposal(), kDisposalLeave);
+  }
+  // The last one too: the first frame covers it when the animation starts again.
+  EXPECT_EQ(ImageAt(optimized.get(), 5)->disposal(), kDisposalLeave);
+
+  // A hole in the next frame shows what the restore left, and a next frame that restores the
+  // previous picture brings the restored screen back: those restores stay.
+  AnimPtr guarded = test::NewDocument(12, 8, 16);
+  SetDisposal(Full(*guarded, 2), kDisposalBackground);
+  ImageBlock& holed = Full(*guarded, 3);
+  holed.indexedImage->row(4)[5] = 0;
+  MakeTransparent(holed, 0);
+  SetDisposal(holed, kDisposalBackground);
+  SetDisposal(Full(*guarded, 4), kDisposalPrevious);
+  Full(*guarded, 5);
+  AnimPtr kept = OptimizedCopy(*guarded, kCrop);
+  EXPECT_EQ(ImageAt(kept.get(), 0)->disposal(), kDisposalBackground);
+  EXPECT_EQ(ImageAt(kept.get(), 1)->disposal(), kDisposalBackground);
+
+  // A restore that draws nothing over the background changes nothing either way.
+  AnimPtr blank = test::NewDocument(12, 8, 16);
+  Rect(*blank, 0, 0, 4, 4, 2);
+  ImageBlock& clear = Rect(*blank, 6, 1, 4, 4, 0);
+  MakeTransparent(clear, 0);
+  SetDisposal(clear, kDisposalBackground);
+  Rect(*blank, 0, 0, 2, 2, 7);
+  EXPECT_EQ(ImageAt(OptimizedCopy(*blank, kCrop).get(), 1)->disposal(), kDisposalLeave);
+}
+
+TEST_F(OptimizeTest, AResultThatWouldGrowKeepsTheInput) {
+  // A noisy frame on a two-colour local palette whose colours the 256-entry global palette
+  // holds: folding it is lossless but trades 3-bit codes for 9-bit ones.
+  std::vector<Rgb> greys(256);
+  for (int i = 0; i < 256; ++i) greys[i] = {uint8_t(i), uint8_t(i), uint8_t(i)};
+  AnimPtr doc = test::DocumentWith(greys, 64, 64);
+  test::AddFrame(*doc, 0, 0, 16, 16, [](int x, int y) { return y * 16 + x; });
+  std::mt19937 random(5);
+  std::vector<uint8_t> noise(64 * 64);
+  for (uint8_t& v : noise) v = static_cast<uint8_t>(random() % 2);
+  GiveLocalPalette(test::AddFrame(*doc, 0, 0, 64, 64, [&](int x, int y) { return noise[size_t(y * 64 + x)]; }),
+                   Colours({{0, 0, 0}, {255, 255, 255}}));
+  const int32_t before = EncodedSize(doc.get(), true, nullptr);
+
+  AnimPtr grown = CopyAnimation(*doc, nullptr);
+  Optimize(*grown, kLosslessDefault, nullptr);
+  ASSERT_GT(EncodedSize(grown.get(), true, nullptr), before);  // what the net is for
+
+  AnimPtr kept = CopyAnimation(*doc, nullptr);
+  const OptimizeOutcome run = OptimizeNeverLarger(*kept, kLosslessDefault, nullptr);
+  EXPECT_FALSE(run.changed);
+  EXPECT_EQ(test::DocumentDifference(*kept, *doc), "");
+  EXPECT_EQ(EncodedSize(kept.get(), true, nullptr), before);
+}
+
+TEST_F(OptimizeTest, ApproximatedFramesAreCountedAndTheLosslessDefaultHasNone) {
+  AnimPtr doc = GreysThenLocalPalettes(2, 128);
+  ASSERT_FALSE(LocalPalettesFoldExactly(*doc));
+  const test::ComposedTimeline shown = test::ComposeTimeline(*doc);
+
+  AnimPtr adaptive = CopyAnimation(*doc, nullptr);
+  const int approximated = OptimizeReporting(*adaptive, kDefault, nullptr).approximatedFrames;
+  EXPECT_GE(approximated, 2);
+  AnimPtr mapped = CopyAnimation(*doc, nullptr);
+  // Every grey is drawn, so no entry is free for the new colours.
+  EXPECT_EQ(OptimizeReporting(*mapped, kRemoveLocalPalettes | kMapIntoGlobal, nullptr).approximatedFrames, 2);
+  AnimPtr exact = CopyAnimation(*doc, nullptr);
+  EXPECT_EQ(OptimizeReporting(*exact, kLosslessDefault, nullptr).approximatedFrames, 0);
+  EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*exact)), "");
+
+  // The command line says so when the options the user chose approximate; fresh, it keeps
+  // the picture and has nothing to say.
+  MemoryPreferenceStore store;
+  Prefs().load(&store);
+  AnimPtr batch = CopyAnimation(*doc, nullptr);
+  EXPECT_TRUE(BatchOptimize(*batch));
+  EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*batch)), "");
+  EXPECT_TRUE(messages_.sink.notes.empty());
+  StoreOptimizeOptions(kDefault);
+  EXPECT_TRUE(BatchOptimize(*doc));
+  ASSERT_EQ(messages_.sink.notes.size(), 1u);
+  EXPECT_NE(messages_.sink.notes[0].find(std::to_string(approximated) + " frame(s)"), std::string::npos)
+      << messages_.sink.notes[0];
+  Prefs().load(nullptr);
+}
+
+// -z keeps the picture until the user has chosen options in the dialog; from then on it uses
+// what was chosen, approximating colours included.
+TEST_F(OptimizeTest, BatchOptimizeRunsTheOptionsChosenInTheDialogElseTheLosslessDefault) {
+  MemoryPreferenceStore store;
+  Prefs().load(&store);
+  EXPECT_EQ(BatchOptimizeOptions(), kLosslessDefault);
+  // Other settings store the whole preference block, the optimizer's word with it.
+  Prefs().write(pref::kOptimizeOptions, kCrop);
+  EXPECT_EQ(BatchOptimizeOptions(), kLosslessDefault);
+
   AnimPtr doc = test::NewDocument(8, 6, 16);
   Full(*doc, 3);
   Full(*doc, 3);
   AnimPtr copy = CopyAnimation(*doc, nullptr);
-  Prefs().write(pref::kOptimizeOptions, kCrop);
+  StoreOptimizeOptions(kCrop);
+  EXPECT_EQ(BatchOptimizeOptions(), kCrop);
   EXPECT_TRUE(BatchOptimize(*copy));
   EXPECT_EQ(copy->frameCount, 2);
-  Prefs().write(pref::kOptimizeOptions, kDefault);
+  StoreOptimizeOptions(kDefault);
+  Prefs().load(&store);  // as the next run of the program reads it
+  EXPECT_EQ(BatchOptimizeOptions(), kDefault);
   EXPECT_TRUE(BatchOptimize(*doc));
   EXPECT_EQ(doc->frameCount, 1);
+  Prefs().load(nullptr);
 }
 
 }  // namespace fw
