@@ -125,9 +125,9 @@ bool WriteFrameData(ByteSink& sink, const ImageBlock& frame) {
 // that memory stays bounded on long animations.
 class EncodedStretch {
  public:
-  // From `first` on: up to a few frames per core, or fewer when they are large.
+  // From `first` on: many small frames (so that threads start rarely), fewer large ones.
   explicit EncodedStretch(GifBlock* first) {
-    const size_t most = 4 * static_cast<size_t>(ParallelThreads(64));
+    const size_t most = 64 * static_cast<size_t>(ParallelThreads(64));
     uint64_t pixels = 0;
     for (GifBlock* b = first; b && frames_.size() < most && pixels < kStretchPixels; b = b->next) {
       if (!b->isImage()) continue;
@@ -157,7 +157,7 @@ class EncodedStretch {
   bool exhausted() const { return next_ >= frames_.size(); }
 
  private:
-  static constexpr uint64_t kStretchPixels = uint64_t{64} << 20;
+  static constexpr uint64_t kStretchPixels = uint64_t{16} << 20;
   std::vector<const ImageBlock*> frames_;
   std::vector<MemorySink> data_;
   std::vector<char> ok_;
