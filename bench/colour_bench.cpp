@@ -239,8 +239,41 @@ struct Outcome {
   double psnr = 0, seconds = 0;
 };
 
-// Our adaptive path: the pixel octree builds the palette; without dithering the octree maps
-// the pixels, with dithering the ditherer does through the inverse map.
+// Our adaptive path: the pixel octree builds the palette and maps undithered pixels.
+struct OctreeQuantiser {
+  fw::Octree tree;
+  explicit OctreeQuantiser(int colours) : tree(colours) {}
+  int build(const Picture& p, const std::vector<uint8_t>& rows, int colours, Rgb* palette) {
+    tree.addTrueColour(p.width, p.height, rows.data(), fw::Stride24(p.width));
+    return tree.makeEntries(colours, false, palette);
+  }
+  void map(const Picture& p, const std::vector<uint8_t>& rows, const Rgb*, int, uint8_t* indices, size_t stride) {
+    tree.mapTrueColour(p.width, p.height, rows.data(), fw::Stride24(p.width), nullptr, 0, 0, indices, stride);
+  }
+};
+
+// The refined builder: exact-colour histogram, least-error splits, k-means; undithered pixels
+// go to their exact nearest entry.
+struct RefinedQuantiser {
+  explicit RefinedQuantiser(int) {}
+  int build(const Picture& p, const std::vector<uint8_t>& rows, int colours, Rgb* palette) {
+    fw::ColourHistogram histogram;
+    histogram.addTrueColour(p.width, p.height, rows.data(), fw::Stride24(p.width));
+    return fw::BuildRefinedPalette(histogram, colours, palette);
+  }
+  void map(const Picture& p, const std::vector<uint8_t>&, const Rgb* palette, int n, uint8_t* indices, size_t stride) {
+    fw::NearestColourCache nearest(palette, n);
+    for (int y = 0; y < p.height; ++y)
+      for (int x = 0; x < p.width; ++x) {
+        const uint8_t* s = p.rgb.data() + (size_t(y) * p.width + x) * 3;
+        indices[y * stride + x] = nearest.lookup(Rgb{s[0], s[1], s[2]});
+      }
+  }
+};
+
+// Builds the palette and brings the picture onto it: dithered through our ditherer and its
+// inverse map, undithered the quantiser's own way.
+template <typename Quantiser>
 Outcome Ours(const Picture& p, int colours, bool dither) {
   const std::vector<uint8_t> rows = ToFrameRows(p);
   const size_t stride = fw::Stride8(p.width);
@@ -248,44 +281,14 @@ Outcome Ours(const Picture& p, int colours, bool dither) {
   Rgb palette[256] = {};
   Outcome o;
   o.seconds = Seconds([&] {
-    fw::Octree tree(colours);
-    tree.addTrueColour(p.width, p.height, rows.data(), fw::Stride24(p.width));
-    const int n = tree.makeEntries(colours, false, palette);
+    Quantiser q(colours);
+    const int n = q.build(p, rows, colours, palette);
     if (dither) {
       fw::PrepareDithering(palette, n, p.width);
       fw::ConvertTrueColourRows(indices.data(), stride, rows.data(), fw::Stride24(p.width), nullptr, 0, p.width,
                                 p.height, true, 0);
     } else {
-      tree.mapTrueColour(p.width, p.height, rows.data(), fw::Stride24(p.width), nullptr, 0, 0, indices.data(), stride);
-    }
-  });
-  o.psnr = Psnr(p, Expand(p, indices, stride, palette));
-  return o;
-}
-
-// The refined builder: exact-colour histogram, least-error splits, k-means; undithered pixels
-// go to their exact nearest entry.
-Outcome Refined(const Picture& p, int colours, bool dither) {
-  const std::vector<uint8_t> rows = ToFrameRows(p);
-  const size_t stride = fw::Stride8(p.width);
-  std::vector<uint8_t> indices(stride * p.height);
-  Rgb palette[256] = {};
-  Outcome o;
-  o.seconds = Seconds([&] {
-    fw::ColourHistogram histogram;
-    histogram.addTrueColour(p.width, p.height, rows.data(), fw::Stride24(p.width));
-    const int n = fw::BuildRefinedPalette(histogram, colours, palette);
-    if (dither) {
-      fw::PrepareDithering(palette, n, p.width);
-      fw::ConvertTrueColourRows(indices.data(), stride, rows.data(), fw::Stride24(p.width), nullptr, 0, p.width,
-                                p.height, true, 0);
-    } else {
-      fw::NearestColourCache nearest(palette, n);
-      for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x) {
-          const uint8_t* s = p.rgb.data() + (size_t(y) * p.width + x) * 3;
-          indices[y * stride + x] = nearest.lookup(Rgb{s[0], s[1], s[2]});
-        }
+      q.map(p, rows, palette, n, indices.data(), stride);
     }
   });
   o.psnr = Psnr(p, Expand(p, indices, stride, palette));
@@ -367,8 +370,9 @@ void QualityTable(const std::string& dir) {
   const Picture pictures[] = {Photographic(640, 480), RenderedScene(640, 480), Screenshot(640, 480)};
   for (const Picture& p : pictures)
     for (int colours : {256, 64, 16}) {
-      const Outcome results[] = {Ours(p, colours, false), Ours(p, colours, true), Refined(p, colours, false),
-                                 Refined(p, colours, true), Liq(p, colours, false),
+      const Outcome results[] = {Ours<OctreeQuantiser>(p, colours, false), Ours<OctreeQuantiser>(p, colours, true),
+                                 Ours<RefinedQuantiser>(p, colours, false), Ours<RefinedQuantiser>(p, colours, true),
+                                 Liq(p, colours, false),
                                  Liq(p, colours, true), Magick(p, colours, false, dir), Magick(p, colours, true, dir)};
       std::printf("| %s | %d |", p.name.c_str(), colours);
       for (const Outcome& o : results)
