@@ -175,6 +175,7 @@ int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, Fr
   const int minCodeSize = source.readByte();
   ImageData& data = t_imageData;
   GatherSubBlocks(source, data);
+  if (!budget.admitFrame(StoredPixels(image))) return 0;
   auto pixels = budget.admit(StoredPixels(image), data.size)
                     ? AllocIndexedImage(image.width, image.height, image.activePalette)
                     : nullptr;
