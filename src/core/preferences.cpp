@@ -42,7 +42,9 @@ std::optional<int64_t> StoredLimit(const PreferenceStore& store, const char* nam
 }  // namespace
 
 void Preferences::loadReadLimits() {
-  const PreferenceStore* store = store_ && store_->exists() ? store_ : nullptr;
+  // Detaching the store (the end of a batch run, a test) leaves the limits as they are.
+  if (!store_) return;
+  const PreferenceStore* store = store_->exists() ? store_ : nullptr;
   const auto stored = [&](const char* name, uint32_t most, int64_t unit) {
     return store ? StoredLimit(*store, name, most, unit) : std::nullopt;
   };

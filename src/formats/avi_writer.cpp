@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "core/compositor.h"
 #include "core/frame_planes.h"
@@ -28,6 +30,7 @@ constexpr int kFrameError = 40094;
 constexpr int kCompressionFailed = 40095;
 constexpr int kOutOfMemoryReason = 40096;
 constexpr int kErrorCodeReason = 40097;
+constexpr int kCannotSaveTempMessage = 40239;
 constexpr int kCompressionCaption = 40098;
 constexpr int kPreparing = 40100;
 constexpr int kExporting = 40101;
@@ -142,6 +145,26 @@ std::vector<uint8_t> PaletteTable(const AnimHeader& document) {
     table[4 * size_t(i) + 2] = c.r;
   }
   return table;
+}
+
+// The uncompressed pass writes every picture in full; on a disk without room for it the export
+// would fail late, after filling the disk, so the room is checked first. Unknown room (a file
+// system that will not say) is not a reason to refuse.
+bool RoomForUncompressed(const std::string& temporary, const AnimHeader& document, bool trueColour) {
+  const uint64_t rowBytes = (uint64_t{static_cast<uint32_t>(std::max(document.screenWidth, 0))} * (trueColour ? 24 : 8) + 31) / 32 * 4;
+  const uint64_t picture = rowBytes * static_cast<uint64_t>(std::max(document.screenHeight, 0)) + 32;
+  // Each frame at most once, the last one again at the end, the headers and the index.
+  const uint64_t needed = picture * (static_cast<uint64_t>(std::max(document.frameCount, 0)) + 1) + (uint64_t{1} << 16);
+  const std::filesystem::path folder = std::filesystem::path(temporary).parent_path();
+  std::error_code error;
+  const std::filesystem::space_info room = std::filesystem::space(folder.empty() ? "." : folder, error);
+  if (error || room.available == static_cast<std::uintmax_t>(-1) || needed <= room.available) return true;
+  Messages().showError(kCannotSaveTempMessage,
+                       FormatText(MessageText(kCannotSaveTempMessage), temporary.c_str()) + " " +
+                           FormatText("The uncompressed pictures need %llu MB, and the disk has %llu MB free.",
+                                      static_cast<unsigned long long>((needed + (1 << 20) - 1) >> 20),
+                                      static_cast<unsigned long long>(room.available >> 20)));
+  return false;
 }
 
 }  // namespace
@@ -288,6 +311,7 @@ int WriteAvi(const std::string& path, const AnimHeader& document, const AviExpor
   if (trueColour && AviPresetOf(options) == AviPreset::kRle8) options = AviPresetOptions(AviPreset::kVideo1);
 
   const std::string temporary = path + "1.avi";
+  if (!RoomForUncompressed(temporary, document, trueColour)) return 0;
   int r;
   try {
     r = WriteUncompressedAvi(temporary, document, trueColour, progress);

@@ -86,7 +86,8 @@ TEST(ReadLimitPreferences, StoredBesideTheBlockAndReadBack) {
   EXPECT_EQ(store.numbers["PictureMegapixels"], 1000u);
   EXPECT_EQ(store.numbers["DocumentMebipixels"], 4096u);
 
-  prefs.load(nullptr);
+  MemoryPreferenceStore empty;
+  prefs.load(&empty);
   EXPECT_EQ(PicturePixelLimit(), kDefaultPicturePixelLimit);
   prefs.load(&store);
   EXPECT_EQ(PicturePixelLimit(), int64_t{1000} * 1000 * 1000);

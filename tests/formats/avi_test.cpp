@@ -226,6 +226,24 @@ TEST(AviWrite, UncompressedSamplesGapsAndPixelsFfmpegReads) {
   for (int i = 0; i < 64; ++i) EXPECT_EQ((*back.document->globalPalette)[i], (*doc->globalPalette)[i]);
 }
 
+// A screen of 60000 x 60000 with a thousand small frames needs terabytes uncompressed: the export
+// says so before it writes anything.
+TEST(AviWrite, NoUncompressedPassOnADiskWithoutRoom) {
+  test::ScopedMessages messages;
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(60000, 60000, 4);
+  for (int k = 0; k < 1000; ++k) test::AddFrame(*doc, k, k, 1, 1, [k](int, int) { return k % 4; });
+  AviExportSettings s = Uncompressed(*doc);
+  s.compress = true;
+  s.options = AviPresetOptions(AviPreset::kVideo1);
+  const std::string path = dir.file("huge.avi");
+  EXPECT_EQ(WriteAvi(path, *doc, s), 0);
+  ASSERT_EQ(messages.ids(), std::vector<int>{40239});
+  EXPECT_NE(messages.sink.texts()[0].find("MB free"), std::string::npos) << messages.sink.texts()[0];
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_FALSE(fs::exists(path + "1.avi"));
+}
+
 TEST(AviWrite, TrueColourAndWhatAViewerSees) {
   test::ScopedMessages messages;
   test::TempDir dir;
