@@ -152,7 +152,6 @@ int Resaver::rle8VideoStream() {
 // stored with RLE8 (8-bit pictures) or uncompressed, and the user is told.
 int Resaver::exactSizeFallback(const char* encoderName, int align) {
   const bool palette = palette_;
-  if (!palette && direct_) return avi_result::kNeedsUncompressed;  // the re-save tells
   Messages().showNote(FormatText(palette ? kAviSizeFallbackRle8 : kAviSizeFallbackUncompressed, width_, height_, encoderName,
                       align));
   return palette ? rle8VideoStream() : copyVideoStream();

@@ -398,6 +398,7 @@ int WriteAvi(const std::string& path, const AnimHeader& document, const AviExpor
     SetProgressText(progress, MessageText(kExporting));
     const int direct = WriteCompressedDirectly(path, document, trueColour, options, audio, progress);
     if (direct != avi_result::kNeedsUncompressed) return direct;
+    options = AviPresetOptions(AviPreset::kNone);  // the user has been told why
   }
   if (audio.empty()) return WriteUncompressedInPlace(path, document, trueColour, progress);
 
