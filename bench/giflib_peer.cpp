@@ -228,10 +228,4 @@ std::vector<uint64_t> DocumentFrameHashes(const AnimHeader& doc) {
   return hashes;
 }
 
-int64_t DocumentPixels(const AnimHeader& doc) {
-  int64_t n = 0;
-  for (const ImageBlock* f = FirstImage(&doc); f; f = NextImage(f)) n += int64_t{f->width} * f->height;
-  return n;
-}
-
 }  // namespace fw::bench

@@ -29,7 +29,5 @@ int GiflibDecodeLines(const std::vector<uint8_t>& bytes, std::vector<uint8_t>& f
 uint64_t FrameHash(const uint8_t* pixels, int width, int height, size_t stride);
 // Hash of every image of the document, in order, over the frame's own width and height.
 std::vector<uint64_t> DocumentFrameHashes(const AnimHeader& doc);
-// Total pixels (sum of frame width x height) of the document.
-int64_t DocumentPixels(const AnimHeader& doc);
 
 }  // namespace fw::bench

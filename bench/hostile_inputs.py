@@ -17,12 +17,13 @@ def bmp(width, height, bits):
     return b'BM' + struct.pack('<IHHI', offset + 16, 0, 0, offset) + header + palette + bytes(16)
 
 
-def png(width, height, colour_type):
-    """A valid PNG of one colour: its rows compress to almost nothing."""
+def png(width, height, colour_type, rows=None):
+    """A valid PNG of one colour: its rows compress to almost nothing (only the first `rows`
+    of them when given)."""
     channels = {0: 1, 2: 3}[colour_type]
     row = b'\0' + bytes(width * channels)
     compressor = zlib.compressobj(9)
-    data = b''.join(compressor.compress(row) for _ in range(height)) + compressor.flush()
+    data = b''.join(compressor.compress(row) for _ in range(height if rows is None else rows)) + compressor.flush()
 
     def chunk(kind, body):
         return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body) & 0xFFFFFFFF)
@@ -38,6 +39,19 @@ def psd(width, height):
     layers = struct.pack('>h', 1) + layer + bytes(6)
     info = struct.pack('>I', len(layers)) + layers
     return header + struct.pack('>I', 0) + struct.pack('>I', 0) + struct.pack('>I', len(info) + 4) + info + bytes(2)
+
+
+def png_cut(width, height):
+    """A PNG whose image data stops after its first row."""
+    return png(width, height, 2, rows=1)
+
+
+def ico_shared(entries):
+    """Every directory entry points at the one 256 x 256 PNG picture."""
+    data = png(256, 256, 2)
+    offset = 6 + 16 * entries
+    directory = b''.join(struct.pack('<BBBBHHII', 0, 0, 0, 0, 1, 32, len(data), offset) for _ in range(entries))
+    return struct.pack('<HHH', 0, 1, entries) + directory + data
 
 
 def ico(entries):
@@ -77,6 +91,10 @@ def main():
     files = {
         'bmp-8bit-40000.bmp': bmp(40000, 40000, 8),
         'bmp-24bit-26000.bmp': bmp(26000, 26000, 24),
+        'bmp-24bit-15000.bmp': bmp(15000, 15000, 24),
+        'png-rgb-15000-cut.png': png_cut(15000, 15000),
+        'psd-layer-15000.psd': psd(15000, 15000),
+        'ico-shared-entries.ico': ico_shared(20000),
         'png-grey-30000.png': png(30000, 30000, 0),
         'png-rgb-20000.png': png(20000, 20000, 2),
         'psd-layer-20000.psd': psd(20000, 20000),

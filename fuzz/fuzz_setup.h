@@ -6,6 +6,7 @@
 
 #include "core/indexed_image.h"
 #include "core/message_sink.h"
+#include "core/read_budget.h"
 
 namespace fw::fuzz {
 
@@ -18,6 +19,10 @@ class QuietSink : public MessageSink {
 inline void QuietSmallPlanes(size_t maxPlaneBytes) {
   static QuietSink quiet;
   SetMaxPlaneBytes(maxPlaneBytes);
+  // A document may hold about as much as one plane, a third of it made up of blank pictures:
+  // together they stay well inside the harnesses' memory limit.
+  SetDocumentPixelLimit(static_cast<int64_t>(maxPlaneBytes));
+  SetMaxUnbackedBytes(maxPlaneBytes / 3);
   SetMessageSink(&quiet);
 }
 

@@ -40,7 +40,7 @@ for name in "${names[@]}"; do
   harness="$build/fuzz/${name}_fuzz"
   crashes="$build/crashes/$name"
   mkdir -p "$crashes" "$work/$name"
-  options=(-max_len=65536 -rss_limit_mb=2048 -timeout=10 "-artifact_prefix=$crashes/")
+  options=(-max_len=65536 -rss_limit_mb=512 -timeout=5 "-artifact_prefix=$crashes/")
 
   regressions="$root/fuzz/regressions/$name"
   if [ -d "$regressions" ] && [ -n "$(ls -A "$regressions" 2>/dev/null)" ]; then

@@ -66,7 +66,9 @@ Answer MessageBoxSink::ask(int, const std::string& text, const std::string& capt
   }
 }
 
-DialogProgressHook::~DialogProgressHook() { delete window_; }
+DialogProgressHook::~DialogProgressHook() { delete window_.data(); }
+
+ProgressWindow* DialogProgressHook::window() const { return window_.data(); }
 
 void DialogProgressHook::showWindow() {
   if (!window_) window_ = new ProgressWindow(parent_, [] { RequestProgressStop(); });

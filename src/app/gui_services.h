@@ -36,7 +36,7 @@ class DialogProgressHook : public ProgressHook {
   explicit DialogProgressHook(QWidget* parent) : parent_(parent) {}
   ~DialogProgressHook() override;
   // The window, made on first use (nullptr before).
-  ProgressWindow* window() const { return window_; }
+  ProgressWindow* window() const;
   void showWindow() override;
   void setRange(int maximum) override;
   void setPosition(int position) override;
@@ -46,7 +46,9 @@ class DialogProgressHook : public ProgressHook {
 
  private:
   QWidget* parent_;
-  ProgressWindow* window_ = nullptr;
+  // The window follows a modal dialog it runs under and may go with it when that dialog is
+  // destroyed: a guarded pointer notices.
+  QPointer<ProgressWindow> window_;
 };
 
 // Receives the size worker's results on the worker thread and hands them to the interface

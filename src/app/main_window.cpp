@@ -29,6 +29,7 @@
 #include "core/clipboard_record.h"
 #include "core/frame_clip.h"
 #include "core/message_sink.h"
+#include "core/picture_limit.h"
 #include "core/preference_store.h"
 #include "core/preferences.h"
 #include "core/string_table.h"
@@ -108,6 +109,10 @@ MainWindow::MainWindow() {
     return liveEdit_ && liveEdit_->reloading() ? psd_choice::kDefaultLayers : AskPsdLayerChoice(this);
   });
   g_psdAskerOwner = this;
+  // A picture larger than the limit may still be wanted (a large scan, a poster): the user decides.
+  SetPictureLimitAsker([](const std::string& question) {
+    return Messages().ask(0, question, "Framewright", Buttons::YesNo, Answer::No) == Answer::Yes;
+  });
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);
   sizeDisplay_->setWantsFrameCosts(strip_->showFrameCosts());
@@ -186,6 +191,7 @@ MainWindow::~MainWindow() {
   // A second window (a test's) may have taken the question over since.
   if (g_psdAskerOwner == this) {
     SetPsdLayerAsker(nullptr);
+    SetPictureLimitAsker(nullptr);
     g_psdAskerOwner = nullptr;
   }
   CancelAndWait(worker::kDocument);

@@ -37,6 +37,7 @@
 #include "core/undo_history.h"
 #include "core/workers.h"
 #include "formats/file_dispatch.h"
+#include "core/read_budget.h"
 #include "gif/gif_writer.h"
 #include "imaging/transforms.h"
 #include "formats/filmstrip.h"
@@ -66,9 +67,17 @@ AnimPtr MainWindow::readFiles(const QStringList& paths, int& read, int& lastStat
   read = 0;
   auto progress = CreateProgress(progressHook_.get(), progress_flag::kOwnWindow);
   StartProgress(progress.get(), paths.size());
+  // The files join the open document (when inserting) and each other: together they are held to
+  // the document's pixel limit.
+  int64_t held = document() ? DocumentPixels(*document()) : 0;
   for (int i = 0; i < paths.size(); ++i) {
     SetProgressText(progress.get(), FormatText(MessageText(40359), Path(QFileInfo(paths[i]).fileName()).c_str()));
-    LoadResult r = LoadAnimationFile(Path(paths[i]), progress.get());
+    LoadResult r;
+    {
+      PixelsAlreadyHeld alreadyHeld(held);
+      r = LoadAnimationFile(Path(paths[i]), progress.get());
+    }
+    if (r.document) held += DocumentPixels(*r.document);
     lastStatus = r.status;
     if (r.status == kReadFailed || !r.document) {
       if (i + 1 < paths.size() &&

@@ -10,6 +10,7 @@
 #include "core/byte_size.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
+#include "core/read_budget.h"
 #include "core/string_table.h"
 #include "core/termination.h"
 
@@ -203,6 +204,8 @@ class BatchRun {
     AnimPtr head;
     AnimHeader* tail = nullptr;
     int loaded = 0;
+    // The files join the document and each other: together they are held to its pixel limit.
+    int64_t held = state_.document ? DocumentPixels(*state_.document) : 0;
     for (const std::string& name : names) {
       LoadResult r;
       if (name.size() > kMaxListLine || name.find('\0') != std::string::npos) {
@@ -210,8 +213,10 @@ class BatchRun {
         const std::string shown = name.substr(0, std::min(name.find('\0'), size_t{260}));
         ShowMessage(msg::kCannotOpenFile, shown.c_str());
       } else {
+        PixelsAlreadyHeld alreadyHeld(held);
         r = services_.load(name);
       }
+      if (r.document) held += DocumentPixels(*r.document);
       // A damaged file keeps the frames read completely, as in the window (the reader has
       // said what was wrong); the names after it are not loaded.
       const bool usable = (r.status == kReadComplete || r.status == kReadPartial) && r.document;

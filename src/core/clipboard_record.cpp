@@ -7,6 +7,7 @@
 
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
+#include "core/read_budget.h"
 #include "core/string_table.h"
 
 namespace fw {
@@ -270,10 +271,12 @@ AnimPtr UnpackFrames(const uint8_t* data, size_t size) {
       if (!palette) return nullptr;
       SetGlobalPalette(*doc, std::move(palette));
     }
+    // Every plane is in the record, so only the document's pixel limit can refuse its frames.
+    ReadBudgetScope budget;
     BlockAppender out(*doc);
     for (int32_t i = 0; i < frames; ++i) {
       ImagePtr frame = ReadFrame(r, *doc);
-      if (!frame) return nullptr;
+      if (!frame || !budget.admitFrame(int64_t{std::max(frame->width, 1)} * std::max(frame->height, 1))) return nullptr;
       out.append(std::move(frame));
     }
     if (r.left() != 0) return nullptr;  // more bytes than the frames account for

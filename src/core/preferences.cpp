@@ -4,6 +4,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/picture_limit.h"
+#include "core/read_budget.h"
+
 namespace fw {
 
 void Preferences::resetToDefaults() {
@@ -20,9 +23,55 @@ void Preferences::resetToDefaults() {
   words_[pref::kSaveAsMemory] = 1;
 }
 
+namespace {
+constexpr char kPictureLimitName[] = "PictureMegapixels";
+constexpr char kDocumentLimitName[] = "DocumentMebipixels";
+constexpr int64_t kMega = 1000 * 1000;
+constexpr int64_t kMebi = 1024 * 1024;
+// A plane is at most 2 GiB (core/indexed_image.h), so a larger picture limit would mean nothing;
+// 1 Ti pixels is far beyond any memory a document could have.
+constexpr uint32_t kMostPictureMegapixels = 2147;
+constexpr uint32_t kMostDocumentMebipixels = 1u << 20;
+
+// A stored limit of whole units, or nothing when it is outside what the program could store.
+std::optional<int64_t> StoredLimit(const PreferenceStore& store, const char* name, uint32_t most, int64_t unit) {
+  const std::optional<uint32_t> v = store.number(name);
+  if (!v || *v == 0 || *v > most) return std::nullopt;
+  return int64_t{*v} * unit;
+}
+}  // namespace
+
+void Preferences::loadReadLimits() {
+  // Detaching the store (the end of a batch run, a test) leaves the limits as they are.
+  if (!store_) return;
+  const PreferenceStore* store = store_->exists() ? store_ : nullptr;
+  const auto stored = [&](const char* name, uint32_t most, int64_t unit) {
+    return store ? StoredLimit(*store, name, most, unit) : std::nullopt;
+  };
+  SetPicturePixelLimit(stored(kPictureLimitName, kMostPictureMegapixels, kMega).value_or(kDefaultPicturePixelLimit));
+  SetDocumentPixelLimit(stored(kDocumentLimitName, kMostDocumentMebipixels, kMebi).value_or(kDefaultDocumentPixelLimit));
+}
+
+int64_t Preferences::picturePixelLimit() { return PicturePixelLimit(); }
+int64_t Preferences::documentPixelLimit() { return DocumentPixelLimit(); }
+
+void Preferences::setPicturePixelLimit(int64_t pixels) {
+  const uint32_t units = static_cast<uint32_t>(std::clamp<int64_t>(pixels / kMega, 1, kMostPictureMegapixels));
+  SetPicturePixelLimit(int64_t{units} * kMega);
+  if (store_) store_->setNumber(kPictureLimitName, units);
+}
+
+void Preferences::setDocumentPixelLimit(int64_t pixels) {
+  const uint32_t units = static_cast<uint32_t>(std::clamp<int64_t>(pixels / kMebi, 1, kMostDocumentMebipixels));
+  SetDocumentPixelLimit(int64_t{units} * kMebi);
+  if (store_) store_->setNumber(kDocumentLimitName, units);
+}
+
+
 void Preferences::load(PreferenceStore* store) {
   store_ = store;
   resetToDefaults();
+  loadReadLimits();
   if (!store || !store->exists()) return;
   if (auto block = store->binary("Pref"); block && block->size() <= kMaxStoredBytes) {
     // Older versions stored fewer words; a short block overwrites only its own length (an

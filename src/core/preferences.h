@@ -63,8 +63,18 @@ class Preferences {
   // Ticks per second of document delays (word 14, never 0).
   int timeBase() const { return words_[pref::kTimeBase] ? static_cast<int>(words_[pref::kTimeBase]) : 100; }
 
+  // How large a single picture, and all the frames of one document, may be when read. Stored as
+  // named values beside the block (whole millions, and whole multiples of 2^20, of pixels); the
+  // readers use them from the moment they are loaded or set.
+  static int64_t picturePixelLimit();
+  void setPicturePixelLimit(int64_t pixels);
+  static int64_t documentPixelLimit();
+  void setDocumentPixelLimit(int64_t pixels);
+
  private:
   void save();
+  // Sets the readers' limits from the store (the defaults where it holds none).
+  void loadReadLimits();
   // Words outside what the program itself could have stored get their defaults (in memory
   // only: the store keeps them until preferences are next written).
   void replaceOutOfRangeWords();

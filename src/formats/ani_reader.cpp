@@ -7,6 +7,7 @@
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "core/preferences.h"
+#include "core/read_budget.h"
 #include "core/string_table.h"
 #include "formats/ani_file.h"
 #include "formats/dib.h"
@@ -155,6 +156,16 @@ LoadResult Read(const uint8_t* data, size_t size) {
   std::vector<ImagePtr> decoded(ani.icons.size());
   size_t total = 0;
   int width = 0, height = 0;
+  // Steps that name a cursor already shown are made from four bytes of the file each: together
+  // they may cost no more than the read's budget for pictures a file's data does not hold.
+  ReadBudgetScope budget;
+  // The steps before one that could not be made are kept (the reason has been told).
+  auto stopped = [&]() -> LoadResult {
+    if (doc->frameCount == 0) return {};
+    doc->screenWidth = width;
+    doc->screenHeight = height;
+    return {kReadPartial, std::move(doc)};
+  };
   // A file cut short keeps the steps before the first one whose cursor is missing or broken.
   auto damaged = [&]() -> LoadResult {
     if (doc->frameCount == 0) {
@@ -162,9 +173,7 @@ LoadResult Read(const uint8_t* data, size_t size) {
       return {};
     }
     ShowMessage(msg::kPartlyRead);
-    doc->screenWidth = width;
-    doc->screenHeight = height;
-    return {kReadPartial, std::move(doc)};
+    return stopped();
   };
   BlockAppender out(*doc);
   for (const Step& step : ani.steps) {
@@ -175,11 +184,17 @@ LoadResult Read(const uint8_t* data, size_t size) {
     }
     if (step.frame >= ani.icons.size()) return damaged();
     ImagePtr& cursor = decoded[step.frame];
+    const bool repeat = cursor != nullptr;
     if (!cursor) {
       cursor = FirstCursorImage(data, ani.icons[step.frame]);
       if (!cursor) return damaged();
       total += FrameBytes(*cursor);
     }
+    if (repeat && !budget.admitUnbacked(FrameBytes(*cursor))) {
+      ReadBudget::refuseUnbacked();
+      return stopped();
+    }
+    if (!budget.admitFrame(int64_t{cursor->width} * cursor->height)) return stopped();
     // Steps may name the same large cursor over and over: the decoded cursors and all their
     // copies together must stay within what one plane may hold.
     total += FrameBytes(*cursor);

@@ -15,6 +15,7 @@ extern "C" {
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/progress.h"
+#include "core/read_budget.h"
 #include "core/string_table.h"
 #include "formats/avi_ffmpeg.h"
 #include "formats/avi_file.h"
@@ -88,6 +89,7 @@ class Importer {
   int64_t pendingPts_ = 0;
   size_t bytes_ = 0;
   int status_ = kReadComplete;
+  ReadBudgetScope budget_;
   av::Scaler scaler_;
 };
 
@@ -185,6 +187,10 @@ bool Importer::take(const AVFrame& frame) {
 
   // Tiny packets can stand for whole pictures; what a movie may cost in memory is bounded.
   const size_t frameBytes = Stride24(width_) * static_cast<size_t>(height_);
+  if (!budget_.admitFrame(int64_t{width_} * height_)) {
+    status_ = doc_->frameCount > 0 ? kReadPartial : kReadFailed;
+    return false;
+  }
   bytes_ += frameBytes;
   ImagePtr image = bytes_ <= MaxPlaneBytes() ? CreateSizedImage(width_, height_) : nullptr;
   if (!image || !copyPixels(*image, frame)) {

@@ -8,6 +8,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 
+#include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "core/progress.h"
 #include "formats/avi_export.h"
@@ -41,9 +42,13 @@ class Resaver {
  public:
   Resaver(const AviCompressOptions& options, Progress* progress) : options_(options), progress_(progress) {}
   int run(const std::string& source, const std::string& target, const std::string& audioPath);
+  int runDirect(const AviPictureFormat& format, const AviPictureProducer& produce, const std::string& target,
+                const std::string& audioPath);
 
  private:
   int openSource(const std::string& source);
+  int openOutput(const std::string& target, const std::string& audioPath);
+  int finish();
   int openAudio(const std::string& audioPath);
   int makeVideoStream();
   int copyVideoStream();
@@ -65,6 +70,12 @@ class Resaver {
   AVStream* audioOut_ = nullptr;
   Video kind_ = Video::kCopy;
   int width_ = 0, height_ = 0;
+  // What the pictures are, from the uncompressed file or handed over directly (then there is
+  // no stream to copy: storing them uncompressed is the uncompressed writer's job).
+  bool palette_ = false;
+  std::vector<uint8_t> table_;
+  AVRational timeBase_{1, 1};
+  bool direct_ = false;
   av::Frame converted_;
   av::Scaler scaler_;
   std::vector<uint8_t> bgr_, previous_, indexes_;
@@ -81,6 +92,10 @@ int Resaver::openSource(const std::string& source) {
   in_ = raw->streams[index];
   width_ = in_->codecpar->width;
   height_ = std::abs(in_->codecpar->height);
+  palette_ = in_->codecpar->format == AV_PIX_FMT_PAL8;
+  if (in_->codecpar->extradata_size > 0)
+    table_.assign(in_->codecpar->extradata, in_->codecpar->extradata + in_->codecpar->extradata_size);
+  timeBase_ = in_->time_base;
   expected_ = std::max<int64_t>(1, in_->nb_frames);
   const AVCodec* decoder = avcodec_find_decoder(in_->codecpar->codec_id);
   if (!decoder) return AVERROR_DECODER_NOT_FOUND;
@@ -102,6 +117,7 @@ int Resaver::openAudio(const std::string& audioPath) {
 }
 
 int Resaver::copyVideoStream() {
+  if (direct_) return avi_result::kNeedsUncompressed;
   kind_ = Video::kCopy;
   if (int r = avcodec_parameters_copy(video_->codecpar, in_->codecpar); r < 0) return r;
   video_->codecpar->codec_tag = 0;
@@ -119,15 +135,14 @@ int Resaver::rle8VideoStream() {
   par.bits_per_coded_sample = 8;
   par.width = width_;
   par.height = height_;
-  // The colour table of the uncompressed stream is the colour table of this one.
-  const AVCodecParameters& in = *in_->codecpar;
-  if (in.extradata_size > 0) {
-    par.extradata = static_cast<uint8_t*>(av_mallocz(size_t(in.extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE));
+  // The colour table of the uncompressed pictures is the colour table of this stream.
+  if (!table_.empty()) {
+    par.extradata = static_cast<uint8_t*>(av_mallocz(table_.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!par.extradata) return AVERROR(ENOMEM);
-    std::memcpy(par.extradata, in.extradata, size_t(in.extradata_size));
-    par.extradata_size = in.extradata_size;
+    std::memcpy(par.extradata, table_.data(), table_.size());
+    par.extradata_size = static_cast<int>(table_.size());
   }
-  video_->time_base = in_->time_base;
+  video_->time_base = timeBase_;
   indexes_.resize(size_t(width_) * size_t(height_));
   return avi_result::kOk;
 }
@@ -136,7 +151,7 @@ int Resaver::rle8VideoStream() {
 // hold every size; a padded picture would change the animation's size, so such sizes are
 // stored with RLE8 (8-bit pictures) or uncompressed, and the user is told.
 int Resaver::exactSizeFallback(const char* encoderName, int align) {
-  const bool palette = in_->codecpar->format == AV_PIX_FMT_PAL8;
+  const bool palette = palette_;
   Messages().showNote(FormatText(palette ? kAviSizeFallbackRle8 : kAviSizeFallbackUncompressed, width_, height_, encoderName,
                       align));
   return palette ? rle8VideoStream() : copyVideoStream();
@@ -146,7 +161,7 @@ int Resaver::makeVideoStream() {
   video_ = avformat_new_stream(out_.get(), nullptr);
   if (!video_) return AVERROR(ENOMEM);
   const uint32_t handler = options_.handler();
-  const bool palette = in_->codecpar->format == AV_PIX_FMT_PAL8;
+  const bool palette = palette_;
   if (handler == 0) return copyVideoStream();
   if ((handler == FourCc("mrle") || handler == FourCc("MRLE") || handler == 1) && palette) return rle8VideoStream();
 
@@ -166,7 +181,7 @@ int Resaver::makeVideoStream() {
   e.width = width_;
   e.height = height_;
   e.pix_fmt = format;
-  e.time_base = in_->time_base;
+  e.time_base = timeBase_;
   if (options_.keyFrameEvery() > 0) {
     e.gop_size = static_cast<int>(std::min<uint32_t>(options_.keyFrameEvery(), 1 << 20));
     e.keyint_min = e.gop_size;
@@ -239,7 +254,7 @@ int Resaver::picture(AVFrame& frame) {
     std::memcpy(packet->data, data.data(), data.size());
     packet->pts = packet->dts = pts;
     if (key) packet->flags |= AV_PKT_FLAG_KEY;
-    return write(*packet, in_->time_base, *video_);
+    return write(*packet, timeBase_, *video_);
   }
   if (int r = av_frame_make_writable(converted_.get()); r < 0) return r;
   const int stride = width_ * 3;
@@ -251,8 +266,7 @@ int Resaver::picture(AVFrame& frame) {
   return encoded(*encoder_);
 }
 
-int Resaver::run(const std::string& source, const std::string& target, const std::string& audioPath) {
-  if (int r = openSource(source); r < 0) return r;
+int Resaver::openOutput(const std::string& target, const std::string& audioPath) {
   if (!audioPath.empty())
     if (int r = openAudio(audioPath); r != avi_result::kOk) return r;
   AVFormatContext* raw = nullptr;
@@ -271,7 +285,37 @@ int Resaver::run(const std::string& source, const std::string& target, const std
   av_dict_set(&muxerOptions, "flipped_raw_rgb", "1", 0);  // copied raw rows stay bottom-up
   const int header = avformat_write_header(raw, &muxerOptions);
   av_dict_free(&muxerOptions);
-  if (header < 0) return header;
+  return header < 0 ? header : avi_result::kOk;
+}
+
+int Resaver::finish() {
+  if (encoder_) {
+    avcodec_send_frame(encoder_.get(), nullptr);
+    if (int r = encoded(*encoder_); r < 0) return r;
+  }
+  if (audio_) {
+    av::Packet packet(av_packet_alloc());
+    if (!packet) return AVERROR(ENOMEM);
+    for (;;) {
+      const int r = av_read_frame(audio_.get(), packet.get());
+      if (r == AVERROR_EOF) break;
+      if (r < 0) return r;
+      if (packet->stream_index == audioIn_->index) {
+        if (int w = write(*packet, audioIn_->time_base, *audioOut_); w < 0) return w;
+      }
+      av_packet_unref(packet.get());
+    }
+  }
+  if (int r = av_write_trailer(out_.get()); r < 0) return r;
+  // The last buffered bytes reach the file only here.
+  if (int r = avio_closep(&out_->pb); r < 0) return r;
+  SetProgressPosition(progress_, 100);
+  return avi_result::kOk;
+}
+
+int Resaver::run(const std::string& source, const std::string& target, const std::string& audioPath) {
+  if (int r = openSource(source); r < 0) return r;
+  if (int r = openOutput(target, audioPath); r != avi_result::kOk) return r;
 
   av::Packet packet(av_packet_alloc());
   av::Frame frame(av_frame_alloc());
@@ -311,24 +355,38 @@ int Resaver::run(const std::string& source, const std::string& target, const std
     avcodec_send_packet(decoder_.get(), nullptr);
     if (int d = drain(); d != avi_result::kOk) return d;
   }
-  if (encoder_) {
-    avcodec_send_frame(encoder_.get(), nullptr);
-    if (int r = encoded(*encoder_); r < 0) return r;
-  }
-  if (audio_) {
-    for (;;) {
-      const int r = av_read_frame(audio_.get(), packet.get());
-      if (r == AVERROR_EOF) break;
-      if (r < 0) return r;
-      if (packet->stream_index == audioIn_->index) {
-        if (int w = write(*packet, audioIn_->time_base, *audioOut_); w < 0) return w;
-      }
-      av_packet_unref(packet.get());
-    }
-  }
-  if (int r = av_write_trailer(raw); r < 0) return r;
-  SetProgressPosition(progress_, 100);
-  return avi_result::kOk;
+  return finish();
+}
+
+int Resaver::runDirect(const AviPictureFormat& format, const AviPictureProducer& produce, const std::string& target,
+                       const std::string& audioPath) {
+  direct_ = true;
+  width_ = format.width;
+  height_ = format.height;
+  palette_ = !format.trueColour;
+  table_ = format.table;
+  timeBase_ = AVRational{static_cast<int>(format.scale), static_cast<int>(format.rate)};
+  if (int r = openOutput(target, audioPath); r != avi_result::kOk) return r;
+  av::Frame frame(av_frame_alloc());
+  if (!frame) return AVERROR(ENOMEM);
+  AVFrame& f = *frame;
+  f.width = width_;
+  f.height = height_;
+  f.format = palette_ ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_BGR24;
+  f.linesize[0] = static_cast<int>(palette_ ? Stride8(width_) : Stride24(width_));
+  std::vector<uint8_t> table(1024, 0);
+  std::copy_n(table_.begin(), std::min<size_t>(table_.size(), table.size()), table.begin());
+  if (palette_) f.data[1] = table.data();
+  const int produced = produce([&](const uint8_t* rows, int64_t sample) {
+    f.data[0] = const_cast<uint8_t*>(rows);
+    f.best_effort_timestamp = sample;
+    ++pictures_;
+    return picture(f);
+  });
+  // The frame only borrowed the pictures.
+  f.data[0] = f.data[1] = nullptr;
+  if (produced != avi_result::kOk) return produced;
+  return finish();
 }
 
 }  // namespace
@@ -337,6 +395,12 @@ int ResaveAvi(const std::string& source, const std::string& target, const AviCom
               const std::string& audioPath, Progress* progress) {
   Resaver resaver(options, progress);
   return resaver.run(source, target, audioPath);
+}
+
+int EncodeAvi(const std::string& target, const AviPictureFormat& format, const AviPictureProducer& produce,
+              const AviCompressOptions& options, const std::string& audioPath, Progress* progress) {
+  Resaver resaver(options, progress);
+  return resaver.runDirect(format, produce, target, audioPath);
 }
 
 }  // namespace fw

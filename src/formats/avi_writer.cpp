@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "core/compositor.h"
 #include "core/frame_planes.h"
@@ -28,6 +30,7 @@ constexpr int kFrameError = 40094;
 constexpr int kCompressionFailed = 40095;
 constexpr int kOutOfMemoryReason = 40096;
 constexpr int kErrorCodeReason = 40097;
+constexpr int kCannotSaveTempMessage = 40239;
 constexpr int kCompressionCaption = 40098;
 constexpr int kPreparing = 40100;
 constexpr int kExporting = 40101;
@@ -144,6 +147,26 @@ std::vector<uint8_t> PaletteTable(const AnimHeader& document) {
   return table;
 }
 
+// The uncompressed pass writes every picture in full; on a disk without room for it the export
+// would fail late, after filling the disk, so the room is checked first. Unknown room (a file
+// system that will not say) is not a reason to refuse.
+bool RoomForUncompressed(const std::string& temporary, const AnimHeader& document, bool trueColour) {
+  const uint64_t rowBytes = (uint64_t{static_cast<uint32_t>(std::max(document.screenWidth, 0))} * (trueColour ? 24 : 8) + 31) / 32 * 4;
+  const uint64_t picture = rowBytes * static_cast<uint64_t>(std::max(document.screenHeight, 0)) + 32;
+  // Each frame at most once, the last one again at the end, the headers and the index.
+  const uint64_t needed = picture * (static_cast<uint64_t>(std::max(document.frameCount, 0)) + 1) + (uint64_t{1} << 16);
+  const std::filesystem::path folder = std::filesystem::path(temporary).parent_path();
+  std::error_code error;
+  const std::filesystem::space_info room = std::filesystem::space(folder.empty() ? "." : folder, error);
+  if (error || room.available == static_cast<std::uintmax_t>(-1) || needed <= room.available) return true;
+  Messages().showError(kCannotSaveTempMessage,
+                       FormatText(MessageText(kCannotSaveTempMessage), temporary.c_str()) + " " +
+                           FormatText("The uncompressed pictures need %llu MB, and the disk has %llu MB free.",
+                                      static_cast<unsigned long long>((needed + (1 << 20) - 1) >> 20),
+                                      static_cast<unsigned long long>(room.available >> 20)));
+  return false;
+}
+
 }  // namespace
 
 bool AviNeedsTrueColour(const AnimHeader& document) {
@@ -153,20 +176,66 @@ bool AviNeedsTrueColour(const AnimHeader& document) {
   return false;
 }
 
+namespace {
+
+bool ExportableSize(const AnimHeader& document) {
+  return document.screenWidth > 0 && document.screenHeight > 0 &&
+         PlaneSizeAllowed(Stride24(document.screenWidth), static_cast<size_t>(document.screenHeight));
+}
+
+AviTiming TimingOf(const AnimHeader& document, int timeBase) {
+  std::vector<int> delays;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) delays.push_back(f->delay);
+  return ChooseAviTiming(delays, timeBase);
+}
+
+// Hands every picture to `emit` at the sample where it starts (images too short to reach a
+// sample of their own are overtaken by the next one), then the last picture again at the last
+// sample, so that the stream lasts the whole time. kOk, kAborted, ENOMEM after its message, or
+// what `emit` returned.
+int EmitSamples(const AnimHeader& document, bool trueColour, const AviTiming& timing, int timeBase, Progress* progress,
+                const AviPictureEmit& emit) {
+  int64_t total = 0;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) total += f->delay;
+  SetProgressText(progress, MessageText(kPreparing));
+  StartProgress(progress, std::max<int64_t>(1, total));
+  Pictures pictures(document, trueColour);
+  if (!pictures.start()) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    return AVERROR(ENOMEM);
+  }
+  int64_t lastSample = -1, t = 0;
+  const uint8_t* last = nullptr;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+    last = pictures.next();
+    if (!last) {
+      ShowMessage(msg::kNoMemoryFrameImage);
+      return AVERROR(ENOMEM);
+    }
+    if (const int64_t sample = timing.sampleAt(t, timeBase); sample > lastSample) {
+      if (const int r = emit(last, sample); r < 0) return r;
+      lastSample = sample;
+    }
+    t += std::max<int64_t>(f->delay, timing.unit);
+    if (!SetProgressPosition(progress, t)) return avi_result::kAborted;
+  }
+  if (t > 0 && last) {
+    if (const int64_t sample = timing.sampleAt(t - 1, timeBase); sample > lastSample)
+      if (const int r = emit(last, sample); r < 0) return r;
+  }
+  return avi_result::kOk;
+}
+
+}  // namespace
+
 int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bool trueColour, Progress* progress) {
   const int width = document.screenWidth, height = document.screenHeight;
-  if (width <= 0 || height <= 0 || !PlaneSizeAllowed(Stride24(width), static_cast<size_t>(height))) {
+  if (!ExportableSize(document)) {
     ShowMessage(kFormatProblem);
     return AVERROR(EINVAL);
   }
   const int timeBase = Prefs().timeBase();
-  std::vector<int> delays;
-  int64_t total = 0;
-  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
-    delays.push_back(f->delay);
-    total += f->delay;
-  }
-  const AviTiming timing = ChooseAviTiming(delays, timeBase);
+  const AviTiming timing = TimingOf(document, timeBase);
 
   AVFormatContext* raw = nullptr;
   if (avformat_alloc_output_context2(&raw, nullptr, "avi", path.c_str()) < 0 || !raw) {
@@ -213,19 +282,12 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
     return header;
   }
 
-  SetProgressText(progress, MessageText(kPreparing));
-  StartProgress(progress, std::max<int64_t>(1, total));
-  Pictures pictures(document, trueColour);
-  if (!pictures.start()) {
-    ShowMessage(msg::kNoMemoryFrameImage);
-    return AVERROR(ENOMEM);
-  }
-  const size_t stride = pictures.stride();
+  const size_t stride = trueColour ? Stride24(width) : Stride8(width);
   std::vector<uint8_t> rows(stride * static_cast<size_t>(height));
   av::Packet packet(av_packet_alloc());
   if (!packet) return AVERROR(ENOMEM);
-  int64_t lastSample = -1;
-  auto write = [&](int64_t sample) {
+  const int emitted = EmitSamples(document, trueColour, timing, timeBase, progress, [&](const uint8_t* picture, int64_t sample) {
+    CopyDibRows(rows.data(), picture, stride, height, true);
     if (av_new_packet(packet.get(), static_cast<int>(rows.size())) < 0) return AVERROR(ENOMEM);
     std::memcpy(packet->data, rows.data(), rows.size());
     packet->pts = packet->dts =
@@ -235,39 +297,10 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
     packet->stream_index = stream->index;
     const int r = av_write_frame(out.get(), packet.get());
     av_packet_unref(packet.get());
-    lastSample = sample;
+    if (r < 0) ReportFrameError(r);
     return r;
-  };
-
-  int64_t t = 0;
-  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
-    const uint8_t* picture = pictures.next();
-    if (!picture) {
-      ShowMessage(msg::kNoMemoryFrameImage);
-      return AVERROR(ENOMEM);
-    }
-    CopyDibRows(rows.data(), picture, stride, height, true);
-    // Images too short to reach a sample of their own are overtaken by the next one.
-    const int64_t sample = timing.sampleAt(t, timeBase);
-    if (sample > lastSample) {
-      if (const int r = write(sample); r < 0) {
-        ReportFrameError(r);
-        return r;
-      }
-    }
-    t += std::max<int64_t>(f->delay, timing.unit);
-    if (!SetProgressPosition(progress, t)) return avi_result::kAborted;
-  }
-  // The last picture again at the last sample, so that the stream lasts the whole time.
-  if (t > 0) {
-    const int64_t sample = timing.sampleAt(t - 1, timeBase);
-    if (sample > lastSample) {
-      if (const int r = write(sample); r < 0) {
-        ReportFrameError(r);
-        return r;
-      }
-    }
-  }
+  });
+  if (emitted != avi_result::kOk) return emitted;
   if (const int r = av_write_trailer(out.get()); r < 0) {
     ReportFrameError(r);
     return r;
@@ -280,14 +313,98 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
   return avi_result::kOk;
 }
 
+namespace {
+
+// The uncompressed file written under a temporary name and renamed onto `path`: 1, or 0 after
+// its message.
+int WriteUncompressedInPlace(const std::string& path, const AnimHeader& document, bool trueColour, Progress* progress) {
+  const std::string temporary = path + "1.avi";
+  if (!RoomForUncompressed(temporary, document, trueColour)) return 0;
+  int r;
+  try {
+    r = WriteUncompressedAvi(temporary, document, trueColour, progress);
+  } catch (const std::bad_alloc&) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    r = AVERROR(ENOMEM);
+  }
+  if (r == avi_result::kOk) {
+    ::unlink(path.c_str());
+    if (std::rename(temporary.c_str(), path.c_str()) == 0) return 1;
+    ShowMessage(fmsg::kCannotWrite, path.c_str());
+  }
+  ::unlink(temporary.c_str());
+  return 0;
+}
+
+// What failed compressing: the user may keep the pictures uncompressed instead (written only
+// then). 1 when they were, 0 otherwise.
+int OfferUncompressed(int r, const std::string& path, const AnimHeader& document, bool trueColour, Progress* progress) {
+  const std::string reason =
+      r == AVERROR(ENOMEM) ? MessageText(kOutOfMemoryReason) : FormatText(MessageText(kErrorCodeReason), static_cast<unsigned>(r));
+  const Answer answer = Messages().ask(kCompressionFailed, FormatText(MessageText(kCompressionFailed), reason.c_str()),
+                                       MessageText(kCompressionCaption), Buttons::YesNo, Answer::Yes);
+  return answer == Answer::Yes ? WriteUncompressedInPlace(path, document, trueColour, progress) : 0;
+}
+
+// The compressed file encoded straight from the pictures: 1, 0 after its message or question,
+// or kNeedsUncompressed when these options need the uncompressed file after all.
+int WriteCompressedDirectly(const std::string& path, const AnimHeader& document, bool trueColour,
+                            const AviCompressOptions& options, const std::string& audio, Progress* progress) {
+  if (!ExportableSize(document)) {
+    ShowMessage(kFormatProblem);
+    return 0;
+  }
+  const int timeBase = Prefs().timeBase();
+  const AviTiming timing = TimingOf(document, timeBase);
+  AviPictureFormat format;
+  format.width = document.screenWidth;
+  format.height = document.screenHeight;
+  format.trueColour = trueColour;
+  if (!trueColour) format.table = PaletteTable(document);
+  format.scale = timing.scale;
+  format.rate = timing.rate;
+  int r;
+  try {
+    r = EncodeAvi(path, format,
+                  [&](const AviPictureEmit& emit) { return EmitSamples(document, trueColour, timing, timeBase, progress, emit); },
+                  options, audio, progress);
+  } catch (const std::bad_alloc&) {
+    r = AVERROR(ENOMEM);
+  }
+  if (r == avi_result::kOk) return 1;
+  if (r == avi_result::kNeedsUncompressed) return r;
+  ::unlink(path.c_str());
+  if (r == avi_result::kAborted || r == avi_result::kNoAudio || IsWriteRefusal(r)) {
+    if (r == avi_result::kNoAudio) ShowMessage(kNoAudioStream);
+    if (IsWriteRefusal(r)) NoteWriteError(-r);
+    return 0;
+  }
+  return OfferUncompressed(r, path, document, trueColour, progress);
+}
+
+}  // namespace
+
 int WriteAvi(const std::string& path, const AnimHeader& document, const AviExportSettings& settings, Progress* progress) {
   av::QuietLibraries();
   const bool trueColour = settings.write24 || AviNeedsTrueColour(document);
   AviCompressOptions options = settings.compress ? settings.options : AviPresetOptions(AviPreset::kNone);
   // RLE8 carries 8-bit pictures only.
   if (trueColour && AviPresetOf(options) == AviPreset::kRle8) options = AviPresetOptions(AviPreset::kVideo1);
+  const std::string audio = settings.includeAudio ? settings.audioPath : std::string();
 
+  // A compressed file is encoded straight from the pictures: the uncompressed file, many times
+  // its size, is made only when the pictures are to be stored uncompressed after all.
+  if (options.handler() != 0) {
+    SetProgressText(progress, MessageText(kExporting));
+    const int direct = WriteCompressedDirectly(path, document, trueColour, options, audio, progress);
+    if (direct != avi_result::kNeedsUncompressed) return direct;
+    options = AviPresetOptions(AviPreset::kNone);  // the user has been told why
+  }
+  if (audio.empty()) return WriteUncompressedInPlace(path, document, trueColour, progress);
+
+  // Uncompressed pictures with a copied audio stream: the uncompressed file is re-muxed.
   const std::string temporary = path + "1.avi";
+  if (!RoomForUncompressed(temporary, document, trueColour)) return 0;
   int r;
   try {
     r = WriteUncompressedAvi(temporary, document, trueColour, progress);
@@ -299,17 +416,6 @@ int WriteAvi(const std::string& path, const AnimHeader& document, const AviExpor
     ::unlink(temporary.c_str());
     return 0;
   }
-  const std::string audio = settings.includeAudio ? settings.audioPath : std::string();
-  if (options.handler() == 0 && audio.empty()) {
-    ::unlink(path.c_str());
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-      ::unlink(temporary.c_str());
-      ShowMessage(fmsg::kCannotWrite, path.c_str());
-      return 0;
-    }
-    return 1;
-  }
-
   SetProgressText(progress, MessageText(kExporting));
   StartProgress(progress, 100);
   try {
@@ -317,25 +423,13 @@ int WriteAvi(const std::string& path, const AnimHeader& document, const AviExpor
   } catch (const std::bad_alloc&) {
     r = AVERROR(ENOMEM);
   }
-  if (r == avi_result::kOk) {
-    ::unlink(temporary.c_str());
-    return 1;
-  }
-  ::unlink(path.c_str());
-  if (r == avi_result::kAborted || r == avi_result::kNoAudio || IsWriteRefusal(r)) {
-    if (r == avi_result::kNoAudio) ShowMessage(kNoAudioStream);
-    // No point offering the uncompressed file when the disk refused the compressed one.
-    if (IsWriteRefusal(r)) NoteWriteError(-r);
-    ::unlink(temporary.c_str());
-    return 0;
-  }
-  const std::string reason =
-      r == AVERROR(ENOMEM) ? MessageText(kOutOfMemoryReason) : FormatText(MessageText(kErrorCodeReason), static_cast<unsigned>(r));
-  const Answer answer = Messages().ask(kCompressionFailed, FormatText(MessageText(kCompressionFailed), reason.c_str()),
-                                       MessageText(kCompressionCaption), Buttons::YesNo, Answer::Yes);
-  if (answer == Answer::Yes && std::rename(temporary.c_str(), path.c_str()) == 0) return 1;
   ::unlink(temporary.c_str());
-  return 0;
+  if (r == avi_result::kOk) return 1;
+  ::unlink(path.c_str());
+  if (r == avi_result::kNoAudio) ShowMessage(kNoAudioStream);
+  if (IsWriteRefusal(r)) NoteWriteError(-r);
+  if (r == avi_result::kAborted || r == avi_result::kNoAudio || IsWriteRefusal(r)) return 0;
+  return OfferUncompressed(r, path, document, trueColour, progress);
 }
 
 }  // namespace fw

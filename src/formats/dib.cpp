@@ -10,6 +10,7 @@
 #include "core/picture_limit.h"
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
+#include "core/read_budget.h"
 #include "formats/format_messages.h"
 
 namespace fw {
@@ -117,6 +118,18 @@ std::unique_ptr<Palette> TablePalette(const uint8_t* table, size_t entries) {
   return Palette::Create(colours.data(), static_cast<int>(entries));
 }
 
+// Rows the data does not hold are left blank; they are paid for from the read's budget before
+// the picture is made, in proportion to the part of the pixel data that is missing.
+bool AdmitPicture(int width, int height, bool indexed, uint64_t present, uint64_t needed) {
+  ReadBudgetScope budget;
+  if (!budget.admitFrame(int64_t{width} * height)) return false;
+  const uint64_t planeBytes = uint64_t{indexed ? Stride8(width) : Stride24(width)} * static_cast<uint64_t>(height);
+  const uint64_t backed = present >= needed ? planeBytes : planeBytes / needed * present + planeBytes % needed * present / needed;
+  if (budget.admitUnbacked(planeBytes, backed)) return true;
+  ReadBudget::refuseUnbacked();
+  return false;
+}
+
 AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixelsCut) {
   // The later Windows headers (52, 56, 108 and 124 bytes) begin with the 40-byte one and carry
   // the bit-field masks inside themselves; their colour-space fields change no pixel we store.
@@ -165,6 +178,8 @@ AnimPtr Convert(const uint8_t* dib, size_t size, size_t pixelOffset, bool* pixel
   // The last row may go without its padding; anything shorter leaves rows blank.
   const uint64_t lastRowBytes = (static_cast<uint64_t>(width) * static_cast<uint64_t>(bits) + 7) / 8;
   if (pixelsCut) *pixelsCut = start + static_cast<uint64_t>(stride) * static_cast<uint64_t>(height - 1) + lastRowBytes > size;
+  if (!AdmitPicture(width, height, indexed, start < size ? size - start : 0, uint64_t{stride} * static_cast<uint64_t>(height)))
+    return nullptr;
 
   AnimPtr doc = CreateBlankAnimation(width, height);
   if (!doc) return nullptr;

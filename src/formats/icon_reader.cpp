@@ -1,9 +1,11 @@
 // Icon and cursor files: the directory, then each entry's image as a frame.
 #include <algorithm>
+#include <map>
 #include <new>
 
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
+#include "core/read_budget.h"
 #include "core/string_table.h"
 #include "formats/dib.h"
 #include "formats/file_bytes.h"
@@ -43,6 +45,8 @@ LoadResult Read(const uint8_t* data, size_t size) {
   bool damaged = false;
   int screenWidth = 0, screenHeight = 0;
   size_t total = 0;
+  ReadBudgetScope budget;
+  std::map<uint32_t, size_t> decodedAt;  // plane bytes of the picture decoded from each offset
   BlockAppender out(*doc);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* entry = data + kDirectoryBytes + i * kEntryBytes;
@@ -57,12 +61,25 @@ LoadResult Read(const uint8_t* data, size_t size) {
       ShowText("%s", icon_text::kShortData);
       damaged = true;
     }
+    // Entries may all point at the same data: a picture made again from data already used is
+    // made from nothing but its directory entry, and is paid for before it is decoded again.
+    const auto earlier = decodedAt.find(offset);
+    if (available && earlier != decodedAt.end() && !budget.admitUnbacked(earlier->second)) {
+      ReadBudget::refuseUnbacked();
+      damaged = true;
+      break;
+    }
     // A cursor entry holds its hotspot where an icon entry holds the bit count.
     const int bitCount = type == kIconTypeCursor ? kUnknownIconBits : Le16(entry + 6);
     ImagePtr frame = available ? IconEntryToFrame(data + offset, available, colourCount, bitCount) : nullptr;
     if (!frame) {
       damaged = true;
       continue;
+    }
+    decodedAt.emplace(offset, FrameBytes(*frame));
+    if (!budget.admitFrame(int64_t{frame->width} * frame->height)) {
+      damaged = true;
+      break;
     }
     // Entries may all point at the same data: together they get no more than one plane may.
     total += FrameBytes(*frame);

@@ -185,7 +185,7 @@ bool Encode(WriteContext& c, const PngPictureOut& p) {
 
 }  // namespace
 
-PngDecodeStatus DecodePngStream(const uint8_t* data, size_t size, bool readEnd, PngPicture& out) {
+PngDecodeStatus DecodePngStream(const uint8_t* data, size_t size, bool readEnd, PngPicture& out, ReadBudgetScope* budget) {
   if (size < 8) return PngDecodeStatus::kFailed;
   try {
     ReadContext c;
@@ -199,6 +199,9 @@ PngDecodeStatus DecodePngStream(const uint8_t* data, size_t size, bool readEnd, 
     if (!PictureWithinLimit(out.width, out.height)) return PngDecodeStatus::kOverLimit;
     if (out.width == 0 || out.height == 0 || out.rowBytes == 0 || !PlaneSizeAllowed(out.rowBytes, out.height))
       return PngDecodeStatus::kTooLarge;
+    if (budget && !budget->admitFrame(int64_t{out.width} * out.height)) return PngDecodeStatus::kOverLimit;
+    if (budget && !budget->admitUnbacked(uint64_t{out.rowBytes} * out.height, MostBytesFromDeflate(size)))
+      return PngDecodeStatus::kUnbacked;
     out.rows.assign(out.rowBytes * out.height, 0);
     c.rowPointers.resize(out.height);
     for (uint32_t y = 0; y < out.height; ++y) c.rowPointers[y] = out.rows.data() + size_t{y} * out.rowBytes;

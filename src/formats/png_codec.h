@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/palette.h"
+#include "core/read_budget.h"
 
 namespace fw {
 
@@ -27,13 +28,16 @@ struct PngPicture {
   std::vector<uint8_t> pAni;
 };
 
-// kOverLimit: the picture is larger than a picture may be (already reported).
-enum class PngDecodeStatus { kFailed, kTooLarge, kOverLimit, kRowsRead, kComplete };
+// kOverLimit: the picture is larger than a picture or the document may be (already reported).
+// kUnbacked: the stream is far too short to fill the picture it claims and the read's budget for
+// such pictures is spent (not reported).
+enum class PngDecodeStatus { kFailed, kTooLarge, kOverLimit, kUnbacked, kRowsRead, kComplete };
 
 // `data` starts with the 8-byte signature, which the caller has checked. With `readEnd` the
 // chunks after the image data are read too (kRowsRead when only that part fails), so that a
-// pAni chunk placed there is found.
-PngDecodeStatus DecodePngStream(const uint8_t* data, size_t size, bool readEnd, PngPicture& out);
+// pAni chunk placed there is found. A `budget` is charged for the picture before its rows are made.
+PngDecodeStatus DecodePngStream(const uint8_t* data, size_t size, bool readEnd, PngPicture& out,
+                                ReadBudgetScope* budget = nullptr);
 
 struct PngOutput {
   std::FILE* file = nullptr;          // a file, or

@@ -160,6 +160,7 @@ LoadResult Decode(const uint8_t* data, size_t size) {
   bool damaged = false, tooLarge = false, overLimit = false;
   std::vector<uint8_t> pAni;
   bool hasPAni = false;
+  ReadBudgetScope budget;
   BlockAppender out(doc);
   for (size_t i = 0; i < total; ++i) {
     // The first picture is always the default image (the IDAT data), animated or not.
@@ -180,13 +181,14 @@ LoadResult Decode(const uint8_t* data, size_t size) {
       }
     }
     PngPicture pic;
-    const PngDecodeStatus status = isDefault ? DecodePngStream(data, size, !layout.animated, pic)
-                                             : DecodePngStream(stream.data(), stream.size(), false, pic);
+    const PngDecodeStatus status = isDefault ? DecodePngStream(data, size, !layout.animated, pic, &budget)
+                                             : DecodePngStream(stream.data(), stream.size(), false, pic, &budget);
     if (status == PngDecodeStatus::kFailed) {
       damaged = true;
       break;
     }
-    if (status == PngDecodeStatus::kOverLimit) {
+    if (status == PngDecodeStatus::kUnbacked) ReadBudget::refuseUnbacked();
+    if (status == PngDecodeStatus::kOverLimit || status == PngDecodeStatus::kUnbacked) {
       overLimit = true;
       break;
     }

@@ -7,6 +7,7 @@
 #include "core/frame_planes.h"
 #include "core/message_sink.h"
 #include "core/progress.h"
+#include "core/read_budget.h"
 #include "core/string_table.h"
 #include "formats/psd_file.h"
 #include "formats/psd_layers.h"
@@ -115,6 +116,38 @@ bool ReadChannel(const uint8_t* data, int depth, const Channel& c, const Rect& s
   return true;
 }
 
+// Bytes of one sample plane that a channel's data can make at most.
+uint64_t ChannelCapacity(const uint8_t* data, int depth, const Channel& c) {
+  if (c.length < 2) return 0;
+  const uint8_t* p = data + c.offset;
+  const uint64_t bytes = c.length - 2;
+  uint64_t samples = 0;
+  switch (p[0] << 8 | p[1]) {
+    case 0: samples = bytes; break;
+    case 1: samples = bytes * 64; break;  // a run of 128 from every two bytes
+    case 2:
+    case 3: samples = MostBytesFromDeflate(bytes); break;
+    default: break;
+  }
+  return samples / static_cast<uint64_t>(std::max(1, depth / 8));
+}
+
+// The part of a frame's `frameBytes` that the layer's data can account for: the share of its
+// colour samples its channels can fill.
+uint64_t BackedBytes(const uint8_t* data, int depth, const Layer& layer, uint64_t frameBytes) {
+  const uint64_t pixels = static_cast<uint64_t>(layer.rect.width()) * static_cast<uint64_t>(layer.rect.height());
+  if (pixels == 0) return frameBytes;
+  uint64_t filled = 0, wanted = 0;
+  for (const Channel& c : layer.channels)
+    if (c.id >= 0) {
+      wanted += pixels;
+      filled += std::min(pixels, ChannelCapacity(data, depth, c));
+    }
+  if (wanted == 0) return 0;
+  return static_cast<uint64_t>(static_cast<long double>(frameBytes) * static_cast<long double>(filled) /
+                               static_cast<long double>(wanted));
+}
+
 class LayerReader {
  public:
   LayerReader(const uint8_t* data, const FileHeader& header, uint32_t choice, AnimHeader& document)
@@ -142,14 +175,27 @@ class LayerReader {
   std::vector<uint8_t> row_;
   size_t bytes_ = 0;
   bool cut_ = false;  // some channel's data was missing or cut short
+  ReadBudgetScope budget_;
+  bool refused_ = false;  // a frame was over the read's budget or the document's limit (said)
 };
 
 ImagePtr LayerReader::makeFrame(const Layer& layer, const Rect& rect, bool& damaged) {
   const int w = static_cast<int>(rect.width()), h = static_cast<int>(rect.height());
   // Each frame is at most the canvas, but a file may hold many layers: all frames together
   // get no more than one plane may.
-  bytes_ += (Stride24(w) + Stride8(w)) * static_cast<size_t>(h);
+  const size_t frameBytes = (Stride24(w) + Stride8(w)) * static_cast<size_t>(h);
+  bytes_ += frameBytes;
   if (bytes_ > MaxPlaneBytes()) return nullptr;
+  // A layer whose channels hold little or no data would be made of blank pixels.
+  if (!budget_.admitFrame(int64_t{w} * h)) {
+    refused_ = true;
+    return nullptr;
+  }
+  if (!budget_.admitUnbacked(frameBytes, BackedBytes(data_, header_.depth, layer, frameBytes))) {
+    ReadBudget::refuseUnbacked();
+    refused_ = true;
+    return nullptr;
+  }
   ImagePtr frame = CreateSizedImage(w, h);
   if (!frame) return nullptr;
   frame->left = static_cast<int32_t>(rect.left);
@@ -324,6 +370,11 @@ LayerOutcome LayerReader::run(const std::vector<Layer>& layers, Progress* progre
     if (!rect.empty()) {
       bool damaged = false;
       ImagePtr frame = makeFrame(layer, rect, damaged);
+      if (!frame && refused_) {
+        // The layers before it are kept.
+        cut_ = true;
+        break;
+      }
       if (!frame) {
         ShowMessage(damaged ? kMsgDamaged : kMsgNoMemoryLayer);
         return LayerOutcome::kFailed;
@@ -341,6 +392,7 @@ LayerOutcome LayerReader::run(const std::vector<Layer>& layers, Progress* progre
     if (!StepProgress(progress)) return LayerOutcome::kAborted;
   }
 
+  if (refused_ && doc_.frameCount == 0) return LayerOutcome::kFailed;
   if (blend && !(choice_ & psd_choice::kKeepBackground) && background_) {
     RemoveBlock(background_);
     --doc_.frameCount;

@@ -175,9 +175,12 @@ int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, Fr
   const int minCodeSize = source.readByte();
   ImageData& data = t_imageData;
   GatherSubBlocks(source, data);
-  auto pixels = budget.admit(StoredPixels(image), data.size)
-                    ? AllocIndexedImage(image.width, image.height, image.activePalette)
-                    : nullptr;
+  if (!budget.admit(StoredPixels(image), data.size)) {
+    ShowMessage(msg::kNoMemoryFrameImage);
+    return 0;
+  }
+  if (!budget.admitFrame(StoredPixels(image))) return 0;
+  auto pixels = AllocIndexedImage(image.width, image.height, image.activePalette);
   if (!pixels) {
     ShowMessage(msg::kNoMemoryFrameImage);
     return 0;

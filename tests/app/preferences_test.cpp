@@ -21,7 +21,9 @@
 #include "app/preferences/preferences_sheet.h"
 #include "app/preferences/purpose_dialog.h"
 #include "app/preferences/size_conflict_dialog.h"
+#include "core/picture_limit.h"
 #include "core/preferences.h"
+#include "core/read_budget.h"
 #include "core/undo_history.h"
 #include "formats/pal_file.h"
 #include "formats/save_document.h"
@@ -92,6 +94,7 @@ class PreferencesTest : public test::AppTestCase {
   void windowRunsTheSheetAndDropsInterlacing();
   void windowAsksAboutLargerFrames();
   void windowAsksAboutThePaletteMerge();
+  void readLimitsAreRaisedOnTheGeneralPage();
 
  private:
   test::TempDir dataHome_;
@@ -483,6 +486,26 @@ void PreferencesTest::windowAsksAboutThePaletteMerge() {
   QCOMPARE(w.document()->frameCount, 4);
   QVERIFY(ImageAt(w.document(), 3)->localPalette);
   QCOMPARE(Prefs().raw(pref::kPaletteMerge), 0x880010u);
+}
+
+void PreferencesTest::readLimitsAreRaisedOnTheGeneralPage() {
+  PreferencesSheet sheet;
+  auto* picture = sheet.page(204)->findChild<QSpinBox*>(QStringLiteral("pictureLimit"));
+  auto* document = sheet.page(204)->findChild<QSpinBox*>(QStringLiteral("documentLimit"));
+  QVERIFY(picture && document);
+  QCOMPARE(picture->value(), 256);
+  QCOMPARE(document->value(), 1024);
+  picture->setValue(1000);
+  document->setValue(4096);
+  sheet.accept();
+  QCOMPARE(Preferences::picturePixelLimit(), int64_t{1000} * 1000 * 1000);
+  QCOMPARE(Preferences::documentPixelLimit(), int64_t{4096} << 20);
+  QCOMPARE(store_->numbers["PictureMegapixels"], 1000u);
+  Prefs().load(store_.get());
+  QCOMPARE(Preferences::documentPixelLimit(), int64_t{4096} << 20);
+  // Later tests start from the defaults.
+  Prefs().setPicturePixelLimit(kDefaultPicturePixelLimit);
+  Prefs().setDocumentPixelLimit(kDefaultDocumentPixelLimit);
 }
 
 QTEST_MAIN(PreferencesTest)

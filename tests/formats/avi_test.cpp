@@ -7,11 +7,17 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
 #include "core/frame_planes.h"
+#include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/string_table.h"
 #include "formats/avi_file.h"
@@ -224,6 +230,59 @@ TEST(AviWrite, UncompressedSamplesGapsAndPixelsFfmpegReads) {
   // The stream's colour table has 256 entries; ours are its first 64.
   ASSERT_EQ(back.document->globalPalette->count(), 256);
   for (int i = 0; i < 64; ++i) EXPECT_EQ((*back.document->globalPalette)[i], (*doc->globalPalette)[i]);
+}
+
+// A screen of 40000 x 40000 with a thousand small frames needs terabytes uncompressed: the export
+// says so before it writes anything.
+TEST(AviWrite, NoUncompressedPassOnADiskWithoutRoom) {
+  test::ScopedMessages messages;
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(40000, 40000, 4);
+  for (int k = 0; k < 1000; ++k) test::AddFrame(*doc, k, k, 1, 1, [k](int, int) { return k % 4; });
+  const AviExportSettings s = Uncompressed(*doc);
+  const std::string path = dir.file("huge.avi");
+  EXPECT_EQ(WriteAvi(path, *doc, s), 0);
+  ASSERT_EQ(messages.ids(), std::vector<int>{40239});
+  EXPECT_NE(messages.sink.texts()[0].find("MB free"), std::string::npos) << messages.sink.texts()[0];
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_FALSE(fs::exists(path + "1.avi"));
+}
+
+// A compressed export is encoded straight from the pictures: it succeeds where the disk could
+// not have held the uncompressed file (here a file size limit of 160 KB, against 400 KB of
+// uncompressed pictures), and leaves no temporary file.
+TEST(AviWrite, CompressedExportNeedsNoRoomForUncompressedPictures) {
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(64, 64, 4);
+  for (int k = 0; k < 100; ++k) test::AddFrame(*doc, 0, 0, 64, 64, [k](int x, int) { return (x / 16 + k) % 4; }).delay = 10;
+  for (const AviPreset preset : {AviPreset::kRle8, AviPreset::kVideo1}) {
+    const std::string path = dir.file(preset == AviPreset::kRle8 ? "rle.avi" : "video1.avi");
+    const pid_t child = fork();
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit fail as on a full disk
+      const rlimit cap{160 << 10, 160 << 10};
+      setrlimit(RLIMIT_FSIZE, &cap);
+      RecordingMessageSink quiet;
+      SetMessageSink(&quiet);
+      AviExportSettings s = Uncompressed(*doc);
+      s.compress = true;
+      s.options = AviPresetOptions(preset);
+      _exit(WriteAvi(path, *doc, s) == 1 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << path;
+    EXPECT_FALSE(fs::exists(path + "1.avi"));
+    EXPECT_LT(fs::file_size(path), uintmax_t{160} << 10);
+    LoadResult back = ReadAvi(path);
+    ASSERT_TRUE(back.document) << path;
+    EXPECT_EQ(back.document->frameCount, 100);
+    back.document->playCount = doc->playCount;  // AVI has no loop count
+    // Video 1 keeps colours to 15 bits; RLE8 keeps the indexes.
+    if (preset == AviPreset::kRle8) {
+      EXPECT_EQ(test::TimelineDifference(test::ComposeTimeline(*back.document), test::ComposeTimeline(*doc)), "");
+    }
+  }
 }
 
 TEST(AviWrite, TrueColourAndWhatAViewerSees) {

@@ -24,6 +24,8 @@ constexpr uint32_t kFullScreenPreview = 1u << 20;   // word 6
 constexpr uint32_t kNoAutoPreview = 1u << 21;       // word 6
 constexpr uint32_t kHideStartPanel = 1u << 4;       // word 15
 constexpr int kEditVerbFailed = 40154;
+constexpr int64_t kMega = 1000 * 1000;
+constexpr int64_t kMebi = 1024 * 1024;
 
 QCheckBox* Box(int id, const char* text, bool on, QWidget* parent) {
   auto* box = Named(new QCheckBox(QString::fromUtf8(text), parent), id);
@@ -48,6 +50,14 @@ GeneralPage::GeneralPage(QWidget* parent) : PreferencePage(204, QString::fromUtf
   undoLevels_ = Named(new QSpinBox(this), 1069);
   undoLevels_->setRange(0, 9999);
   undoLevels_->setValue(static_cast<int>(std::min<uint32_t>(shownUndo_, 9999)));
+  pictureLimit_ = new QSpinBox(this);
+  pictureLimit_->setObjectName(QStringLiteral("pictureLimit"));
+  pictureLimit_->setRange(1, 2147);
+  pictureLimit_->setValue(static_cast<int>(Preferences::picturePixelLimit() / kMega));
+  documentLimit_ = new QSpinBox(this);
+  documentLimit_->setObjectName(QStringLiteral("documentLimit"));
+  documentLimit_->setRange(1, 1 << 20);
+  documentLimit_->setValue(static_cast<int>(Preferences::documentPixelLimit() / kMebi));
   verbInstalled_ = IsEditVerbInstalled();
   editVerb_ = Box(1092, "在文件管理器中为GIF文件加入 \"Edit with Framewright\"", verbInstalled_, this);
 
@@ -60,6 +70,8 @@ GeneralPage::GeneralPage(QWidget* parent) : PreferencePage(204, QString::fromUtf
   for (QCheckBox* b : {openPreview_, loopPreview_, fullScreen_, hideStartPanel_, interlace_}) layout->addWidget(b);
   auto* undoRow = new QFormLayout;
   undoRow->addRow(QString::fromUtf8("撤消级别:"), undoLevels_);
+  undoRow->addRow(QString::fromUtf8("单张图片最多像素 (百万):"), pictureLimit_);
+  undoRow->addRow(QString::fromUtf8("每个动画最多像素 (×1048576):"), documentLimit_);
   layout->addLayout(undoRow);
   layout->addWidget(editVerb_);
   auto* editorBox = new QGroupBox(QString::fromUtf8("实时图像编辑器"), this);
@@ -100,6 +112,10 @@ void GeneralPage::commit(PreferencesOutcome& outcome) {
   outcome.interlaceChanged = ((shownFlags_ ^ flags) & pref::kInterlaceAllowed) != 0;
   CommitFlag(pref::kMoreFlags, kHideStartPanel, shownHideStartPanel_, hideStartPanel_->isChecked());
   CommitField(pref::kUndoLevels, ~0u, shownUndo_, static_cast<uint32_t>(undoLevels_->value()));
+  if (pictureLimit_->value() != Preferences::picturePixelLimit() / kMega)
+    Prefs().setPicturePixelLimit(int64_t{pictureLimit_->value()} * kMega);
+  if (documentLimit_->value() != Preferences::documentPixelLimit() / kMebi)
+    Prefs().setDocumentPixelLimit(int64_t{documentLimit_->value()} * kMebi);
   if (editVerb_->isChecked() && !verbInstalled_) {
     if (!InstallEditVerb()) ShowMessage(kEditVerbFailed);
   } else if (!editVerb_->isChecked() && verbInstalled_) {

@@ -7,8 +7,9 @@ class QSpinBox;
 
 namespace fw {
 
-// Page 204 "常规": preview and start-up behaviour, interlacing, undo levels, the desktop
-// "Edit with Framewright" verb and the live-edit editor.
+// Page 204 "常规": preview and start-up behaviour, interlacing, undo levels, how large a picture
+// and an animation may be when read, the desktop "Edit with Framewright" verb and the live-edit
+// editor.
 class GeneralPage : public PreferencePage {
   Q_OBJECT
  public:
@@ -26,6 +27,8 @@ class GeneralPage : public PreferencePage {
   QCheckBox* hideStartPanel_;
   QCheckBox* interlace_;
   QSpinBox* undoLevels_;
+  QSpinBox* pictureLimit_;   // millions of pixels one picture may have
+  QSpinBox* documentLimit_;  // 2^20 pixels an animation may have
   QCheckBox* editVerb_;
   QLabel* editorName_;
   bool verbInstalled_;
