@@ -152,6 +152,7 @@ uint32_t ApplyUndoRecord(AnimHeader& doc, UndoRecord& r, bool redo) {
       else r.blocks = BlockChain(CutFrames(doc, r.low(), r.high()));
       return kDocument | kFrameCount | kPixels;
     case kOptimize:
+    case kSaveForSize:
     case kBlend: {
       const int frames = doc.frameCount;
       const int width = doc.screenWidth, height = doc.screenHeight;

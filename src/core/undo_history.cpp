@@ -366,14 +366,14 @@ static std::string KindName(int kind) {
   static const int kNames[] = {0,     40258, 40259, 40260, 40261, 40262, 40263, 0,     0,     40266,
                                40267, 40268, 40269, 40270, 40271, 40272, 40273, 40274, 0,     40276,
                                40277, 40278, 40279, 40259, 40296, 40258, 40299, 40336, 40352, 40346,
-                               40348, 40349, 40350, 40351, 40364, 40365, 40369};
+                               40348, 40349, 40350, 40351, 40364, 40365, 40369, 40406};
   if (kind == undo_kind::kLiveEdit) {
     // The live-edit menu text without its trailing dots.
     std::string text = MessageText(40363);
     while (!text.empty() && text.back() == '.') text.pop_back();
     return text;
   }
-  if (kind < 1 || kind > 36 || !kNames[kind]) return {};
+  if (kind < 1 || kind > undo_kind::kSaveForSize || !kNames[kind]) return {};
   const char* text = MessageText(kNames[kind]);
   return text ? text : "";
 }

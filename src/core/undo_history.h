@@ -19,7 +19,8 @@ inline constexpr int kMoveFrame = 1, kDeleteFrame = 2, kInsertFrames = 3, kOptim
                      kNop = 22, kDeleteFrames = 23, kEditTiming = 24, kMoveFrames = 25, kBlend = 26,
                      kBounce = 27, kEditPixels = 28, kEditFramesTogether = 29, kRemoveTrueColour = 30,
                      kFrameProperties = 31, kAllFrameProperties = 32, kGlobalFrameProperties = 33, kFixAvi = 34,
-                     kAddTrueColour = 35, kIncreaseCanvas = 36;
+                     kAddTrueColour = 35, kIncreaseCanvas = 36,
+                     kSaveForSize = 37;
 // A reload from the external image editor: the whole document before it, value = the frame
 // edited (-1 for the whole animation).
 inline constexpr int kLiveEdit = 7;

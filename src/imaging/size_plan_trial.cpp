@@ -60,7 +60,7 @@ bool SizePlanTrial::apply(AnimHeader& document) {
   if (plan_.outcome != SizePlan::kFits || !plan_.document) return false;
   ExchangeDocuments(document, *plan_.document);
   // The candidate now holds the document as it was: exactly what undo restores.
-  RecordUndo(undo_kind::kOptimize, document, std::move(plan_.document), {}, 0);
+  RecordUndo(undo_kind::kSaveForSize, document, std::move(plan_.document), {}, 0);
   document.encodedSize = -1;
   plan_ = SizePlan{};
   return true;

@@ -75,7 +75,8 @@ void SaveForSizeTest::chosenSettingsAreShownThenAppliedAsOneStep() {
   const int32_t after = EncodedSize(w.document(), true, nullptr);
   QVERIFY(after <= target);
   QTRY_VERIFY(w.statusText(3).contains(QString::number(after % 1000)));
-  // One step brings the original back.
+  // One step, named for the command, brings the original back.
+  QVERIFY(QString::fromStdString(UndoMenuTexts().undoText).contains(QString::fromUtf8("按大小保存")));
   w.dispatch(40001);
   QCOMPARE(EncodedSize(w.document(), true, nullptr), before);
 }
