@@ -315,11 +315,11 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
 
 namespace {
 
-// The uncompressed file written under a temporary name and renamed onto `path`: 1, or 0 after
-// its message.
-int WriteUncompressedInPlace(const std::string& path, const AnimHeader& document, bool trueColour, Progress* progress) {
-  const std::string temporary = path + "1.avi";
-  if (!RoomForUncompressed(temporary, document, trueColour)) return 0;
+// The uncompressed pictures written under `temporary` once the disk is known to have room for
+// them; false, with nothing left behind, when that failed.
+bool WriteUncompressedTemporary(const std::string& temporary, const AnimHeader& document, bool trueColour,
+                                Progress* progress) {
+  if (!RoomForUncompressed(temporary, document, trueColour)) return false;
   int r;
   try {
     r = WriteUncompressedAvi(temporary, document, trueColour, progress);
@@ -327,11 +327,19 @@ int WriteUncompressedInPlace(const std::string& path, const AnimHeader& document
     ShowMessage(msg::kNoMemoryFrameImage);
     r = AVERROR(ENOMEM);
   }
-  if (r == avi_result::kOk) {
-    ::unlink(path.c_str());
-    if (std::rename(temporary.c_str(), path.c_str()) == 0) return 1;
-    ShowMessage(fmsg::kCannotWrite, path.c_str());
-  }
+  if (r == avi_result::kOk) return true;
+  ::unlink(temporary.c_str());
+  return false;
+}
+
+// The uncompressed file written under a temporary name and renamed onto `path`: 1, or 0 after
+// its message.
+int WriteUncompressedInPlace(const std::string& path, const AnimHeader& document, bool trueColour, Progress* progress) {
+  const std::string temporary = path + "1.avi";
+  if (!WriteUncompressedTemporary(temporary, document, trueColour, progress)) return 0;
+  ::unlink(path.c_str());
+  if (std::rename(temporary.c_str(), path.c_str()) == 0) return 1;
+  ShowMessage(fmsg::kCannotWrite, path.c_str());
   ::unlink(temporary.c_str());
   return 0;
 }
@@ -404,20 +412,10 @@ int WriteAvi(const std::string& path, const AnimHeader& document, const AviExpor
 
   // Uncompressed pictures with a copied audio stream: the uncompressed file is re-muxed.
   const std::string temporary = path + "1.avi";
-  if (!RoomForUncompressed(temporary, document, trueColour)) return 0;
-  int r;
-  try {
-    r = WriteUncompressedAvi(temporary, document, trueColour, progress);
-  } catch (const std::bad_alloc&) {
-    ShowMessage(msg::kNoMemoryFrameImage);
-    r = AVERROR(ENOMEM);
-  }
-  if (r != avi_result::kOk) {
-    ::unlink(temporary.c_str());
-    return 0;
-  }
+  if (!WriteUncompressedTemporary(temporary, document, trueColour, progress)) return 0;
   SetProgressText(progress, MessageText(kExporting));
   StartProgress(progress, 100);
+  int r;
   try {
     r = ResaveAvi(temporary, path, options, audio, progress);
   } catch (const std::bad_alloc&) {
