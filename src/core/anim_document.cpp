@@ -122,6 +122,7 @@ static void CopyImageFields(ImageBlock& c, const ImageBlock& f) {
   c.controlFlags = f.controlFlags;
   c.transparentIndex = f.transparentIndex;
   c.descriptorFlags = f.descriptorFlags;
+  c.lzwClearRule = f.lzwClearRule;
   c.name = f.name;
   AtomAddRef(c.name);
 }

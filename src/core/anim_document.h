@@ -71,6 +71,10 @@ struct ImageBlock : GifBlock {
   uint8_t controlFlags = 0;
   uint8_t transparentIndex = 0;
   uint8_t descriptorFlags = 0;
+  // When the LZW table is cleared: 0 the moment it fills, as every encoder does; others keep a
+  // full table a while (see LzwEncoder::encode). The optimizer's choice, kept with the frame so
+  // that every size measured agrees with the file.
+  uint8_t lzwClearRule = 0;
   std::unique_ptr<IndexedImage> indexedImage;
   // Transparency display mask, derived from the indexed rows: one bit per pixel, most
   // significant bit first, 1 where the pixel is transparent, rows padded to 32 bits (the

@@ -13,7 +13,7 @@ void Preferences::resetToDefaults() {
   words_.fill(0);
   words_[pref::kDefaultDelay] = 10;
   words_[pref::kFrameSizePolicy] = 32;
-  words_[pref::kOptimizeOptions] = 1134;
+  words_[pref::kOptimizeOptions] = 5230;
   words_[pref::kOptionFlags] = 1u << 23;
   words_[pref::kReduceColours] = 7;
   words_[pref::kDownloadSpeed] = 1;

@@ -90,10 +90,14 @@ int FrameMinCodeSize(const ImageBlock& frame) {
   return std::max(2, bits);
 }
 
-bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize) {
+bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize, int clearRule) {
   if (!PixelsCoverFrame(frame)) return false;
   return ThreadLzwEncoder().encode(sink, *frame.indexedImage, frame.width, frame.height, frame.interlaced(),
-                                   minCodeSize);
+                                   minCodeSize, clearRule);
+}
+
+bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize) {
+  return LzwEncode(sink, frame, minCodeSize, frame.lzwClearRule);
 }
 
 namespace {

@@ -34,8 +34,10 @@ bool StoreSignatureText(const std::string& text);
 bool IsSignatureComment(const GifBlock& block, const std::string& signature);
 // One frame as a complete one-frame GIF at its own offset.
 int WriteFrameAsGif(const std::string& path, ImageBlock& frame);
-// The LZW data of a frame (sub-blocks only) with the given minimum code size.
+// The LZW data of a frame (sub-blocks only) with the given minimum code size, with the frame's
+// LZW clear rule or the one given (see LzwEncoder::encode).
 bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize);
+bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize, int clearRule);
 
 // The minimum code size WriteGifFrame uses for a frame.
 int FrameMinCodeSize(const ImageBlock& frame);

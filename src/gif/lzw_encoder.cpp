@@ -32,6 +32,21 @@ struct RunTable {
   uint32_t current = 1;
 };
 
+// The measured clear judges the full table over this many codes at a time, and clears when
+// they cost this much more per pixel than the fresh table's fill did.
+constexpr int kJudgedCodes = 256;
+
+// How long each rule keeps a full table, in parts of the stretch that filled it (a table
+// built on content still near is worth more than a fresh one for a while), and whether it
+// clears earlier when the full table codes worse than the fresh one did.
+struct ClearRule {
+  double keepFor;
+  bool guarded;
+};
+constexpr ClearRule kClearRules[kLzwClearRules] = {
+    {0, false}, {0.25, true}, {0.5, true}, {0.25, false}, {0.5, false}, {1e9, true},
+};
+
 // Longer than any run of one index the 4096-code table can hold.
 constexpr int kMaxRunLength = 4096;
 
@@ -108,6 +123,7 @@ bool LzwEncoder::flushBytes(bool final) {
   }
   if (written && !sink_->write(packets_, written)) failed_ = true;
   const int consumed = static_cast<int>(in - flat_);
+  flushedBytes_ += consumed;
   std::memmove(flat_, in, static_cast<size_t>(flatSize_ - consumed));
   flatSize_ -= consumed;
   return !failed_;
@@ -137,9 +153,42 @@ inline bool LzwEncoder::emitCode(int code) {
   return !failed_;
 }
 
+void LzwEncoder::noteClear(int64_t pixel) {
+  clearPixel_ = pixel;
+  clearBits_ = bitsWritten();
+  full_ = false;
+}
+
+bool LzwEncoder::fullTableShouldClear(int64_t pixel) {
+  const int64_t bits = bitsWritten();
+  if (!full_) {
+    full_ = true;
+    freshRate_ = static_cast<double>(bits - clearBits_) / static_cast<double>(std::max<int64_t>(1, pixel - clearPixel_));
+    fillPixels_ = pixel - clearPixel_;
+    windowCodes_ = 0;
+    windowPixel_ = pixel;
+    windowBits_ = bits;
+    return false;
+  }
+  const ClearRule& rule = kClearRules[rule_];
+  if (static_cast<double>(pixel - clearPixel_ - fillPixels_) > rule.keepFor * static_cast<double>(fillPixels_))
+    return true;
+  if (!rule.guarded || ++windowCodes_ < kJudgedCodes) return false;
+  const double rate =
+      static_cast<double>(bits - windowBits_) / static_cast<double>(std::max<int64_t>(1, pixel - windowPixel_));
+  windowCodes_ = 0;
+  windowPixel_ = pixel;
+  windowBits_ = bits;
+  return rate > freshRate_;
+}
+
 bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, int height, bool interlaced,
-                        int minCodeSize) {
+                        int minCodeSize, int clearRule) {
   sink_ = &sink;
+  rule_ = clearRule > 0 && clearRule < kLzwClearRules ? clearRule : 0;
+  const bool keepsFullTables = rule_ != 0;
+  filled_ = false;
+  flushedBytes_ = 0;
   failed_ = false;
   acc_ = 0;
   accBits_ = 0;
@@ -173,6 +222,8 @@ bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, in
     int y = 0;
     int prefix = image.row(0)[0];
     emitCode(clear_);
+    noteClear(0);
+    int64_t rowPixel = 0;  // stream position of the current row's first pixel
     int x = 1;
     uint16_t* const child = child_.data();
     const int shift = shift_;
@@ -192,9 +243,13 @@ bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, in
           slotOfCode_[nextFree_] = slot;
           ++nextFree_;
         } else {
-          resetTable();
-          clearPending_ = true;
-          emitCode(clear_);
+          filled_ = true;
+          if (!keepsFullTables || fullTableShouldClear(rowPixel + x)) {
+            resetTable();
+            clearPending_ = true;
+            emitCode(clear_);
+            noteClear(rowPixel + x);
+          }
         }
         prefix = c;
 
@@ -211,6 +266,7 @@ bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, in
         }
       }
       x = 0;
+      rowPixel += width;
       // Next row in stream order.
       if (pass < 0) {
         if (++y >= height) break;

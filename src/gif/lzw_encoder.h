@@ -8,17 +8,31 @@
 
 namespace fw {
 
+// Clear rules LzwEncoder::encode knows: 0 to kLzwClearRules - 1.
+inline constexpr int kLzwClearRules = 6;
+
 class LzwEncoder {
  public:
   // Writes the LZW data sub-blocks (not the minimum code size byte, not the terminator) for
   // `width` x `height` pixels of `image` in stream order. Every pixel must be below
-  // 2^minCodeSize. False when a write failed.
+  // 2^minCodeSize. False when a write failed. Clear rule 0 clears the table the moment it
+  // fills, the stream every encoder writes; the others keep a full table (GIF lets a stream go
+  // on with all 4096 codes taken and clear later) for a while, some of them clearing sooner
+  // when the bits spent per pixel grow worse than the fresh table's were. Which one writes
+  // the fewest bytes depends on the pixels: measure.
   bool encode(ByteSink& sink, const IndexedImage& image, int width, int height, bool interlaced,
-              int minCodeSize);
+              int minCodeSize, int clearRule = 0);
+  // Whether the last encode filled the table: only then can the clear rules differ.
+  bool filledTable() const { return filled_; }
 
  private:
   bool emitCode(int code);
   bool flushBytes(bool final);
+  int64_t bitsWritten() const { return (flushedBytes_ + flatSize_) * int64_t{8} + accBits_; }
+  // Called at each code the full table cannot extend, `pixel` being the stream position
+  // reached: whether to clear the table now.
+  bool fullTableShouldClear(int64_t pixel);
+  void noteClear(int64_t pixel);
 
   // Child table: code of (prefix, pixel), 0 when absent. Cleared slot by slot on reset.
   std::vector<uint16_t> child_;
@@ -36,6 +50,18 @@ class LzwEncoder {
   int flatSize_ = 0;
   uint8_t packets_[(kSubBlock + 1) * kBlocksPerFlush];
   bool failed_ = false;
+  int64_t flushedBytes_ = 0;
+
+  // The clear rules' measures: where the table was last cleared, the bits per pixel and the
+  // length of the stretch that filled it, and the window of codes coded with the full table
+  // being judged.
+  int rule_ = 0;
+  bool filled_ = false;
+  int64_t clearPixel_ = 0, clearBits_ = 0;
+  double freshRate_ = 0;
+  bool full_ = false;
+  int windowCodes_ = 0;
+  int64_t windowPixel_ = 0, windowBits_ = 0, fillPixels_ = 0;
 };
 
 // The encoder of the calling thread, so concurrent encodes never share tables.

@@ -2,6 +2,7 @@
 #include "imaging/optimize.h"
 
 #include <new>
+#include <vector>
 
 #include "core/frame_clip.h"
 #include "core/message_sink.h"
@@ -10,6 +11,7 @@
 #include "core/undo_history.h"
 #include "gif/gif_writer.h"
 #include "imaging/optimize_images.h"
+#include "imaging/optimize_lzw.h"
 #include "imaging/optimize_palette.h"
 #include "imaging/optimize_size.h"
 
@@ -53,6 +55,9 @@ constexpr const char* kOptionsChosen = "OptimizeChosen";
 
 OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress) {
   OptimizeOutcome run;
+  const std::vector<uint8_t> rulesBefore = LzwClearRules(document);
+  // Set first, so that every size the image steps compare is what the file will take.
+  PreferKeptLzwTables(document, options & optimize_bit::kKeepFullLzwTables);
   if (ClipToScreen(document)) run.changed = true;
   if (RemoveTextAndApplicationBlocks(document)) run.changed = true;
   if (options & (optimize_bit::kRemoveLocalPalettes | optimize_bit::kShrinkPalettes)) {
@@ -66,6 +71,8 @@ OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress) 
     run.changed |= images.changed;
     run.complete = images.complete;
   }
+  SettleLzwClearing(document);
+  if (LzwClearRules(document) != rulesBefore) run.changed = true;
   return run;
 }
 

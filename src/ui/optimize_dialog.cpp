@@ -151,11 +151,12 @@ uint32_t OptimizeDialog::options() const {
   if (shrink_->isChecked()) word |= optimize_bit::kShrinkPalettes;
   if (removeFrames_->isChecked()) word |= optimize_bit::kRemoveFrames;
   if (manual_->isChecked()) word |= optimize_bit::kManualTrial;
-  return word;
+  return word | unshownBits_;
 }
 
 void OptimizeDialog::setOptions(uint32_t word) {
   settingOptions_ = true;
+  unshownBits_ = word & optimize_bit::kKeepFullLzwTables;
   crop_->setChecked(word & optimize_bit::kCrop);
   transparency_->setChecked(word & optimize_bit::kTransparency);
   removeLocal_->setChecked(word & optimize_bit::kRemoveLocalPalettes);

@@ -66,6 +66,8 @@ class OptimizeDialog : public QDialog {
   bool begun_ = false;
   bool changed_ = false;
   bool settingOptions_ = false;
+  // Bits of the options word no control shows (the LZW clearing rule): kept as they came.
+  uint32_t unshownBits_ = 0;
   unsigned generation_ = 0;
   int32_t before_ = -1;
   int32_t shownAfter_ = -1;

@@ -23,7 +23,7 @@ TEST(Preferences, FirstRunDefaults) {
   p.load(&store);
   EXPECT_EQ(p.read(pref::kDefaultDelay), 10u);
   EXPECT_EQ(p.read(pref::kFrameSizePolicy), 32u);
-  EXPECT_EQ(p.read(pref::kOptimizeOptions), 1134u);
+  EXPECT_EQ(p.read(pref::kOptimizeOptions), 5230u);
   EXPECT_EQ(p.read(pref::kOptionFlags), 1u << 23);
   EXPECT_EQ(p.read(pref::kPaletteMerge), 0x880001u);
   EXPECT_EQ(p.read(pref::kUndoLevels), 20u);
@@ -40,7 +40,7 @@ TEST(Preferences, OldBlocksAndTranslations) {
   EXPECT_EQ(p.read(pref::kDefaultDelay), 7u);
   EXPECT_EQ(p.read(pref::kFrameSizePolicy), 36u);  // stored 1
   EXPECT_EQ(p.read(pref::kUndoLevels), 100u);
-  EXPECT_EQ(p.read(pref::kOptimizeOptions), 1134u);  // beyond the short block: default kept
+  EXPECT_EQ(p.read(pref::kOptimizeOptions), 5230u);  // beyond the short block: default kept
   for (auto [stored, read] : {std::pair{2u, 16u}, {3u, 32u}, {0u, 32u}, {36u, 36u}}) {
     store.binaries["Pref"] = Block({{2, stored}, {14, 0}, {16, 0}});
     store.numbers["NPref"] = 19;

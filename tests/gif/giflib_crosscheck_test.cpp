@@ -12,6 +12,7 @@
 #include "gif/byte_sink.h"
 #include "gif/gif_reader.h"
 #include "gif/gif_writer.h"
+#include "gif/lzw_encoder.h"
 #include "gif_bytes.h"
 #include "samples/sample_drawings.h"
 #include "support/giflib_bridge.h"
@@ -149,6 +150,79 @@ TEST(GiflibDecodesOurOutput, RandomFrameReachesTwelveBitsAndClearsAFullTable) {
   EXPECT_GE(stats.fullTableClears, 1);
   EXPECT_EQ(stats.clears, stats.fullTableClears + 1);  // plus the opening clear
   ExpectGiflibSees(*doc, bytes);
+}
+
+void UseClearRule(AnimHeader& doc, int rule) {
+  for (ImageBlock* f = FirstImage(&doc); f; f = NextImage(f)) f->lzwClearRule = static_cast<uint8_t>(rule);
+}
+
+test::CodeStats FrameCodes(const Bytes& bytes, size_t frame) {
+  const test::WalkedGif walked = test::WalkGif(bytes);
+  EXPECT_TRUE(walked.ok) << walked.error;
+  if (!walked.ok || frame >= walked.images.size()) return {};
+  return test::ScanCodes(walked.images[frame].lzw, walked.images[frame].minCodeSize);
+}
+
+// A long frame whose table fills early and then stays full to the end (the same noise over
+// and over, which the full table codes well): no clear after the first, codes of 12 bits for
+// most of the frame, and both decoders see every pixel.
+TEST(GiflibDecodesOurOutput, AFullTableKeptToTheEnd) {
+  test::ScopedMessages messages;
+  AnimPtr doc = test::NewDocument(240, 400, 256);
+  test::AddFrame(*doc, 0, 0, 240, 400, [](int x, int y) {
+    uint32_t state = static_cast<uint32_t>((y % 12) * 240 + x) * 2654435761u;  // 12 rows repeated
+    state ^= state >> 13;
+    return static_cast<int>((state * 1103515245u) >> 24);
+  });
+  UseClearRule(*doc, kLzwClearRules - 1);  // keeps the table while it pays
+  const Bytes bytes = WriteToMemory(*doc);
+  const test::CodeStats stats = FrameCodes(bytes, 0);
+  EXPECT_EQ(stats.clears, 1);
+  EXPECT_EQ(stats.maxWidth, 12);
+  EXPECT_GT(stats.codes, 4096 * 3);  // most of them coded with the full table
+  EXPECT_TRUE(stats.endCodeSeen);
+  ExpectGiflibSees(*doc, bytes);
+  ExpectOurReaderSees(*doc, bytes);
+  EXPECT_TRUE(messages.ids().empty());
+}
+
+// Every clear rule over every shape of stream: the drawings, interlaced rows, small code
+// sizes, and content that changes once the table is full so that it clears mid-frame.
+TEST(GiflibDecodesOurOutput, KeptTablesDecodeToTheSamePixels) {
+  test::ScopedMessages messages;
+  Prefs().setBits(pref::kOptionFlags, pref::kInterlaceAllowed, true);
+  std::vector<std::pair<std::string, AnimPtr>> docs;
+  docs.emplace_back("VideoClip", samples::VideoClip(160, 120, 3));
+  docs.emplace_back("ScreenCapture", samples::ScreenCapture(480, 320, 2));
+  docs.emplace_back("InterlacedPicture", samples::InterlacedPicture());
+  for (const int colours : {4, 16, 256}) {
+    AnimPtr doc = test::NewDocument(300, 200, colours);
+    uint32_t state = static_cast<uint32_t>(colours);
+    auto noise = [&](int span) { return static_cast<int>(((state = state * 1103515245u + 12345u) >> 16) % span); };
+    // Half the colours while the table fills, then the other half: the full table stops paying.
+    test::AddFrame(*doc, 0, 0, 300, 200, [&](int, int y) { return y < 60 ? noise(colours / 2) : colours / 2 + noise(colours / 2); });
+    ImageBlock& laced = test::AddFrame(*doc, 10, 5, 211, 173, [&](int x, int y) { return (x / 7 + y / 3) % 2 ? noise(colours) : x % colours; });
+    laced.descriptorFlags |= 0x40;
+    docs.emplace_back("noise of " + std::to_string(colours) + " colours", std::move(doc));
+  }
+  for (int rule = 1; rule < kLzwClearRules; ++rule) {
+    for (auto& [name, doc] : docs) {
+      SCOPED_TRACE(name + ", rule " + std::to_string(rule));
+      UseClearRule(*doc, rule);
+      const Bytes bytes = WriteToMemory(*doc);
+      ExpectGiflibSees(*doc, bytes);
+      ExpectOurReaderSees(*doc, bytes);
+    }
+  }
+  // The 256-colour noise frame reached a full table and cleared after it.
+  {
+    UseClearRule(*docs.back().second, kLzwClearRules - 1);
+    const Bytes bytes = WriteToMemory(*docs.back().second);
+    const test::CodeStats stats = FrameCodes(bytes, 0);
+    EXPECT_GE(stats.fullTableClears, 1);
+    EXPECT_FALSE(stats.overran);
+  }
+  EXPECT_TRUE(messages.ids().empty());
 }
 
 // Palette sizes around the powers of two: the minimum code size byte, the size codes and

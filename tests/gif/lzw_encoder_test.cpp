@@ -19,8 +19,9 @@ using test::Bytes;
 using test::Code;
 
 // Greedy LZW with a map for the table: the stream every GIF encoder of the classic kind
-// writes (clear first, a clear instead of the 4097th entry, end code last).
-Bytes ReferenceLzw(const std::vector<uint8_t>& pixels, int minCodeSize) {
+// writes (clear first, a clear instead of the 4097th entry, end code last); or, without
+// `clearWhenFull`, going on with the full table to the end.
+Bytes ReferenceLzw(const std::vector<uint8_t>& pixels, int minCodeSize, bool clearWhenFull = true) {
   const int clear = 1 << minCodeSize, end = clear + 1;
   std::map<std::pair<int, int>, int> table;
   int width = minCodeSize + 1, next = clear + 2;
@@ -40,7 +41,7 @@ Bytes ReferenceLzw(const std::vector<uint8_t>& pixels, int minCodeSize) {
     emit(prefix);
     if (next < 4096) {
       table[{prefix, c}] = next++;
-    } else {
+    } else if (clearWhenFull) {
       codes.push_back({clear, width});
       table.clear();
       next = clear + 2;
@@ -53,7 +54,7 @@ Bytes ReferenceLzw(const std::vector<uint8_t>& pixels, int minCodeSize) {
   return test::SubBlocks(test::PackCodes(codes), 254, false);
 }
 
-Bytes Encode(const std::vector<uint8_t>& pixels, int width, int minCodeSize) {
+Bytes Encode(const std::vector<uint8_t>& pixels, int width, int minCodeSize, int clearRule = 0) {
   IndexedImage image;
   image.width = width;
   image.height = static_cast<int>(pixels.size()) / width;
@@ -61,7 +62,7 @@ Bytes Encode(const std::vector<uint8_t>& pixels, int width, int minCodeSize) {
   for (int y = 0; y < image.height; ++y)
     std::copy_n(pixels.begin() + static_cast<std::ptrdiff_t>(y) * width, width, image.row(y));
   MemorySink sink;
-  EXPECT_TRUE(ThreadLzwEncoder().encode(sink, image, image.width, image.height, false, minCodeSize));
+  EXPECT_TRUE(ThreadLzwEncoder().encode(sink, image, image.width, image.height, false, minCodeSize, clearRule));
   return sink.bytes;
 }
 
@@ -88,6 +89,70 @@ TEST(LzwEncoding, LongRunsGiveTheCodesOfPlainLzwInEveryShape) {
 TEST(LzwEncoding, OneIndexAcrossAVeryWideRowMatchesPlainLzw) {
   const std::vector<uint8_t> pixels(3 << 20, 5);
   EXPECT_EQ(Encode(pixels, static_cast<int>(pixels.size()), 8), ReferenceLzw(pixels, 8));
+}
+
+std::vector<uint8_t> Noise(size_t count, int lowest, int colours, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> out(count);
+  for (uint8_t& p : out) p = static_cast<uint8_t>(lowest + static_cast<int>(random() % static_cast<uint32_t>(colours)));
+  return out;
+}
+
+Bytes Unblocked(const Bytes& subBlocks) {
+  Bytes out;
+  for (size_t at = 0; at < subBlocks.size(); at += 1 + subBlocks[at])
+    out.insert(out.end(), subBlocks.begin() + std::ptrdiff_t(at) + 1,
+               subBlocks.begin() + std::ptrdiff_t(at) + 1 + subBlocks[at]);
+  return out;
+}
+
+// The rule that keeps a full table as long as it codes no worse than the fresh one did.
+constexpr int kKeepWhilePaying = kLzwClearRules - 1;
+
+// Noise fills the table; the same noise over and over is then coded better by the full table
+// than the fresh one coded it, so that rule never clears: its stream is exactly greedy LZW
+// going on with the full table, over a frame long enough to stay full for most of its length,
+// in any row shape.
+TEST(LzwEncoding, AFullTableThatStillCompressesIsKeptToTheEnd) {
+  // Shorter than the table takes to fill, so that the full table has seen all of it.
+  const std::vector<uint8_t> noise = Noise(3000, 0, 256, 3);
+  std::vector<uint8_t> pixels;
+  for (int k = 0; k < 48; ++k) pixels.insert(pixels.end(), noise.begin(), noise.end());
+  const Bytes expected = ReferenceLzw(pixels, 8, false);
+  for (const int width : {3000, 400, 144000}) EXPECT_EQ(Encode(pixels, width, 8, kKeepWhilePaying), expected) << width;
+  const test::CodeStats stats = test::ScanCodes(Unblocked(expected), 8);
+  EXPECT_EQ(stats.clears, 1);
+  EXPECT_EQ(stats.maxWidth, 12);
+  EXPECT_TRUE(stats.endCodeSeen);
+  EXPECT_FALSE(stats.overran);
+  EXPECT_LT(expected.size(), ReferenceLzw(pixels, 8).size());
+}
+
+// Colours the full table has never seen cost a whole code each: the guarded rules clear, and
+// come out smaller than never clearing.
+TEST(LzwEncoding, AFullTableIsClearedWhenItStopsPaying) {
+  std::vector<uint8_t> pixels = Noise(8000, 0, 16, 5);
+  const std::vector<uint8_t> other = Noise(60000, 16, 16, 6);
+  pixels.insert(pixels.end(), other.begin(), other.end());
+  const size_t neverCleared = ReferenceLzw(pixels, 8, false).size();
+  for (int rule = 1; rule < kLzwClearRules; ++rule) {
+    const Bytes kept = Encode(pixels, 1000, 8, rule);
+    const test::CodeStats stats = test::ScanCodes(Unblocked(kept), 8);
+    EXPECT_GE(stats.fullTableClears, 1) << rule;
+    EXPECT_FALSE(stats.overran) << rule;
+    EXPECT_TRUE(stats.endCodeSeen) << rule;
+    EXPECT_LT(kept.size(), neverCleared) << rule;
+  }
+}
+
+// Frames whose table never fills come out the same under every rule; unknown rules are the
+// plain one.
+TEST(LzwEncoding, ClearRulesChangeNothingBeforeTheTableFills) {
+  const std::vector<uint8_t> pixels = Noise(3000, 0, 256, 9);
+  for (int rule = 0; rule < kLzwClearRules; ++rule) EXPECT_EQ(Encode(pixels, 100, 8, rule), ReferenceLzw(pixels, 8));
+  const std::vector<uint8_t> filling = Noise(20000, 0, 256, 10);
+  EXPECT_EQ(Encode(filling, 100, 8, kLzwClearRules), ReferenceLzw(filling, 8));
+  EXPECT_EQ(Encode(filling, 100, 8, -1), ReferenceLzw(filling, 8));
 }
 
 }  // namespace

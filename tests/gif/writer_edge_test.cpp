@@ -13,6 +13,7 @@
 #include "gif/byte_sink.h"
 #include "gif/gif_reader.h"
 #include "gif/gif_writer.h"
+#include "gif/lzw_encoder.h"
 #include "gif_bytes.h"
 #include "samples/sample_drawings.h"
 #include "support/giflib_bridge.h"
@@ -326,6 +327,52 @@ TEST(GifWriterStream, FramesEncodedAheadComeOutInOrderByteForByte) {
   ASSERT_GT(stream.size(), frames.size());
   EXPECT_TRUE(std::equal(frames.begin(), frames.end(), stream.end() - 1 - std::ptrdiff_t(frames.size())));
   EXPECT_EQ(stream.back(), 0x3B);
+}
+
+// Frames that fill their LZW table, each written with the rule it carries: every measure of
+// the document agrees with the file under either rule, the rule changes the stream, and the
+// frames encoded ahead on other threads come out as one frame at a time writes them.
+TEST(GifWriterStream, EachFramesClearingRuleIsWhatEveryMeasureAndTheFileUse) {
+  test::ScopedMessages messages;
+  Prefs().setBits(pref::kOptionFlags, pref::kNoSignature, true);
+  test::TempDir dir;
+  AnimPtr doc = test::NewDocument(200, 150, 256);
+  for (int i = 0; i < 12; ++i) {
+    uint32_t state = static_cast<uint32_t>(i) + 1;
+    test::AddFrame(*doc, 0, 0, 200, 150, [&](int x, int y) {
+      state = state * 1103515245u + 12345u;
+      // Noise in one half of the colours, then in the other: the full table stops paying.
+      return (y < 40 ? 0 : 128) + static_cast<int>((state >> 16) % 128) * ((x + i) % 3 != 0);
+    });
+  }
+  int32_t sizes[2] = {};
+  for (const bool measured : {false, true}) {
+    SCOPED_TRACE(measured ? "tables kept" : "clear when full");
+    int k = 0;
+    for (ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f), ++k)
+      f->lzwClearRule = static_cast<uint8_t>(measured ? 1 + k % (kLzwClearRules - 1) : 0);
+    const std::string path = dir.file("m.gif");
+    ASSERT_EQ(WriteGifFile(path, *doc, nullptr), 1);
+    const Bytes file = test::ReadBytes(path);
+    sizes[measured] = EncodedSize(doc.get(), true, nullptr);
+    EXPECT_EQ(sizes[measured], static_cast<int32_t>(file.size()));
+    // A copy measures the same: what the optimize dialog's trial measures.
+    AnimPtr copy = CopyAnimation(*doc, nullptr);
+    EXPECT_EQ(EncodedSize(copy.get(), true, nullptr), sizes[measured]);
+    Bytes frames;
+    for (const ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f)) {
+      MemorySink one;
+      ASSERT_TRUE(WriteGifFrame(one, *f));
+      EXPECT_EQ(FrameEncodedSize(*f), static_cast<int64_t>(one.bytes.size()));
+      frames.insert(frames.end(), one.bytes.begin(), one.bytes.end());
+    }
+    ASSERT_GT(file.size(), frames.size());
+    EXPECT_TRUE(std::equal(frames.begin(), frames.end(), file.end() - 1 - std::ptrdiff_t(frames.size())));
+    ReadResult back = ReadGifMemory(file.data(), file.size());
+    ASSERT_EQ(back.status, kReadComplete);
+    EXPECT_EQ(back.document->encodedSize, sizes[measured]);
+  }
+  EXPECT_NE(sizes[1], sizes[0]);
 }
 
 }  // namespace

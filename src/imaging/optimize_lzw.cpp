@@ -1,0 +1,60 @@
+#include "imaging/optimize_lzw.h"
+
+#include <new>
+
+#include "core/parallel_for.h"
+#include "gif/byte_sink.h"
+#include "gif/gif_writer.h"
+#include "gif/lzw_encoder.h"
+
+namespace fw {
+namespace {
+
+// The rule image steps measure with: a fair guess of what settling will pick.
+constexpr uint8_t kInterimRule = 2;
+
+// Bytes of the frame's LZW data under one rule; -1 when it cannot be encoded.
+int64_t LzwBytes(const ImageBlock& frame, int minCodeSize, int rule) {
+  CountingSink sink;
+  try {
+    return LzwEncode(sink, frame, minCodeSize, rule) ? sink.total() : -1;
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
+}
+
+}  // namespace
+
+void PreferKeptLzwTables(AnimHeader& document, bool on) {
+  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) f->lzwClearRule = on ? kInterimRule : 0;
+}
+
+std::vector<uint8_t> LzwClearRules(const AnimHeader& document) {
+  std::vector<uint8_t> rules;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) rules.push_back(f->lzwClearRule);
+  return rules;
+}
+
+void SettleLzwClearing(AnimHeader& document) {
+  std::vector<ImageBlock*> frames;
+  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
+    if (f->lzwClearRule) frames.push_back(f);
+  std::vector<uint8_t> best(frames.size(), 0);
+  ParallelFor(frames.size(), [&](size_t i) {
+    const ImageBlock& f = *frames[i];
+    const int minCodeSize = FrameMinCodeSize(f);
+    int64_t smallest = LzwBytes(f, minCodeSize, 0);
+    // A table that never fills is never cleared: every rule writes the same.
+    if (smallest < 0 || !ThreadLzwEncoder().filledTable()) return;
+    for (int rule = 1; rule < kLzwClearRules; ++rule) {
+      const int64_t bytes = LzwBytes(f, minCodeSize, rule);
+      if (bytes >= 0 && bytes < smallest) {
+        smallest = bytes;
+        best[i] = static_cast<uint8_t>(rule);
+      }
+    }
+  });
+  for (size_t i = 0; i < frames.size(); ++i) frames[i]->lzwClearRule = best[i];
+}
+
+}  // namespace fw

@@ -1,0 +1,19 @@
+#pragma once
+// The optimizer's choice of LZW clear rule, frame by frame.
+#include <vector>
+
+#include "core/anim_document.h"
+
+namespace fw {
+
+// Every frame of the document to be written with a rule that keeps full tables (or, when off,
+// with the plain one) while images are optimized, so that the sizes they compare are near
+// what the file will take.
+void PreferKeptLzwTables(AnimHeader& document, bool on);
+// Each frame's rule in order, to tell whether a run changed any.
+std::vector<uint8_t> LzwClearRules(const AnimHeader& document);
+// Each frame that may keep full tables gets the rule that writes the fewest bytes, the plain
+// one on a tie.
+void SettleLzwClearing(AnimHeader& document);
+
+}  // namespace fw

@@ -1,0 +1,106 @@
+// The optimizer's LZW clear rules on a clip FFmpeg makes at test time: frames large enough to
+// fill their tables, written keeping full tables where that is smaller, and every size
+// measured along the way being the size of the file.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "core/preferences.h"
+#include "gif/byte_sink.h"
+#include "gif/gif_reader.h"
+#include "gif/gif_writer.h"
+#include "imaging/optimize.h"
+#include "support/giflib_bridge.h"
+#include "support/test_support.h"
+
+namespace fw {
+namespace {
+
+using namespace optimize_bit;
+
+int MeasuredFrames(const AnimHeader& doc) {
+  int n = 0;
+  for (const ImageBlock* f = FirstImage(&doc); f; f = NextImage(f)) n += f->lzwClearRule != 0;
+  return n;
+}
+
+std::vector<uint8_t> Written(AnimHeader& doc) {
+  MemorySink sink;
+  EXPECT_EQ(WriteGifStream(sink, doc, nullptr), 1);
+  return sink.bytes;
+}
+
+class OptimizeLzw : public ::testing::Test {
+ protected:
+  void SetUp() override { Prefs().setBits(pref::kOptionFlags, pref::kNoSignature, true); }
+  test::ScopedMessages messages_;
+};
+
+TEST_F(OptimizeLzw, FfmpegClipKeepsFullTablesWhereSmallerAndMeasuresWhatItWrites) {
+  if (!std::filesystem::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "FFmpeg is not installed";
+  test::TempDir dir;
+  const std::string path = dir.file("clip.gif");
+  // FFmpeg's own writer: full frames at first, then only the changed rectangle.
+  const std::string command = "/usr/bin/ffmpeg -v error -f lavfi -i testsrc=s=320x240:r=10:d=0.4 -y '" + path + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  ReadResult read = ReadGifPath(path);
+  ASSERT_EQ(read.status, kReadComplete);
+  const AnimHeader& clip = *read.document;
+  const test::ComposedTimeline shown = test::ComposeTimeline(clip);
+
+  int32_t sizes[2] = {};
+  for (const bool measured : {false, true}) {
+    SCOPED_TRACE(measured ? "keeping full tables" : "clearing them");
+    AnimPtr doc = CopyAnimation(clip, nullptr);
+    ASSERT_TRUE(doc);
+    OptimizeNeverLarger(*doc, measured ? kDefault : kDefault & ~kKeepFullLzwTables, nullptr);
+    EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*doc)), "");
+    if (measured) {
+      EXPECT_GT(MeasuredFrames(*doc), 0);
+    } else {
+      EXPECT_EQ(MeasuredFrames(*doc), 0);
+    }
+    // The optimize dialog measures a copy; the file is written from the document.
+    AnimPtr copy = CopyAnimation(*doc, nullptr);
+    sizes[measured] = EncodedSize(copy.get(), true, nullptr);
+    const std::vector<uint8_t> file = Written(*doc);
+    EXPECT_EQ(sizes[measured], static_cast<int32_t>(file.size()));
+    EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), sizes[measured]);
+    // giflib sees the frames our reader sees.
+    ReadResult back = ReadGifMemory(file.data(), file.size());
+    ASSERT_EQ(back.status, kReadComplete);
+    EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*back.document)), "");
+    const test::PeerGif peer = test::GiflibDecode(file);
+    ASSERT_TRUE(peer.ok) << peer.error;
+    size_t i = 0;
+    for (const ImageBlock* f = FirstImage(back.document.get()); f; f = NextImage(f), ++i) {
+      ASSERT_LT(i, peer.frames.size());
+      EXPECT_EQ(peer.frames[i].pixels, test::FramePixels(*f)) << "frame " << i;
+    }
+    EXPECT_EQ(i, peer.frames.size());
+  }
+  EXPECT_LT(sizes[1], sizes[0]);
+  EXPECT_TRUE(messages_.ids().empty());
+}
+
+// Without the option bit nothing changes the stream of the plain save: a run without it takes
+// back an earlier choice, and frames whose tables never fill never take one.
+TEST_F(OptimizeLzw, TheRuleFollowsTheOptionWordAndOnlyWhereItIsSmaller) {
+  AnimPtr doc = test::NewDocument(40, 30, 16);
+  for (int i = 0; i < 3; ++i) test::AddFrame(*doc, 0, 0, 40, 30, [i](int x, int y) { return (x * 3 + y * y + i) % 16; });
+  const std::vector<uint8_t> plain = Written(*doc);
+  AnimPtr on = CopyAnimation(*doc, nullptr);
+  Optimize(*on, kKeepFullLzwTables, nullptr);
+  EXPECT_EQ(MeasuredFrames(*on), 0);  // tables this small never fill
+  EXPECT_EQ(Written(*on), plain);
+
+  for (ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f)) f->lzwClearRule = 2;
+  EXPECT_TRUE(Optimize(*doc, 0, nullptr));
+  EXPECT_EQ(MeasuredFrames(*doc), 0);
+  EXPECT_EQ(Written(*doc), plain);
+}
+
+}  // namespace
+}  // namespace fw
