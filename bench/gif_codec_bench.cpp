@@ -2,7 +2,8 @@
 // same run. Items are pixels, so items_per_second reads as pixels per second.
 //
 // Names: <encode|decode>/<input>/<codec>[/<whose file>], where the file decoded is either the
-// one our writer produced or the one giflib produced from the same document.
+// one our writer produced, the one giflib produced from the same document, or, for inputs
+// named on the command line as NAME=FILE.gif, that file as it came (another tool's writer).
 //
 // Decoding allocates every frame afresh, as opening a file does. Left to itself glibc hands
 // large freed blocks back to the system or not depending on what ran before, so a decode may
@@ -36,6 +37,7 @@ struct Input {
   std::vector<uint64_t> hashes;     // of the document's frames
   std::vector<uint8_t> ourFile;     // written by WriteGifStream
   std::vector<uint8_t> giflibFile;  // written by giflib from the same document
+  std::vector<uint8_t> givenFile;   // the file named on the command line, if any
 };
 
 [[noreturn]] void Fail(const std::string& input, const char* what) {
@@ -45,8 +47,9 @@ struct Input {
 
 // Builds an input and checks, outside any timing, that every decoder gives back exactly the
 // frames of the document from either file; a benchmark of a wrong result is worthless.
-Input MakeInput(std::string name, AnimPtr doc) {
+Input MakeInput(std::string name, AnimPtr doc, std::vector<uint8_t> givenFile = {}) {
   Input in;
+  in.givenFile = std::move(givenFile);
   in.name = std::move(name);
   in.doc = std::move(doc);
   in.pixels = DocumentPixels(*in.doc);
@@ -59,8 +62,9 @@ Input MakeInput(std::string name, AnimPtr doc) {
 
   std::vector<uint64_t> got;
   std::vector<uint8_t> buffer;
-  for (const auto* file : {&in.ourFile, &in.giflibFile}) {
-    const char* whose = file == &in.ourFile ? "our file" : "giflib's file";
+  for (const auto* file : {&in.ourFile, &in.giflibFile, &in.givenFile}) {
+    if (file->empty()) continue;
+    const char* whose = file == &in.ourFile ? "our file" : file == &in.giflibFile ? "giflib's file" : "the given file";
     ReadResult r = ReadGifMemory(file->data(), file->size());
     if (r.status != kReadComplete || DocumentFrameHashes(*r.document) != in.hashes)
       Fail(in.name, (std::string("our reader differs on ") + whose).c_str());
@@ -69,6 +73,24 @@ Input MakeInput(std::string name, AnimPtr doc) {
     if (GiflibDecodeLines(*file, buffer, &got) < 0 || got != in.hashes)
       Fail(in.name, (std::string("DGifGetLine differs on ") + whose).c_str());
   }
+  return in;
+}
+
+// NAME=FILE from the command line: the file read by us, then benchmarked like the built inputs
+// and, as it came, as a third file to decode.
+Input FileInput(const std::string& spec) {
+  const size_t eq = spec.find('=');
+  if (eq == std::string::npos || eq == 0) Fail(spec, "inputs are given as NAME=FILE.gif");
+  const std::string name = spec.substr(0, eq), path = spec.substr(eq + 1);
+  std::vector<uint8_t> bytes;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    uint8_t chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(f);
+  }
+  ReadResult r = ReadGifMemory(bytes.data(), bytes.size());
+  if (r.status != kReadComplete) Fail(name, ("cannot read " + path).c_str());
+  Input in = MakeInput(name, std::move(r.document), std::move(bytes));
   return in;
 }
 
@@ -132,7 +154,11 @@ void DecodeLines(benchmark::State& state, Input* in, const std::vector<uint8_t>*
 int main(int argc, char** argv) {
   using namespace fw::bench;
   benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '-') return benchmark::ReportUnrecognizedArguments(argc, argv) ? 1 : 0;
+    files.emplace_back(argv[i]);
+  }
 #if defined(__GLIBC__)
   if (const char* system = std::getenv("FW_BENCH_SYSTEM_HEAP"); !system || *system != '1') {
     // Frames (and files) up to 32 MiB, the most glibc accepts here, come from the heap, and
@@ -144,9 +170,11 @@ int main(int argc, char** argv) {
 
   // Built once and kept for the whole run; each benchmark reads them only.
   static std::vector<Input> inputs;
+  inputs.reserve(3 + files.size());
   inputs.push_back(MakeInput("video_clip", fw::samples::VideoClip(640, 480, 200)));
-  inputs.push_back(MakeInput("screen_capture", fw::samples::ScreenCapture(1920, 1080, 20)));
-  inputs.push_back(MakeInput("sprite", fw::samples::Sprite(100, 100, 50)));
+  inputs.push_back(MakeInput("screen_capture", fw::samples::ScreenCapture(1024, 768, 150)));
+  inputs.push_back(MakeInput("sprite", fw::samples::Sprite(100, 100, 24)));
+  for (const std::string& spec : files) inputs.push_back(FileInput(spec));
 
   // A third of a second per benchmark keeps a run near half a minute; the big inputs then run
   // only a few iterations, which is enough since one iteration already covers tens of
@@ -161,8 +189,9 @@ int main(int argc, char** argv) {
     const std::string base = in.name + "/";
     setup(benchmark::RegisterBenchmark(("encode/" + base + "ours").c_str(), EncodeOurs, &in));
     setup(benchmark::RegisterBenchmark(("encode/" + base + "giflib").c_str(), EncodeGiflib, &in));
-    for (const auto* file : {&in.ourFile, &in.giflibFile}) {
-      const std::string whose = file == &in.ourFile ? "/our_file" : "/giflib_file";
+    for (const auto* file : {&in.ourFile, &in.giflibFile, &in.givenFile}) {
+      if (file->empty()) continue;
+      const std::string whose = file == &in.ourFile ? "/our_file" : file == &in.giflibFile ? "/giflib_file" : "/given_file";
       setup(benchmark::RegisterBenchmark(("decode/" + base + "ours" + whose).c_str(), DecodeOurs, &in, file));
       setup(benchmark::RegisterBenchmark(("decode/" + base + "giflib_slurp" + whose).c_str(), DecodeSlurp, &in, file));
       setup(benchmark::RegisterBenchmark(("decode/" + base + "giflib_lines" + whose).c_str(), DecodeLines, &in, file));

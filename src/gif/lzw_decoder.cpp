@@ -334,6 +334,17 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
   }
 }
 
+// Moves `height` rows of `width` pixels stored one after another to the plane's rows, last
+// row first so that no row is overwritten before it moves, and clears the padding between them.
+void SpreadRows(IndexedImage& image, int width, int height) {
+  uint8_t* const base = image.pixels.data();
+  const size_t w = static_cast<size_t>(width), stride = image.stride();
+  for (size_t y = static_cast<size_t>(height); y-- > 0;) {
+    std::memmove(base + y * stride, base + y * w, w);
+    std::memset(base + y * stride + w, 0, stride - w);
+  }
+}
+
 }  // namespace
 
 LzwResult LzwDecoder::decode(const uint8_t* data, size_t size, bool terminated, int minCodeSize,
@@ -341,10 +352,12 @@ LzwResult LzwDecoder::decode(const uint8_t* data, size_t size, bool terminated, 
   if (width <= 0 || height <= 0) return LzwResult::kComplete;
   MoreTables& more = ThreadMoreTables();
   const Tables t{prefix_, suffix_, length_, scratch_, more.where, more.head};
-  // Rows without padding, in order, are one run of memory: strings then never straddle rows.
-  if (!interlaced && image.stride() == static_cast<size_t>(width))
-    return DecodeCodes<true>(t, data, size, terminated, minCodeSize, image, width, height, interlaced);
-  return DecodeCodes<false>(t, data, size, terminated, minCodeSize, image, width, height, interlaced);
+  if (interlaced) return DecodeCodes<false>(t, data, size, terminated, minCodeSize, image, width, height, true);
+  // Rows in order are decoded as one run of memory, where strings never straddle rows, and
+  // then spread out to the plane's padded rows.
+  const LzwResult r = DecodeCodes<true>(t, data, size, terminated, minCodeSize, image, width, height, false);
+  if (image.stride() != static_cast<size_t>(width)) SpreadRows(image, width, height);
+  return r;
 }
 
 }  // namespace fw

@@ -2,7 +2,9 @@
 // every code with the width a decoder must read it at.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -257,6 +259,50 @@ TEST(LzwDecoding, CodesSplitAcrossSubBlocks) {
     EXPECT_EQ(Pixels(r), std::vector<uint8_t>(pixels.begin(), pixels.end())) << blockLength;
   }
   EXPECT_TRUE(messages.ids().empty());
+}
+
+// Frames of every row width ImageMagick writes, their data cut after any number of bytes: the
+// decoded pixels are a prefix of the whole frame, each in its own row, with nothing after it
+// and nothing in the rows' padding.
+TEST(LzwDecoding, DataCutAnywhereKeepsTheDecodedPixelsInPlace) {
+  if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
+  test::TempDir dir;
+  for (const auto& [width, height] : {std::pair{13, 9}, std::pair{101, 37}, std::pair{64, 20}, std::pair{3, 50}}) {
+    const std::string path = dir.file(std::to_string(width) + ".gif");
+    const std::string command = "convert -size " + std::to_string(width) + "x" + std::to_string(height) +
+                                " plasma:fractal -colors 5 +dither " + path;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Bytes file = test::ReadBytes(path);
+    const test::WalkedGif walked = test::WalkGif(file);
+    ASSERT_TRUE(walked.ok && walked.images.size() == 1 && walked.images[0].localTableBytes == 0) << walked.error;
+    const test::WalkedImage& image = walked.images[0];
+    const test::PeerGif whole = test::GiflibDecode(file);
+    ASSERT_TRUE(whole.ok) << whole.error;
+    const std::vector<uint8_t>& expected = whole.frames[0].pixels;
+
+    for (size_t cut = 1; cut < image.lzw.size(); cut += 1 + cut / 3) {
+      Bytes gif(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(image.at));
+      test::Put(gif, test::Image(0, 0, width, height, image.flags, image.minCodeSize,
+                                 Bytes(image.lzw.begin(), image.lzw.begin() + static_cast<std::ptrdiff_t>(cut))));
+      test::Put(gif, {0x3B});
+      test::ScopedMessages messages;
+      ReadResult r = ReadGifMemory(gif.data(), gif.size());
+      ASSERT_EQ(r.status, kReadPartial) << width << " wide, cut at " << cut;
+      const IndexedImage& plane = *FirstImage(r.document.get())->indexedImage;
+      size_t decoded = 0;
+      while (decoded < expected.size() &&
+             plane.row(static_cast<int>(decoded) / width)[decoded % width] == expected[decoded])
+        ++decoded;
+      for (int y = 0; y < height; ++y) {
+        for (size_t x = 0; x < plane.stride(); ++x) {
+          const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width) + x;
+          if (x < static_cast<size_t>(width) && at < decoded) continue;
+          ASSERT_EQ(plane.row(y)[x], 0) << width << " wide, cut at " << cut << ": pixel " << x << "," << y
+                                        << " after " << decoded << " decoded";
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
