@@ -52,7 +52,8 @@ struct ReversedBytes {
 constexpr ReversedBytes kReversed;
 #endif
 
-void MarkKeyPixels(const uint8_t* src, int width, uint8_t key, uint8_t* dst) {
+// `readable`: the bytes from `src` to the end of the plane.
+void MarkKeyPixels(const uint8_t* src, int width, size_t readable, uint8_t key, uint8_t* dst) {
   const uint64_t keys = key * uint64_t{0x0101010101010101u};
   const size_t n = static_cast<size_t>(width);
   size_t x = 0;
@@ -71,11 +72,11 @@ void MarkKeyPixels(const uint8_t* src, int width, uint8_t key, uint8_t* dst) {
     dst[x / 8] = KeyBits(indexes, keys);
   }
   if (x < n) {
-    // The row may end anywhere in the plane, so the last pixels are copied out rather than
-    // loaded as a word; the bits past the width stay clear.
+    // The bits past the width stay clear. A word is loaded when the plane goes on far enough
+    // (the next row, or padding); only the plane's last pixels are copied out one by one.
     const size_t rest = n - x;
     uint64_t indexes = 0;
-    std::memcpy(&indexes, src + x, rest);
+    std::memcpy(&indexes, src + x, readable - x >= 8 ? 8 : rest);
     dst[x / 8] = static_cast<uint8_t>(KeyBits(indexes, keys) & (0xFF00u >> rest));
   }
 }
@@ -125,8 +126,8 @@ void BuildDisplayMask(ImageBlock& frame) {
     return;  // drawn without transparency until the next rebuild
   }
   for (int y = 0; y < image.height; ++y)
-    MarkKeyPixels(image.row(y), image.width, frame.transparentIndex,
-                  frame.maskBitmap.data() + static_cast<size_t>(y) * stride);
+    MarkKeyPixels(image.row(y), image.width, image.pixels.size() - static_cast<size_t>(y) * image.stride(),
+                  frame.transparentIndex, frame.maskBitmap.data() + static_cast<size_t>(y) * stride);
   // The true-colour plane is left alone: drawing goes through the mask, so blacking out its
   // transparent pixels (which a bitwise-OR blit would need) would only lose their colours.
   SetTableEntry(frame, false);
