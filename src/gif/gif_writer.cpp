@@ -141,13 +141,19 @@ class EncodedStretch {
     }
     data_.resize(frames_.size());
     ok_.assign(frames_.size(), 0);
-    ParallelFor(frames_.size(), [this](size_t i) {
+    auto encode = [this](size_t i) {
       try {
         ok_[i] = WriteFrameData(data_[i], *frames_[i]);
       } catch (const std::bad_alloc&) {
         ok_[i] = 0;
       }
-    });
+    };
+    // A thread waiting for a busy core to start it can cost more than a few frames take.
+    if (pixels < kParallelPixels) {
+      for (size_t i = 0; i < frames_.size(); ++i) encode(i);
+    } else {
+      ParallelFor(frames_.size(), encode);
+    }
   }
 
   // The data of the next frame, which must be `frame`; false when it could not be encoded.
@@ -162,6 +168,7 @@ class EncodedStretch {
 
  private:
   static constexpr uint64_t kStretchPixels = uint64_t{16} << 20;
+  static constexpr uint64_t kParallelPixels = uint64_t{1} << 20;
   std::vector<const ImageBlock*> frames_;
   std::vector<MemorySink> data_;
   std::vector<char> ok_;
