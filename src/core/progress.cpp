@@ -41,6 +41,11 @@ std::unique_ptr<Progress> CreateProgress(ProgressHook* owner, int flags, uint32_
   return p;
 }
 
+std::unique_ptr<Progress> CreateTrialProgress(ProgressHook* hook, QuietProgressHook& quiet, uint32_t workerBit) {
+  return hook ? CreateProgress(hook, progress_flag::kInOwnerDialog | progress_flag::kNoPumping, workerBit)
+              : CreateProgress(&quiet, progress_flag::kSilent, workerBit);
+}
+
 int64_t ProgressDivisor(int64_t total) {
   int64_t divisor = 1;
   if (total >= 1001) {

@@ -62,6 +62,10 @@ bool ProgressContinues();
 void RequestProgressStop();
 
 std::unique_ptr<Progress> CreateProgress(ProgressHook* owner, int flags, uint32_t stopMask = 0);
+// A dialog's trial worker reports into the dialog when it has a hook; without one it still
+// needs a progress object (reporting to `quiet`), since its stop mask is how a cancel reaches
+// the work in the middle of a step.
+std::unique_ptr<Progress> CreateTrialProgress(ProgressHook* hook, QuietProgressHook& quiet, uint32_t workerBit);
 void StartProgress(Progress* progress, int64_t total);
 void SetProgressText(Progress* progress, const std::string& text);
 bool StepProgress(Progress* progress);

@@ -15,10 +15,6 @@ namespace {
 
 constexpr uint32_t kTrialBit = worker::kOptimizeTrial;
 
-// A trial without a window still needs a progress object (QuietProgressHook): its stop mask
-// is how a cancel reaches the optimizer in the middle of a step.
-using QuietHook = QuietProgressHook;
-
 bool Cancelled() { return IsCancelled(kTrialBit) != 0; }
 
 }  // namespace
@@ -40,10 +36,8 @@ void OptimizeTrial::start(uint32_t options, std::function<void(int32_t)> finishe
 }
 
 void OptimizeTrial::run(uint32_t options, const std::function<void(int32_t)>& finished) {
-  QuietHook quiet;
-  std::unique_ptr<Progress> progress =
-      hook_ ? CreateProgress(hook_, progress_flag::kInOwnerDialog | progress_flag::kNoPumping, kTrialBit)
-            : CreateProgress(&quiet, progress_flag::kSilent, kTrialBit);
+  QuietProgressHook quiet;
+  std::unique_ptr<Progress> progress = CreateTrialProgress(hook_, quiet, kTrialBit);
 
   AnimPtr copy;
   int32_t size = -1;

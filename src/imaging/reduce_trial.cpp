@@ -13,10 +13,6 @@ namespace {
 constexpr uint32_t kTrialBit = worker::kReduceTrial;
 constexpr int kMeasuringSize = 40113;
 
-// Without a hook the trial still needs a progress object (QuietProgressHook): its stop mask is
-// how a cancel reaches the reduction in the middle of a step.
-using QuietHook = QuietProgressHook;
-
 bool Cancelled() { return IsCancelled(kTrialBit) != 0; }
 
 }  // namespace
@@ -40,10 +36,8 @@ void ReduceTrial::start(const ReduceColoursChoice& choice, const ColourLocks& lo
 
 void ReduceTrial::run(const ReduceColoursChoice& choice, const ColourLocks& locks,
                       const std::function<void()>& finished) {
-  QuietHook quiet;
-  std::unique_ptr<Progress> progress =
-      hook_ ? CreateProgress(hook_, progress_flag::kInOwnerDialog | progress_flag::kNoPumping, kTrialBit)
-            : CreateProgress(&quiet, progress_flag::kSilent, kTrialBit);
+  QuietProgressHook quiet;
+  std::unique_ptr<Progress> progress = CreateTrialProgress(hook_, quiet, kTrialBit);
   AnimPtr copy;
   int32_t size = -1;
   try {
