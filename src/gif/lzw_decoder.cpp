@@ -190,7 +190,6 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
 
   int codeSize = minCodeSize + 1;
   uint32_t mask = (1u << codeSize) - 1;
-  int limit = clear << 1;
   int nextFree = clear + 2;
   int previous = -1;  // -1: the next code starts a fresh table
   // Where the previous code's string was written, when the next string follows it directly in
@@ -270,7 +269,6 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
     } else if (code == clear) {
       codeSize = minCodeSize + 1;
       mask = (1u << codeSize) - 1;
-      limit = clear << 1;
       nextFree = clear + 2;
       previous = -1;
       continue;
@@ -315,8 +313,8 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
       where[nextFree] = previousAt;
       head[nextFree] = previousLength < 8 ? previousHead | uint64_t{firstByte} << (8 * previousLength) : previousHead;
       ++nextFree;
-      if (nextFree >= limit && limit < kMaxCodes) {
-        limit <<= 1;
+      // The code width grows when the next entry would not fit it (mask + 1 entries).
+      if (static_cast<uint32_t>(nextFree) > mask && codeSize < 12) {
         ++codeSize;
         mask = (1u << codeSize) - 1;
       }
