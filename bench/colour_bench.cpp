@@ -241,6 +241,7 @@ struct Outcome {
 
 // Our adaptive path: the pixel octree builds the palette and maps undithered pixels.
 struct OctreeQuantiser {
+  static constexpr bool kExactDithering = false;
   fw::Octree tree;
   explicit OctreeQuantiser(int colours) : tree(colours) {}
   int build(const Picture& p, const std::vector<uint8_t>& rows, int colours, Rgb* palette) {
@@ -255,6 +256,7 @@ struct OctreeQuantiser {
 // The refined builder: exact-colour histogram, least-error splits, k-means; undithered pixels
 // go to their exact nearest entry.
 struct RefinedQuantiser {
+  static constexpr bool kExactDithering = true;
   explicit RefinedQuantiser(int) {}
   int build(const Picture& p, const std::vector<uint8_t>& rows, int colours, Rgb* palette) {
     fw::ColourHistogram histogram;
@@ -271,8 +273,9 @@ struct RefinedQuantiser {
   }
 };
 
-// Builds the palette and brings the picture onto it: dithered through our ditherer and its
-// inverse map, undithered the quantiser's own way.
+// Builds the palette and brings the picture onto it: dithered through our ditherer (onto exact
+// nearest entries for the refined builder, through the inverse map for the octree), undithered
+// the quantiser's own way.
 template <typename Quantiser>
 Outcome Ours(const Picture& p, int colours, bool dither) {
   const std::vector<uint8_t> rows = ToFrameRows(p);
@@ -284,7 +287,7 @@ Outcome Ours(const Picture& p, int colours, bool dither) {
     Quantiser q(colours);
     const int n = q.build(p, rows, colours, palette);
     if (dither) {
-      fw::PrepareDithering(palette, n, p.width);
+      fw::PrepareDithering(palette, n, p.width, Quantiser::kExactDithering);
       fw::ConvertTrueColourRows(indices.data(), stride, rows.data(), fw::Stride24(p.width), nullptr, 0, p.width,
                                 p.height, true, 0);
     } else {

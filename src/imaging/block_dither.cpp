@@ -100,11 +100,11 @@ bool DitherFrame(ImageBlock& block, const Palette* source, const Rgb* entries, i
 }  // namespace
 
 bool DitherDocumentBlocks(AnimHeader& document, const Rgb* entries, int count, int transparentIndex,
-                          Progress* progress) {
+                          Progress* progress, bool exact) {
   int widest = 1;
   for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
     widest = std::max({widest, f->width, f->left + f->width, f->indexedImage ? f->indexedImage->width : 0});
-  if (!PrepareDithering(entries, MapCount(count, transparentIndex), widest)) return false;
+  if (!PrepareDithering(entries, MapCount(count, transparentIndex), widest, exact)) return false;
 
   const Palette* old = document.globalPalette.get();
   if (old && document.backgroundIndex < old->count())
@@ -119,9 +119,9 @@ bool DitherDocumentBlocks(AnimHeader& document, const Rgb* entries, int count, i
   return true;
 }
 
-bool DitherBlock(ImageBlock& block, const Rgb* entries, int count, int transparentIndex) {
+bool DitherBlock(ImageBlock& block, const Rgb* entries, int count, int transparentIndex, bool exact) {
   if (!block.indexedImage) return true;
-  if (!PrepareDithering(entries, MapCount(count, transparentIndex), block.indexedImage->width)) return false;
+  if (!PrepareDithering(entries, MapCount(count, transparentIndex), block.indexedImage->width, exact)) return false;
   return DitherFrame(block, block.activePalette, entries, count, transparentIndex);
 }
 

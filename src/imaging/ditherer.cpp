@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
 #include "core/message_sink.h"
 #include "core/string_table.h"
 #include "imaging/inverse_map.h"
+#include "imaging/refined_palette.h"
+
 
 namespace fw {
 namespace {
@@ -69,17 +72,34 @@ bool EnsureErrorRows(int width) {
   return true;
 }
 
-// One pixel: the colour plus the carried error picks a map cell; the error of the chosen entry
-// is spread to the neighbours. Returns the chosen index.
-inline uint8_t DitherPixel(int r, int g, int b, int x, const uint8_t* q, int32_t* cur, int32_t* next,
-                           const uint8_t* map, const Rgb* pal) {
+// Exact dithering passes on three quarters of each pixel's error, as Atkinson's dither does:
+// onto a palette fitted to the picture the whole error mostly adds noise to flat regions
+// (about 1 to 2 dB lower fidelity measured) without taking away more banding.
+constexpr int kExactErrorEighths = 6;
+
+// The palette exact dithering chooses from, and each colour's nearest entry in it once found.
+struct ExactTarget {
+  bool on = false;
+  std::vector<Rgb> entries;
+  std::unique_ptr<NearestColourCache> nearest;
+};
+
+ExactTarget& SharedExactTarget() {
+  static ExactTarget target;
+  return target;
+}
+
+// One pixel: the colour plus the carried error picks an entry (`choose`); the error of the
+// chosen entry is spread to the neighbours. Returns the chosen index.
+template <int kEighths, typename Choose>
+inline uint8_t DitherPixel(int r, int g, int b, int x, int32_t* cur, int32_t* next, const Rgb* pal, Choose choose) {
   int32_t* c = cur + 3 * x;
   const int vr = std::clamp(r + c[0] / 16, 0, 255);
   const int vg = std::clamp(g + c[1] / 16, 0, 255);
   const int vb = std::clamp(b + c[2] / 16, 0, 255);
-  const uint8_t index = map[size_t(q[vr]) * 1024 + size_t(q[vg]) * 32 + size_t(q[vb])];
+  const uint8_t index = choose(vr, vg, vb);
   const Rgb& p = pal[index];
-  const int er = vr - p.r, eg = vg - p.g, eb = vb - p.b;
+  const int er = (vr - p.r) * kEighths / 8, eg = (vg - p.g) * kEighths / 8, eb = (vb - p.b) * kEighths / 8;
   c[3] += 7 * er;
   c[4] += 7 * eg;
   c[5] += 7 * eb;
@@ -98,14 +118,14 @@ inline uint8_t DitherPixel(int r, int g, int b, int x, const uint8_t* q, int32_t
 
 // The shared loop: `colourAt(x)` yields the source colour of pixel x of the current row, or
 // false for a transparent pixel.
-template <typename RowSource>
-bool DitherLoop(uint8_t* dst, size_t dstStride, int width, int height, int dstTransparent, bool* opaqueUsed,
+template <bool kExact, typename RowSource>
+void DitherRows(uint8_t* dst, size_t dstStride, int width, int height, int dstTransparent, bool* opaqueUsed,
                 RowSource source) {
-  if (!EnsureErrorRows(width)) return false;
   ErrorRows& e = SharedErrorRows();
   const InverseColourMap& m = SharedInverseMap();
   const uint8_t* map = m.data();
-  const Rgb* pal = m.entries();
+  ExactTarget& exact = SharedExactTarget();
+  const Rgb* pal = kExact ? exact.entries.data() : m.entries();
   int32_t* cur = e.row(0);
   int32_t* next = e.row(1);
   const size_t rowInts = size_t(e.capacity) * 3;
@@ -118,11 +138,37 @@ bool DitherLoop(uint8_t* dst, size_t dstStride, int width, int height, int dstTr
         out[x] = static_cast<uint8_t>(dstTransparent);
         continue;
       }
-      out[x] = DitherPixel(r, g, b, x, kQuantiser.byOffset[offsets[x & 3] + 1], cur, next, map, pal);
+      if constexpr (kExact) {
+        out[x] = DitherPixel<kExactErrorEighths>(r, g, b, x, cur, next, pal, [&](int vr, int vg, int vb) {
+          return exact.nearest->lookup(Rgb{uint8_t(vr), uint8_t(vg), uint8_t(vb)});
+        });
+      } else {
+        const uint8_t* q = kQuantiser.byOffset[offsets[x & 3] + 1];
+        out[x] = DitherPixel<8>(r, g, b, x, cur, next, pal, [&](int vr, int vg, int vb) {
+          return map[size_t(q[vr]) * 1024 + size_t(q[vg]) * 32 + size_t(q[vb])];
+        });
+      }
       if (opaqueUsed) opaqueUsed[out[x]] = true;
     }
     std::fill(cur - 3, cur + rowInts + 6, 0);
     std::swap(cur, next);
+  }
+}
+
+template <typename RowSource>
+bool DitherLoop(uint8_t* dst, size_t dstStride, int width, int height, int dstTransparent, bool* opaqueUsed,
+                RowSource source) {
+  if (!EnsureErrorRows(width)) return false;
+  if (!SharedExactTarget().on) {
+    DitherRows<false>(dst, dstStride, width, height, dstTransparent, opaqueUsed, source);
+    return true;
+  }
+  try {
+    // The nearest-entry memory grows with the colours dithering produces.
+    DitherRows<true>(dst, dstStride, width, height, dstTransparent, opaqueUsed, source);
+  } catch (const std::bad_alloc&) {
+    ShowMessage(msg::kNoMemoryDithering);
+    return false;
   }
   return true;
 }
@@ -131,7 +177,22 @@ bool DitherLoop(uint8_t* dst, size_t dstStride, int width, int height, int dstTr
 
 int DitherCell(int v, int k) { return Quantise(std::clamp(v, 0, 255), std::clamp(k, -1, 6)); }
 
+bool PrepareExactDithering(const Rgb* entries, int count, int width) {
+  ExactTarget& target = SharedExactTarget();
+  target.on = false;
+  try {
+    target.entries.assign(entries, entries + std::clamp(count, 1, 256));
+    target.nearest = std::make_unique<NearestColourCache>(target.entries.data(), static_cast<int>(target.entries.size()));
+  } catch (const std::bad_alloc&) {
+    ShowMessage(msg::kNoMemoryDithering);
+    return false;
+  }
+  target.on = true;
+  return EnsureErrorRows(width);
+}
+
 bool PrepareDithering(const Rgb* entries, int mapCount, int width) {
+  SharedExactTarget().on = false;
   if (!SharedInverseMap().prepare(entries, mapCount)) {
     ShowMessage(msg::kNoMemoryDithering);
     return false;
@@ -167,14 +228,25 @@ bool ConvertTrueColourRows(uint8_t* dst, size_t dstStride, const uint8_t* bgr, s
       return true;
     });
   }
-  const uint8_t* map = SharedInverseMap().data();
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* p = bgr + size_t(y) * bgrStride;
-    const uint8_t* m = mask ? mask + size_t(y) * maskStride : nullptr;
-    uint8_t* out = dst + size_t(y) * dstStride;
-    for (int x = 0; x < width; ++x, p += 3)
-      out[x] = (m && !m[x]) ? maskedIndex : map[InverseColourMap::Cell(p[2], p[1], p[0])];
+  auto mapRows = [&](auto entryOf) {
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* p = bgr + size_t(y) * bgrStride;
+      const uint8_t* m = mask ? mask + size_t(y) * maskStride : nullptr;
+      uint8_t* out = dst + size_t(y) * dstStride;
+      for (int x = 0; x < width; ++x, p += 3) out[x] = (m && !m[x]) ? maskedIndex : entryOf(p[2], p[1], p[0]);
+    }
+  };
+  if (ExactTarget& exact = SharedExactTarget(); exact.on) {
+    try {
+      mapRows([&](uint8_t r, uint8_t g, uint8_t b) { return exact.nearest->lookup(Rgb{r, g, b}); });
+    } catch (const std::bad_alloc&) {
+      ShowMessage(msg::kNoMemoryDithering);
+      return false;
+    }
+    return true;
   }
+  const uint8_t* map = SharedInverseMap().data();
+  mapRows([map](uint8_t r, uint8_t g, uint8_t b) { return map[InverseColourMap::Cell(r, g, b)]; });
   return true;
 }
 

@@ -19,6 +19,15 @@ inline bool PrepareDithering(const Palette& palette, int width) {
   return PrepareDithering(palette.data(), palette.count(), width);
 }
 
+// Dithering onto each pixel's exact nearest entry (its colour plus the carried error) in place
+// of the inverse map and its ordered offsets, for palettes the refined builder placed more
+// finely than the map's cells can tell apart. The error still spreads 7/3/5/1. In force until
+// the next preparation of either kind; the same messages on failure.
+bool PrepareExactDithering(const Rgb* entries, int count, int width);
+inline bool PrepareDithering(const Rgb* entries, int mapCount, int width, bool exact) {
+  return exact ? PrepareExactDithering(entries, mapCount, width) : PrepareDithering(entries, mapCount, width);
+}
+
 // The 5-bit map coordinate of channel value v under matrix offset k (-1 to 6).
 int DitherCell(int v, int k);
 
@@ -30,8 +39,9 @@ bool DitherIndexedRows(uint8_t* dst, size_t dstStride, const uint8_t* src, size_
                        int srcCount, int width, int height, int srcTransparent = -1, int dstTransparent = 0,
                        bool* opaqueUsed = nullptr);
 
-// 24-bit rows (blue, green, red) onto the prepared palette, dithered or by plain map lookups;
-// pixels whose mask byte is 0 become `maskedIndex`.
+// 24-bit rows (blue, green, red) onto the prepared palette, dithered or by plain map lookups
+// (exact nearest entries after PrepareExactDithering); pixels whose mask byte is 0 become
+// `maskedIndex`. False when memory runs out (message shown).
 bool ConvertTrueColourRows(uint8_t* dst, size_t dstStride, const uint8_t* bgr, size_t bgrStride, const uint8_t* mask,
                            size_t maskStride, int width, int height, bool dither, uint8_t maskedIndex);
 

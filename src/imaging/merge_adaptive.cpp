@@ -50,7 +50,8 @@ bool RemapDocument(AnimHeader& doc, Palette& palette, const PaletteBuilder& buil
                    bool withLocalPalettes, Progress* progress) {
   const int slot = palette.count() - 1;
   if (dither) {
-    if (doc.globalPalette && !DitherDocumentBlocks(doc, palette, reserved ? slot : -1, progress)) return false;
+    if (doc.globalPalette && !DitherDocumentBlocks(doc, palette, reserved ? slot : -1, progress, builder.refined()))
+      return false;
   } else if (doc.globalPalette) {
     const RemapTable table = builder.mapPalette(*doc.globalPalette);
     MoveBackground(doc, table);
@@ -59,10 +60,11 @@ bool RemapDocument(AnimHeader& doc, Palette& palette, const PaletteBuilder& buil
   for (ImageBlock* f = FirstImage(&doc); f; f = NextImage(f)) {
     if (TrueColourOnly(*f)) {
       if (f->localPalette) DropLocalPalette(*f, palette);
-      if (!(dither ? MapTrueColourBlock(*f, palette, true) : builder.mapTrueColourBlock(*f, palette))) return false;
+      if (!(dither ? MapTrueColourBlock(*f, palette, true, builder.refined()) : builder.mapTrueColourBlock(*f, palette)))
+        return false;
     } else if (withLocalPalettes && f->localPalette && f->indexedImage) {
       if (dither) {
-        if (!DitherBlock(*f, palette, f->transparent() ? slot : -1)) return false;
+        if (!DitherBlock(*f, palette, f->transparent() ? slot : -1, builder.refined())) return false;
         ApplyRemapTable(*f, palette, nullptr);
       } else {
         ApplyRemapForcedSlot(*f, builder.mapPalette(*f->localPalette), palette);

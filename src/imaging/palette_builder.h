@@ -27,6 +27,9 @@ class PaletteBuilder {
   // At most `colours` entries, the last a black transparent slot when reserved; nullptr when
   // nothing was added.
   std::unique_ptr<Palette> makePalette(int colours, bool reserveTransparent);
+  // Whether the palette comes from the refined builder, whose entries dithering should reach
+  // exactly (PrepareExactDithering).
+  bool refined() const { return histogram_ != nullptr; }
   // After makePalette: each source entry's entry in the new palette (never the slot).
   RemapTable mapPalette(const Palette& source) const;
   // After makePalette, with that palette: the block's true-colour picture mapped without

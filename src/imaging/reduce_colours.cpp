@@ -71,7 +71,7 @@ bool ReduceGlobal(AnimHeader& doc, int target, bool dither, const ColourLocks* l
   SetProgressText(progress, MessageText(msg::kReloadingFrames));
   if (dither) {
     // The slot lies past the dithering palette, so no opaque pixel can reach it.
-    if (!DitherDocumentBlocks(doc, *reduced, n, progress)) return false;
+    if (!DitherDocumentBlocks(doc, *reduced, n, progress, method == PaletteMethod::kRefined && !locks)) return false;
     UseGlobalPalette(doc, *installed);
   } else {
     const RemapTable table = BuildRemapTable(&old, *reduced);
@@ -109,7 +109,7 @@ bool ReduceLocal(ImageBlock& block, int target, bool dither, PaletteMethod metho
     return false;
   }
   if (dither) {
-    if (!DitherBlock(block, *reduced, transparent ? n : -1)) return false;
+    if (!DitherBlock(block, *reduced, transparent ? n : -1, method == PaletteMethod::kRefined)) return false;
     ApplyRemapTable(block, *installed, nullptr);
   } else {
     RemapTable table = BuildRemapTable(&old, *reduced);

@@ -62,11 +62,11 @@ std::vector<uint8_t> BlockMask(const ImageBlock& block) {
   return mask;
 }
 
-bool MapTrueColourBlock(ImageBlock& block, Palette& palette, bool dither) {
+bool MapTrueColourBlock(ImageBlock& block, Palette& palette, bool dither, bool exact) {
   return MapBlock(block, palette, [&](IndexedImage& image, const uint8_t* rows, const uint8_t* mask) {
     const int n = palette.count();
     const int mapCount = (mask && n > 1) ? n - 1 : n;
-    if (!PrepareDithering(palette.data(), mapCount, image.width)) return false;
+    if (!PrepareDithering(palette.data(), mapCount, image.width, exact)) return false;
     return ConvertTrueColourRows(image.pixels.data(), image.stride(), rows, Stride24(image.width), mask,
                                  Stride8(image.width), image.width, image.height, dither, static_cast<uint8_t>(n - 1));
   });

@@ -22,8 +22,9 @@ std::vector<uint8_t> BlockMask(const ImageBlock& block);
 // colour map, dithered or not, and makes `palette` its palette in effect. With a mask, the
 // masked pixels take the palette's last entry, which becomes the transparent index; opaque
 // pixels never land on that entry. The true-colour planes are released unless the
-// keep-true-colour preference is set. False on failure (message shown).
-bool MapTrueColourBlock(ImageBlock& block, Palette& palette, bool dither);
+// keep-true-colour preference is set. False on failure (message shown). `exact` maps and
+// dithers onto exact nearest entries instead (PrepareExactDithering).
+bool MapTrueColourBlock(ImageBlock& block, Palette& palette, bool dither, bool exact = false);
 // The same with octree lookups instead of the inverse map (never dithered).
 bool MapTrueColourBlock(ImageBlock& block, Palette& palette, const Octree& octree);
 // The same with each colour's exact nearest entry (never dithered).

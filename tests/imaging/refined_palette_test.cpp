@@ -6,6 +6,7 @@
 #include <random>
 
 #include "colour_test_util.h"
+#include "imaging/ditherer.h"
 #include "imaging/octree.h"
 #include "imaging/reduce_colours.h"
 #include "imaging/refined_palette.h"
@@ -113,6 +114,43 @@ TEST(RefinedPalette, ReducePalettesKeepsTheTransparentSlotAndEveryPixelInRange) 
       EXPECT_LT(after[i], count);
     }
   }
+  EXPECT_TRUE(messages.ids().empty());
+}
+
+// Dithering onto exact entries carries no error where a pixel's colour is in the palette, so
+// a picture whose colours all fit comes out unchanged; the ordered offsets of the inverse map
+// would move such pixels between entries closer together than its cells.
+TEST(RefinedPalette, ExactDitheringKeepsColoursThePaletteHolds) {
+  test::ScopedMessages messages;
+  Rgb palette[256];
+  for (int i = 0; i < 256; ++i) palette[i] = Rgb{uint8_t(100 + i % 16), uint8_t(100 + i / 16), uint8_t(i % 3 * 2)};
+  const int width = 37, height = 11;
+  std::vector<uint8_t> rows(Stride24(width) * height);
+  std::vector<int> wanted(size_t(width) * height);
+  std::mt19937 rng(11);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int i = int(rng() % 256);
+      wanted[size_t(y) * width + x] = i;
+      uint8_t* px = rows.data() + size_t(y) * Stride24(width) + 3 * size_t(x);
+      px[0] = palette[i].b;
+      px[1] = palette[i].g;
+      px[2] = palette[i].r;
+    }
+  std::vector<uint8_t> out(Stride8(width) * height);
+  ASSERT_TRUE(PrepareExactDithering(palette, 256, width));
+  ASSERT_TRUE(ConvertTrueColourRows(out.data(), Stride8(width), rows.data(), Stride24(width), nullptr, 0, width, height,
+                                    true, 0));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) ASSERT_EQ(out[size_t(y) * Stride8(width) + x], wanted[size_t(y) * width + x]);
+  // The next plain preparation goes back to the inverse map.
+  ASSERT_TRUE(PrepareDithering(palette, 256, width));
+  ASSERT_TRUE(ConvertTrueColourRows(out.data(), Stride8(width), rows.data(), Stride24(width), nullptr, 0, width, height,
+                                    true, 0));
+  int moved = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) moved += out[size_t(y) * Stride8(width) + x] != wanted[size_t(y) * width + x];
+  EXPECT_GT(moved, 0);
   EXPECT_TRUE(messages.ids().empty());
 }
 
