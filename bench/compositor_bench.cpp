@@ -68,10 +68,10 @@ void Compose(benchmark::State& state, const Input& in) {
 void Memcpy(benchmark::State& state, const Input& in) {
   const size_t n = static_cast<size_t>(in.canvasBytes);
   std::vector<uint8_t> canvas(n);
-  std::vector<const std::vector<uint8_t>*> frames;
+  std::vector<const PixelBytes*> frames;
   for (const ImageBlock* f = FirstImage(in.doc.get()); f; f = NextImage(f)) frames.push_back(&f->indexedImage->pixels);
   for (auto _ : state) {
-    for (const std::vector<uint8_t>* pixels : frames) {
+    for (const PixelBytes* pixels : frames) {
       std::memcpy(canvas.data(), pixels->data(), std::min(n, pixels->size()));
       benchmark::ClobberMemory();
     }

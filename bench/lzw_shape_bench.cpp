@@ -40,7 +40,7 @@ std::unique_ptr<fw::IndexedImage> Shape(const std::vector<uint8_t>& pixels, int 
   auto image = std::make_unique<fw::IndexedImage>();
   image->width = width;
   image->height = height;
-  image->pixels.resize(image->stride() * static_cast<size_t>(height));
+  image->pixels.resize(image->stride() * static_cast<size_t>(height), 0);
   for (int y = 0; y < height; ++y)
     std::copy_n(pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width), width, image->row(y));
   return image;

@@ -20,7 +20,7 @@ IndexedImage& Frame() {
     IndexedImage i;
     i.width = 1920;
     i.height = 1080;
-    i.pixels.resize(i.stride() * 1080);
+    i.pixels.resize(i.stride() * 1080, 0);
     for (int y = 0; y < 1080; ++y)
       for (int x = 0; x < 1920; ++x) i.row(y)[x] = static_cast<uint8_t>((x / 16 + y / 16) % 200);
     return i;

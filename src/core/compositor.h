@@ -50,7 +50,8 @@ class Compositor {
   // outlive their use so that the next save reuses their memory.
   struct Saved {
     bool valid = false;
-    std::vector<uint8_t> indexed, colour, alpha;
+    PixelBytes indexed;
+    std::vector<uint8_t> colour, alpha;
   } saved_;
   const ImageBlock* current_ = nullptr;
   int currentIndex_ = -1;

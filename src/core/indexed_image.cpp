@@ -20,7 +20,9 @@ bool PlaneSizeAllowed(size_t rowBytes, size_t height) {
   return rowBytes <= MaxPlaneBytes() / height;
 }
 
-std::unique_ptr<IndexedImage> AllocIndexedImage(int width, int height, const Palette* palette) {
+namespace {
+
+std::unique_ptr<IndexedImage> AllocPlane(int width, int height, const Palette* palette, bool cleared) {
   width = std::max(1, std::abs(width));
   height = std::max(1, std::abs(height));
   if (!PlaneSizeAllowed(Stride8(width), static_cast<size_t>(height))) return nullptr;
@@ -28,12 +30,27 @@ std::unique_ptr<IndexedImage> AllocIndexedImage(int width, int height, const Pal
     auto image = std::make_unique<IndexedImage>();
     image->width = width;
     image->height = height;
-    image->pixels.assign(Stride8(width) * static_cast<size_t>(height), 0);
+    const size_t bytes = Stride8(width) * static_cast<size_t>(height);
+    if (cleared) {
+      image->pixels.assign(bytes, 0);
+    } else {
+      image->pixels.resize(bytes);
+    }
     SetColourTable(*image, palette);
     return image;
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
+}
+
+}  // namespace
+
+std::unique_ptr<IndexedImage> AllocIndexedImage(int width, int height, const Palette* palette) {
+  return AllocPlane(width, height, palette, true);
+}
+
+std::unique_ptr<IndexedImage> AllocIndexedImageForOverwrite(int width, int height, const Palette* palette) {
+  return AllocPlane(width, height, palette, false);
 }
 
 void FillIndexed(IndexedImage& image, uint8_t index) {

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "core/palette.h"
@@ -22,13 +24,39 @@ void SetMaxPlaneBytes(size_t bytes);
 // True when a plane of height rows of `rowBytes` each may be allocated.
 bool PlaneSizeAllowed(size_t rowBytes, size_t height);
 
+// Leaves new bytes uninitialised where std::allocator would zero them: a decoder that writes
+// every byte of a plane need not pay for clearing it first. Every other way of sizing a vector
+// (assign, or resize with a value) still sets the bytes.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <typename U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+// An indexed plane's bytes. Sized with resize(n) they are left as they were; say resize(n, 0)
+// for cleared ones.
+using PixelBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
+
 struct IndexedImage {
   int32_t width = 1;   // a frame width of 0 is stored as 1
   int32_t height = 1;  // likewise
   uint16_t bitCount = 8;
   // Entries as stored in a DIB: blue, green, red, 0 (little-endian 0x00RRGGBB).
   std::array<uint32_t, 256> colourTable{};
-  std::vector<uint8_t> pixels;
+  PixelBytes pixels;
 
   size_t stride() const { return Stride8(width); }
   uint8_t* row(int y) { return pixels.data() + static_cast<size_t>(y) * stride(); }
@@ -43,6 +71,8 @@ inline Rgb EntryColour(uint32_t e) {
 // A zero-filled image of the given size (0 stored as 1) whose colour table is taken from the
 // palette (unused entries 0). nullptr when the size is refused or memory runs out.
 std::unique_ptr<IndexedImage> AllocIndexedImage(int width, int height, const Palette* palette);
+// The same with the pixel bytes left undefined, for a caller that writes every one of them.
+std::unique_ptr<IndexedImage> AllocIndexedImageForOverwrite(int width, int height, const Palette* palette);
 // Sets every byte of the rows, padding included.
 void FillIndexed(IndexedImage& image, uint8_t index);
 void SetColourTable(IndexedImage& image, const Palette* palette);

@@ -180,7 +180,8 @@ int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, Fr
     return 0;
   }
   if (!budget.admitFrame(StoredPixels(image))) return 0;
-  auto pixels = AllocIndexedImage(image.width, image.height, image.activePalette);
+  // The decoder sets every byte of the plane, so it is not cleared first.
+  auto pixels = AllocIndexedImageForOverwrite(image.width, image.height, image.activePalette);
   if (!pixels) {
     ShowMessage(msg::kNoMemoryFrameImage);
     return 0;

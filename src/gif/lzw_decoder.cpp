@@ -205,11 +205,12 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
   uint64_t bits = 0;
   int bitCount = 0;
 
-  // Pixels a short copy may have dirtied beyond the last string go back to 0 (the reader's
-  // planes start zero-filled), so a frame that stops early looks as if written exactly.
+  // A frame that stops early is blank from there on. A linear frame's one span is the rest of
+  // it; other planes start zero-filled, so only the pixels a short copy may have dirtied beyond
+  // the last string go back to 0.
   auto stop = [&dst, &rowEnd](LzwResult r) {
     const size_t room = static_cast<size_t>(rowEnd - dst);
-    std::memset(dst, 0, std::min<size_t>(room, kShortCopy - 1));
+    std::memset(dst, 0, kLinear ? room : std::min<size_t>(room, kShortCopy - 1));
     return r;
   };
   auto emitLong = [&](int code, int n, bool kwkwk, uint8_t extra, const uint8_t* src) {
@@ -347,6 +348,7 @@ void SpreadRows(IndexedImage& image, int width, int height) {
 
 LzwResult LzwDecoder::decode(const uint8_t* data, size_t size, bool terminated, int minCodeSize,
                              IndexedImage& image, int width, int height, bool interlaced) {
+  if (width <= 0 || height <= 0 || interlaced) std::fill(image.pixels.begin(), image.pixels.end(), 0);
   if (width <= 0 || height <= 0) return LzwResult::kComplete;
   MoreTables& more = ThreadMoreTables();
   const Tables t{prefix_, suffix_, length_, scratch_, more.where, more.head};

@@ -9,7 +9,7 @@ namespace fw {
 
 enum class LzwResult {
   kComplete,   // every pixel of the frame was filled
-  kEndedEarly, // an end code came first; the remaining pixels stay 0
+  kEndedEarly, // an end code came first; the remaining pixels are 0
   kRanOut,     // the data ended (or was unreadable) before the frame was filled
   kCorrupt,    // a code that no table could hold
 };
@@ -21,7 +21,8 @@ class LzwDecoder {
   // followed by at least 8 readable bytes (callers pad with zeros). `terminated` says whether
   // the zero-length terminator was found: an end code on unterminated data counts as ran out.
   // `width` x `height` pixels (interlaced in the four GIF passes when asked) are written into
-  // the rows of `image`, which must be at least that large.
+  // the rows of `image`, which must be exactly that large; every byte of its plane is set,
+  // padding and the pixels an early end leaves included (to 0), so it may start undefined.
   LzwResult decode(const uint8_t* data, size_t size, bool terminated, int minCodeSize,
                    IndexedImage& image, int width, int height, bool interlaced);
 

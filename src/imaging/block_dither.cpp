@@ -39,7 +39,7 @@ bool DitherTransparentFrame(ImageBlock& block, const Palette* source, const Rgb*
   // The old pixels are still needed after dithering to find the transparent ones again.
   const Rgb oldColour = (source && t < srcCount) ? srcEntries[t] : Rgb{};
   int chosen = NearestByDistance(entries, count, oldColour).index;
-  std::vector<uint8_t> out;
+  PixelBytes out;
   try {
     out.assign(image.pixels.size(), 0);
   } catch (const std::bad_alloc&) {

@@ -29,7 +29,7 @@ int FillIndex(const ImageBlock& image, const uint8_t* changed, size_t stride) {
 }
 
 // The encoded size the image would have with these pixels and `fill` transparent.
-int64_t MeasureWith(ImageBlock& image, std::vector<uint8_t>& candidate, int fill) {
+int64_t MeasureWith(ImageBlock& image, PixelBytes& candidate, int fill) {
   IndexedImage& pixels = *image.indexedImage;
   const uint8_t flags = image.controlFlags, index = image.transparentIndex;
   std::swap(pixels.pixels, candidate);
@@ -44,7 +44,7 @@ int64_t MeasureWith(ImageBlock& image, std::vector<uint8_t>& candidate, int fill
 
 // Candidate A: every unchanged pixel becomes the fill index. Returns the number replaced.
 int EveryUnchangedPixel(const ImageBlock& image, const uint8_t* changed, size_t stride, uint8_t fill,
-                        std::vector<uint8_t>& out) {
+                        PixelBytes& out) {
   out = image.indexedImage->pixels;
   const size_t rowBytes = image.indexedImage->stride();
   int replaced = 0;
@@ -65,7 +65,7 @@ int EveryUnchangedPixel(const ImageBlock& image, const uint8_t* changed, size_t 
 // rest; a run of one index is kept whole; any other run becomes the fill index. Returns the
 // number of runs changed.
 int UnchangedRuns(const ImageBlock& image, const uint8_t* changed, size_t stride, uint8_t fill,
-                  std::vector<uint8_t>& out) {
+                  PixelBytes& out) {
   out = image.indexedImage->pixels;
   const size_t rowBytes = image.indexedImage->stride();
   const int w = image.width;
@@ -111,7 +111,7 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
   if (size) *size = best;
   if (best <= 0) return false;
 
-  std::vector<uint8_t> chosen, candidate;
+  PixelBytes chosen, candidate;
   if (EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) {
     const int64_t measured = MeasureWith(image, candidate, fill);
     if (measured > 0 && measured < best) {

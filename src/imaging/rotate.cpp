@@ -25,11 +25,12 @@ struct Mapping {
 };
 
 // Transforms a plane of `bpp` bytes per pixel with rows of `stride(width)` bytes.
-std::vector<uint8_t> TransformPlane(const uint8_t* src, int w, int h, int bpp, size_t (*stride)(int), int code) {
+template <typename Bytes>
+Bytes TransformPlane(const uint8_t* src, int w, int h, int bpp, size_t (*stride)(int), int code) {
   const bool quarter = QuarterTurn(code);
   const int nw = quarter ? h : w, nh = quarter ? w : h;
   const size_t srcStride = stride(w), dstStride = stride(nw);
-  std::vector<uint8_t> out(dstStride * static_cast<size_t>(nh), 0);
+  Bytes out(dstStride * static_cast<size_t>(nh), 0);
   const Mapping map{code, w, h};
   for (int y = 0; y < h; ++y) {
     const uint8_t* row = src + static_cast<size_t>(y) * srcStride;
@@ -54,10 +55,11 @@ bool RotateFrame(AnimHeader& document, ImageBlock& frame, int code, bool* screen
   IndexedImage& image = *frame.indexedImage;
   const int w = image.width, h = image.height;
   try {
-    std::vector<uint8_t> pixels = TransformPlane(image.pixels.data(), w, h, 1, Stride8Of, code);
+    PixelBytes pixels = TransformPlane<PixelBytes>(image.pixels.data(), w, h, 1, Stride8Of, code);
     std::vector<uint8_t> colour, alpha;
-    if (frame.hasTrueColour()) colour = TransformPlane(frame.trueColour.data(), w, h, 3, Stride24Of, code);
-    if (!frame.alpha.empty()) alpha = TransformPlane(frame.alpha.data(), w, h, 1, Stride8Of, code);
+    using Bytes = std::vector<uint8_t>;
+    if (frame.hasTrueColour()) colour = TransformPlane<Bytes>(frame.trueColour.data(), w, h, 3, Stride24Of, code);
+    if (!frame.alpha.empty()) alpha = TransformPlane<Bytes>(frame.alpha.data(), w, h, 1, Stride8Of, code);
     // Nothing below can fail: the frame changes all at once or not at all.
     image.pixels = std::move(pixels);
     if (frame.hasTrueColour()) frame.trueColour = std::move(colour);

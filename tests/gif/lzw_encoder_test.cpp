@@ -58,7 +58,7 @@ Bytes Encode(const std::vector<uint8_t>& pixels, int width, int minCodeSize, int
   IndexedImage image;
   image.width = width;
   image.height = static_cast<int>(pixels.size()) / width;
-  image.pixels.resize(image.stride() * static_cast<size_t>(image.height));
+  image.pixels.resize(image.stride() * static_cast<size_t>(image.height), 0);
   for (int y = 0; y < image.height; ++y)
     std::copy_n(pixels.begin() + static_cast<std::ptrdiff_t>(y) * width, width, image.row(y));
   MemorySink sink;

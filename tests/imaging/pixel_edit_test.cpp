@@ -37,7 +37,7 @@ TEST(PixelEdit, FillStopsAtDiagonalsAndLeavesSameColourAlone) {
   EXPECT_EQ(r.top, 0);
   EXPECT_EQ(r.bottom, 5);
   // Filling with the colour it already has changes nothing.
-  const std::vector<uint8_t> before = image.pixels;
+  const PixelBytes before = image.pixels;
   EXPECT_TRUE(FloodFillIndex(planes, 0, 5, 0).empty());
   EXPECT_TRUE(SetPixelIndex(planes, 3, 3, 1).empty());
   EXPECT_EQ(image.pixels, before);
