@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "core/display_mask.h"
+#include "gif/byte_sink.h"
 #include "gif/gif_writer.h"
+#include "gif/lzw_encoder.h"
 
 namespace fw {
 namespace {
@@ -99,9 +101,52 @@ int UnchangedRuns(const ImageBlock& image, const uint8_t* changed, size_t stride
   return treated;
 }
 
+// The two values each unchanged pixel may take: the colour it shows (its own index or, where it
+// is transparent over a colour the palette has, that colour's index) and the fill index.
+struct UnchangedChoices {
+  IndexedImage opaque, filled;
+};
+
+UnchangedChoices ChoicesOf(const ImageBlock& image, const uint8_t* changed, const uint8_t* shown, size_t stride,
+                           uint8_t fill) {
+  const IndexedImage& pixels = *image.indexedImage;
+  UnchangedChoices choices;
+  for (IndexedImage* plane : {&choices.opaque, &choices.filled}) {
+    plane->width = pixels.width;
+    plane->height = pixels.height;
+    plane->pixels = pixels.pixels;
+  }
+  const size_t rowBytes = pixels.stride();
+  for (int y = 0; y < image.height; ++y) {
+    const size_t at = static_cast<size_t>(y) * rowBytes;
+    uint8_t* o = choices.opaque.pixels.data() + at;
+    uint8_t* f = choices.filled.pixels.data() + at;
+    const uint8_t* c = changed + static_cast<size_t>(y) * stride;
+    for (int x = 0; x < image.width; ++x) {
+      if (c[x]) continue;
+      if (o[x] == fill) o[x] = shown[at + x];
+      f[x] = fill;
+    }
+  }
+  return choices;
+}
+
+// Candidate D: the encoder picks, pixel by pixel, whichever value extends the string it is
+// coding, trying the fill index first (runs of it are what the other candidates build on).
+bool ChosenByEncoder(const ImageBlock& image, const UnchangedChoices& choices, std::vector<uint8_t>& out) {
+  IndexedImage chosen = choices.filled;
+  CountingSink sink;
+  if (!ThreadLzwEncoder().encodeChoosing(sink, chosen, choices.opaque, image.width, image.height,
+                                         image.interlaced(), FrameMinCodeSize(image), image.lzwClearRule))
+    return false;
+  out.swap(chosen.pixels);
+  return true;
+}
+
 }  // namespace
 
-bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size) {
+bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size,
+                            const uint8_t* shown) {
   if (size) *size = 0;
   if (!image.indexedImage || image.indexedImage->width != image.width || image.indexedImage->height != image.height)
     return false;
@@ -112,19 +157,23 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
   if (best <= 0) return false;
 
   std::vector<uint8_t> chosen, candidate;
-  if (EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) {
+  const auto keepWhenSmaller = [&] {
     const int64_t measured = MeasureWith(image, candidate, fill);
     if (measured > 0 && measured < best) {
       best = measured;
       chosen.swap(candidate);
     }
-  }
-  if (UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) {
-    const int64_t measured = MeasureWith(image, candidate, fill);
-    if (measured > 0 && measured < best) {
-      best = measured;
-      chosen.swap(candidate);
+  };
+  if (EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) keepWhenSmaller();
+  if (UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) keepWhenSmaller();
+  if (shown) {
+    const UnchangedChoices choices = ChoicesOf(image, changed, shown, stride, static_cast<uint8_t>(fill));
+    // Candidate C: every unchanged pixel drawn in its colour, as far as the palette allows.
+    if (choices.opaque.pixels != image.indexedImage->pixels) {
+      candidate = choices.opaque.pixels;
+      keepWhenSmaller();
     }
+    if (ChosenByEncoder(image, choices, candidate)) keepWhenSmaller();
   }
   if (chosen.empty()) return false;
   if (size) *size = best;
