@@ -202,7 +202,8 @@ bool LzwEncoder::reachesFurther(int code, int otherCode, const uint8_t* row, con
   return reach(otherCode, row, other, x, width, otherBudget) > reach(code, row, other, x, width, budget);
 }
 
-int LzwEncoder::extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x, int width) const {
+int LzwEncoder::extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x,
+                               int width) const {
   const int o = other[x];
   if (o == row[x]) return code;
   const int longer = child_[static_cast<uint32_t>(prefix << shift_ | o)];
