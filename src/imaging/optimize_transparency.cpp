@@ -1,5 +1,6 @@
 #include "imaging/optimize_transparency.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -131,16 +132,29 @@ UnchangedChoices ChoicesOf(const ImageBlock& image, const uint8_t* changed, cons
   return choices;
 }
 
+// The code size the frame would be written with, holding these pixels.
+int MinCodeSizeWith(ImageBlock& image, std::vector<uint8_t>& pixels) {
+  std::swap(image.indexedImage->pixels, pixels);
+  const int bits = FrameMinCodeSize(image);
+  std::swap(image.indexedImage->pixels, pixels);
+  return bits;
+}
+
 // Candidate D: the encoder picks, pixel by pixel, whichever value extends the string it is
 // coding, trying the fill index first (runs of it are what the other candidates build on).
-bool ChosenByEncoder(const ImageBlock& image, const UnchangedChoices& choices, std::vector<uint8_t>& out) {
+// Returns the bytes of the LZW data, which the plain encoder writes again for these pixels; 0
+// when it could not encode, -1 when the pixels chosen take another code size than both
+// choices together did (indexes beyond the palette), so that only measuring tells.
+int64_t ChosenByEncoder(ImageBlock& image, UnchangedChoices& choices, std::vector<uint8_t>& out) {
+  const int bits =
+      std::max(MinCodeSizeWith(image, choices.filled.pixels), MinCodeSizeWith(image, choices.opaque.pixels));
   IndexedImage chosen = choices.filled;
   CountingSink sink;
   if (!ThreadLzwEncoder().encodeChoosing(sink, chosen, choices.opaque, image.width, image.height,
-                                         image.interlaced(), FrameMinCodeSize(image), image.lzwClearRule))
-    return false;
+                                         image.interlaced(), bits, image.lzwClearRule))
+    return 0;
   out.swap(chosen.pixels);
-  return true;
+  return MinCodeSizeWith(image, out) == bits ? sink.total() : -1;
 }
 
 }  // namespace
@@ -157,8 +171,8 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
   if (best <= 0) return false;
 
   std::vector<uint8_t> chosen, candidate;
-  const auto keepWhenSmaller = [&] {
-    const int64_t measured = MeasureWith(image, candidate, fill);
+  const auto keepWhenSmaller = [&](int64_t measured = 0) {
+    if (measured <= 0) measured = MeasureWith(image, candidate, fill);
     if (measured > 0 && measured < best) {
       best = measured;
       chosen.swap(candidate);
@@ -167,13 +181,15 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
   if (EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) keepWhenSmaller();
   if (UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) keepWhenSmaller();
   if (shown) {
-    const UnchangedChoices choices = ChoicesOf(image, changed, shown, stride, static_cast<uint8_t>(fill));
+    UnchangedChoices choices = ChoicesOf(image, changed, shown, stride, static_cast<uint8_t>(fill));
     // Candidate C: every unchanged pixel drawn in its colour, as far as the palette allows.
     if (choices.opaque.pixels != image.indexedImage->pixels) {
       candidate = choices.opaque.pixels;
       keepWhenSmaller();
     }
-    if (ChosenByEncoder(image, choices, candidate)) keepWhenSmaller();
+    const int64_t overhead = FrameOverheadSize(image);
+    if (const int64_t data = ChosenByEncoder(image, choices, candidate); data != 0 && overhead > 0)
+      keepWhenSmaller(data > 0 ? overhead + data : 0);
   }
   if (chosen.empty()) return false;
   if (size) *size = best;
