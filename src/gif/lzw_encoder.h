@@ -46,7 +46,7 @@ class LzwEncoder {
   int extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x, int width) const;
   // The value a new string starts with at x: the one the next pixels extend further.
   int chooseStart(uint8_t* row, const uint8_t* other, int x, int width) const;
-  static constexpr int kReachBudget = 16;
+  static constexpr int kReachBudget = 64;
   bool emitCode(int code);
   bool flushBytes(bool final);
   int64_t bitsWritten() const { return (flushedBytes_ + flatSize_) * int64_t{8} + accBits_; }

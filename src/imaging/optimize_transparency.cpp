@@ -141,16 +141,18 @@ int MinCodeSizeWith(ImageBlock& image, std::vector<uint8_t>& pixels) {
 }
 
 // Candidate D: the encoder picks, pixel by pixel, whichever value extends the string it is
-// coding, trying the fill index first (runs of it are what the other candidates build on).
+// coding, trying the fill index first (runs of it are what the other candidates build on) or
+// the colour first (the table then learns the picture, which small images code better with).
 // Returns the bytes of the LZW data, which the plain encoder writes again for these pixels; 0
 // when it could not encode, -1 when the pixels chosen take another code size than both
 // choices together did (indexes beyond the palette), so that only measuring tells.
-int64_t ChosenByEncoder(ImageBlock& image, UnchangedChoices& choices, std::vector<uint8_t>& out) {
+int64_t ChosenByEncoder(ImageBlock& image, UnchangedChoices& choices, bool opaqueFirst,
+                        std::vector<uint8_t>& out) {
   const int bits =
       std::max(MinCodeSizeWith(image, choices.filled.pixels), MinCodeSizeWith(image, choices.opaque.pixels));
-  IndexedImage chosen = choices.filled;
+  IndexedImage chosen = opaqueFirst ? choices.opaque : choices.filled;
   CountingSink sink;
-  if (!ThreadLzwEncoder().encodeChoosing(sink, chosen, choices.opaque, image.width, image.height,
+  if (!ThreadLzwEncoder().encodeChoosing(sink, chosen, opaqueFirst ? choices.filled : choices.opaque, image.width, image.height,
                                          image.interlaced(), bits, image.lzwClearRule))
     return 0;
   out.swap(chosen.pixels);
@@ -188,8 +190,9 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
       keepWhenSmaller();
     }
     const int64_t overhead = FrameOverheadSize(image);
-    if (const int64_t data = ChosenByEncoder(image, choices, candidate); data != 0 && overhead > 0)
-      keepWhenSmaller(data > 0 ? overhead + data : 0);
+    for (const bool opaqueFirst : {false, true})
+      if (const int64_t data = ChosenByEncoder(image, choices, opaqueFirst, candidate); data != 0 && overhead > 0)
+        keepWhenSmaller(data > 0 ? overhead + data : 0);
   }
   if (chosen.empty()) return false;
   if (size) *size = best;

@@ -14,7 +14,7 @@ namespace fw {
 // pixel transparent, and only the runs of unchanged pixels that would break a run of one
 // index. With `shown` (ShownIndexes, in the image's own row layout) two more: every unchanged
 // pixel drawn in the colour it shows, transparent ones included, and the encoder choosing
-// pixel by pixel between that colour and transparency. The image takes the smallest one if it
+// pixel by pixel between that colour and transparency (twice: preferring either). The image takes the smallest one if it
 // encodes smaller than now; true when it did. `size`, when given, receives the image's encoded
 // size afterwards (0 when it was not measured).
 bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size = nullptr,
