@@ -151,9 +151,10 @@ int64_t ChosenByEncoder(ImageBlock& image, UnchangedChoices& choices, bool opaqu
   const int bits =
       std::max(MinCodeSizeWith(image, choices.filled.pixels), MinCodeSizeWith(image, choices.opaque.pixels));
   IndexedImage chosen = opaqueFirst ? choices.opaque : choices.filled;
+  const IndexedImage& other = opaqueFirst ? choices.filled : choices.opaque;
   CountingSink sink;
-  if (!ThreadLzwEncoder().encodeChoosing(sink, chosen, opaqueFirst ? choices.filled : choices.opaque, image.width, image.height,
-                                         image.interlaced(), bits, image.lzwClearRule))
+  if (!ThreadLzwEncoder().encodeChoosing(sink, chosen, other, image.width, image.height, image.interlaced(), bits,
+                                         image.lzwClearRule))
     return 0;
   out.swap(chosen.pixels);
   return MinCodeSizeWith(image, out) == bits ? sink.total() : -1;
