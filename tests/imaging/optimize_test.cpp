@@ -12,6 +12,8 @@
 #include "gif/gif_writer.h"
 #include "imaging/optimize.h"
 #include "imaging/optimize_palette.h"
+#include "imaging/optimize_screen.h"
+#include "imaging/optimize_shown.h"
 #include "imaging/optimize_transparency.h"
 
 namespace fw {
@@ -174,6 +176,23 @@ TEST_F(OptimizeTest, SubstitutionNeverGrowsAnImageAndKeepsEveryChangedPixel) {
         ASSERT_TRUE(after[i] == before[i] || after[i] == f.transparentIndex || tookShown) << round;
     }
   }
+}
+
+// Under a transparent pixel that changes nothing the screen's colour is named by the first
+// index holding it, never by the transparent index itself; kept pixels and colours only the
+// transparent index holds stay as they are.
+TEST_F(OptimizeTest, ShownIndexesNameTheScreenColourUnderUnchangedPixels) {
+  AnimPtr doc = test::NewDocument(5, 1, 4);
+  SetGlobalPalette(*doc, test::MakePalette({{10, 0, 0}, {0, 20, 0}, {0, 0, 30}, {0, 20, 0}}));
+  ImageBlock& first = test::AddFrame(*doc, 0, 0, 5, 1, [](int x, int) { return std::vector<int>{0, 3, 2, 1, 2}[x]; });
+  ImageBlock& second = test::AddFrame(*doc, 0, 0, 5, 1, [](int x, int) { return std::vector<int>{2, 2, 0, 2, 2}[x]; });
+  MakeTransparent(second, 2);
+  OptimizeScreen screen;
+  ASSERT_TRUE(screen.allocate(5, 1));
+  screen.compare(first);
+  screen.compare(second);
+  const std::vector<uint8_t> shown = ShownIndexes(screen, second, screen.changed(), screen.changedStride());
+  EXPECT_EQ(std::vector<uint8_t>(shown.begin(), shown.begin() + 5), (std::vector<uint8_t>{0, 1, 0, 1, 2}));
 }
 
 TEST_F(OptimizeTest, RepeatedPixelsTurnTransparentWhenAnIndexIsFree) {
