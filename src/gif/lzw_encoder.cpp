@@ -214,7 +214,15 @@ int LzwEncoder::extendChoosing(int prefix, int code, uint8_t* row, const uint8_t
 
 int LzwEncoder::chooseStart(uint8_t* row, const uint8_t* other, int x, int width) const {
   const int c = row[x], o = other[x];
-  if (o == c || x + 1 >= width || !reachesFurther(c, o, row, other, x + 1, width)) return c;
+  if (o == c || x + 1 >= width) return c;
+  // Most often at most one of them can be extended at all: no search needed.
+  const uint16_t* child = child_.data();
+  const auto extends = [&](int start) {
+    return child[static_cast<uint32_t>(start << shift_ | row[x + 1])] != 0 ||
+           child[static_cast<uint32_t>(start << shift_ | other[x + 1])] != 0;
+  };
+  const bool ownExtends = extends(c), otherExtends = extends(o);
+  if (!otherExtends || (ownExtends && !reachesFurther(c, o, row, other, x + 1, width))) return c;
   row[x] = static_cast<uint8_t>(o);
   return o;
 }

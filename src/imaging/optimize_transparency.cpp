@@ -143,13 +143,12 @@ int MinCodeSizeWith(ImageBlock& image, std::vector<uint8_t>& pixels) {
 // Candidate D: the encoder picks, pixel by pixel, whichever value extends the string it is
 // coding, trying the fill index first (runs of it are what the other candidates build on) or
 // the colour first (the table then learns the picture, which small images code better with).
-// Returns the bytes of the LZW data, which the plain encoder writes again for these pixels; 0
-// when it could not encode, -1 when the pixels chosen take another code size than both
-// choices together did (indexes beyond the palette), so that only measuring tells.
-int64_t ChosenByEncoder(ImageBlock& image, UnchangedChoices& choices, bool opaqueFirst,
+// `bits` is the code size both choices together need. Returns the bytes of the LZW data,
+// which the plain encoder writes again for these pixels; 0 when it could not encode, -1 when
+// the pixels chosen take another code size (indexes beyond the palette), so that only
+// measuring tells.
+int64_t ChosenByEncoder(ImageBlock& image, const UnchangedChoices& choices, int bits, bool opaqueFirst,
                         std::vector<uint8_t>& out) {
-  const int bits =
-      std::max(MinCodeSizeWith(image, choices.filled.pixels), MinCodeSizeWith(image, choices.opaque.pixels));
   IndexedImage chosen = opaqueFirst ? choices.opaque : choices.filled;
   const IndexedImage& other = opaqueFirst ? choices.filled : choices.opaque;
   CountingSink sink;
@@ -157,7 +156,9 @@ int64_t ChosenByEncoder(ImageBlock& image, UnchangedChoices& choices, bool opaqu
                                          image.lzwClearRule))
     return 0;
   out.swap(chosen.pixels);
-  return MinCodeSizeWith(image, out) == bits ? sink.total() : -1;
+  // No code size is narrower than the palette's: only a wider one can change.
+  const int paletteBits = std::max(2, image.activePalette ? PaletteBits(image.activePalette->count()) : 8);
+  return bits == paletteBits || MinCodeSizeWith(image, out) == bits ? sink.total() : -1;
 }
 
 }  // namespace
@@ -191,8 +192,10 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
       keepWhenSmaller();
     }
     const int64_t overhead = FrameOverheadSize(image);
+    const int bits =
+        std::max(MinCodeSizeWith(image, choices.filled.pixels), MinCodeSizeWith(image, choices.opaque.pixels));
     for (const bool opaqueFirst : {false, true})
-      if (const int64_t data = ChosenByEncoder(image, choices, opaqueFirst, candidate); data != 0 && overhead > 0)
+      if (const int64_t data = ChosenByEncoder(image, choices, bits, opaqueFirst, candidate); data != 0 && overhead > 0)
         keepWhenSmaller(data > 0 ? overhead + data : 0);
   }
   if (chosen.empty()) return false;
