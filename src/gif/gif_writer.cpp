@@ -186,6 +186,11 @@ int64_t FrameEncodedSize(const ImageBlock& frame) {
   return WriteGifFrame(sink, frame) ? sink.total() : 0;
 }
 
+int64_t FrameOverheadSize(const ImageBlock& frame) {
+  CountingSink sink;
+  return WriteFrameHead(sink, frame) ? sink.total() + 2 : 0;
+}
+
 int RaisedColourResolution(const AnimHeader& document) {
   int resolution = (document.screenFlags >> 4) & 7;
   resolution = std::max(resolution, PaletteBits(2 << (document.screenFlags & 7)) - 1);

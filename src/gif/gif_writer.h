@@ -20,6 +20,9 @@ int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress);
 bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame);
 // Bytes WriteGifFrame would write for the frame; 0 on failure.
 int64_t FrameEncodedSize(const ImageBlock& frame);
+// The part of that not taken by the LZW data sub-blocks: control extension, descriptor, local
+// table, code size byte and terminator. 0 on failure.
+int64_t FrameOverheadSize(const ImageBlock& frame);
 // The document's encoded size, measured when forced or unknown; -1 for no document or an
 // unfinished measurement. It counts the file Save writes: earlier signature comments out,
 // the current one in unless the preferences leave it out.

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 namespace fw {
 namespace {
@@ -184,6 +185,70 @@ bool LzwEncoder::fullTableShouldClear(int64_t pixel) {
 
 bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, int height, bool interlaced,
                         int minCodeSize, int clearRule) {
+  return encodeRows(sink, image, nullptr, width, height, interlaced, minCodeSize, clearRule);
+}
+
+bool LzwEncoder::encodeChoosing(ByteSink& sink, IndexedImage& image, const IndexedImage& alternatives, int width,
+                                int height, bool interlaced, int minCodeSize, int clearRule) {
+  if (alternatives.width < width || alternatives.height < height ||
+      alternatives.pixels.size() < alternatives.stride() * static_cast<size_t>(std::max(height, 0)))
+    return false;
+  return encodeRows(sink, image, &alternatives, width, height, interlaced, minCodeSize, clearRule);
+}
+
+bool LzwEncoder::reachesFurther(int code, int otherCode, const uint8_t* row, const uint8_t* other, int x,
+                                int width) const {
+  int budget = kReachBudget, otherBudget = kReachBudget;
+  return reach(otherCode, row, other, x, width, otherBudget) > reach(code, row, other, x, width, budget);
+}
+
+int LzwEncoder::extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x,
+                               int width) const {
+  const int o = other[x];
+  if (o == row[x]) return code;
+  const int longer = child_[static_cast<uint32_t>(prefix << shift_ | o)];
+  if (!longer || (code && !reachesFurther(code, longer, row, other, x + 1, width))) return code;
+  row[x] = static_cast<uint8_t>(o);
+  return longer;
+}
+
+int LzwEncoder::chooseStart(uint8_t* row, const uint8_t* other, int x, int width) const {
+  const int c = row[x], o = other[x];
+  if (o == c || x + 1 >= width) return c;
+  // Most often at most one of them can be extended at all: no search needed.
+  const uint16_t* child = child_.data();
+  const auto extends = [&](int start) {
+    return child[static_cast<uint32_t>(start << shift_ | row[x + 1])] != 0 ||
+           child[static_cast<uint32_t>(start << shift_ | other[x + 1])] != 0;
+  };
+  const bool ownExtends = extends(c), otherExtends = extends(o);
+  if (!otherExtends || (ownExtends && !reachesFurther(c, o, row, other, x + 1, width))) return c;
+  row[x] = static_cast<uint8_t>(o);
+  return o;
+}
+
+int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget) const {
+  const uint16_t* child = child_.data();
+  int length = 0;
+  for (; x < width && budget > 0; ++x, --budget) {
+    const int own = child[static_cast<uint32_t>(code << shift_ | row[x])];
+    const int alternative = other[x] != row[x] ? child[static_cast<uint32_t>(code << shift_ | other[x])] : 0;
+    if (own && alternative) {
+      const int viaOwn = reach(own, row, other, x + 1, width, budget);
+      return length + 1 + std::max(viaOwn, reach(alternative, row, other, x + 1, width, budget));
+    }
+    if (!own && !alternative) break;
+    code = own ? own : alternative;
+    ++length;
+  }
+  return length;
+}
+
+// Pixels that may be rewritten are chosen among; read-only ones are encoded as they are.
+template <class Image>
+bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* alternatives, int width, int height,
+                            bool interlaced, int minCodeSize, int clearRule) {
+  constexpr bool kChoosing = !std::is_const_v<Image>;
   sink_ = &sink;
   rule_ = clearRule > 0 && clearRule < kLzwClearRules ? clearRule : 0;
   const bool keepsFullTables = rule_ != 0;
@@ -228,19 +293,27 @@ bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, in
     uint16_t* const child = child_.data();
     const int shift = shift_;
     for (;;) {
-      const uint8_t* row = image.row(y);
+      auto* const row = image.row(y);
+      const uint8_t* other = kChoosing ? alternatives->row(y) : nullptr;
       for (; x < width; ++x) {
         const int c = row[x];
         const uint32_t slot = static_cast<uint32_t>(prefix << shift | c);
-        const int code = child[slot];
+        int code = child[slot];
+        if constexpr (kChoosing) code = extendChoosing(prefix, code, row, other, x, width);
         if (code) {
           prefix = code;
           continue;
         }
+        int start = c;
+        uint32_t entry = slot;
+        if constexpr (kChoosing) {
+          start = chooseStart(row, other, x, width);
+          entry = static_cast<uint32_t>(prefix << shift | start);
+        }
         emitCode(prefix);
         if (nextFree_ < 4096) {
-          child[slot] = static_cast<uint16_t>(nextFree_);
-          slotOfCode_[nextFree_] = slot;
+          child[entry] = static_cast<uint16_t>(nextFree_);
+          slotOfCode_[nextFree_] = entry;
           ++nextFree_;
         } else {
           filled_ = true;
@@ -251,7 +324,8 @@ bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, in
             noteClear(rowPixel + x);
           }
         }
-        prefix = c;
+        prefix = start;
+        if constexpr (kChoosing) continue;
 
         // A long run of c ahead, tested eight pixels at once: rarely true, so next to free
         // for pictures without runs.

@@ -22,10 +22,31 @@ class LzwEncoder {
   // the fewest bytes depends on the pixels: measure.
   bool encode(ByteSink& sink, const IndexedImage& image, int width, int height, bool interlaced,
               int minCodeSize, int clearRule = 0);
+  // The same stream for pixels that may each take one of two values: `image` holds one,
+  // `alternatives` (same layout) the other, equal where there is no choice. Each such pixel is
+  // rewritten to the value the encoder took, so that encode() on the result writes the same
+  // stream. False when a write failed or the alternatives do not cover the image.
+  bool encodeChoosing(ByteSink& sink, IndexedImage& image, const IndexedImage& alternatives, int width, int height,
+                      bool interlaced, int minCodeSize, int clearRule = 0);
   // Whether the last encode filled the table: only then can the clear rules differ.
   bool filledTable() const { return filled_; }
 
  private:
+  template <class Image>
+  bool encodeRows(ByteSink& sink, Image& image, const IndexedImage* alternatives, int width, int height,
+                  bool interlaced, int minCodeSize, int clearRule);
+  // How many pixels of the row from x on the table can add to the string `code`, each pixel
+  // taking either of its values; the search gives up after `budget` table steps.
+  int reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget) const;
+  // Whether `otherCode` leads to a longer string than `code` from x on (a tie keeps `code`).
+  bool reachesFurther(int code, int otherCode, const uint8_t* row, const uint8_t* other, int x, int width) const;
+  // The code the string `prefix` extends to at x, `code` being its extension by the pixel's
+  // own value (0 when absent): the other value's when only that one exists or it reaches
+  // further, the pixel being rewritten to it.
+  int extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x, int width) const;
+  // The value a new string starts with at x: the one the next pixels extend further.
+  int chooseStart(uint8_t* row, const uint8_t* other, int x, int width) const;
+  static constexpr int kReachBudget = 64;
   bool emitCode(int code);
   bool flushBytes(bool final);
   int64_t bitsWritten() const { return (flushedBytes_ + flatSize_) * int64_t{8} + accBits_; }

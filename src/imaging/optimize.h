@@ -20,7 +20,9 @@ inline constexpr uint32_t kShrinkPalettes = 32;      // drop palette entries no 
 inline constexpr uint32_t kRemoveFrames = 64;        // delete images that change nothing
 inline constexpr uint32_t kAdaptiveGlobal = 1024;    // ... building a new adaptive global palette if needed
 inline constexpr uint32_t kManualTrial = 2048;       // the dialog's manual mode; no effect here
-// Frames whose LZW table fills keep it full a while before clearing, as measuring says is smaller.
+// Frames whose LZW table fills keep it full a while before clearing, as measuring says is smaller;
+// and with kTransparency the LZW encoder picks, pixel by pixel, between transparency and the
+// colour an unchanged pixel shows.
 inline constexpr uint32_t kKeepFullLzwTables = 4096;
 inline constexpr uint32_t kDefault = 5230;
 // The default with local palettes merged only where that keeps every colour: what the command

@@ -1,6 +1,7 @@
 #include "imaging/optimize_images.h"
 
 #include <new>
+#include <vector>
 
 #include "core/frame_clip.h"
 #include "core/message_sink.h"
@@ -11,6 +12,7 @@
 #include "imaging/optimize_disposal.h"
 #include "imaging/optimize_removal.h"
 #include "imaging/optimize_screen.h"
+#include "imaging/optimize_shown.h"
 #include "imaging/optimize_size.h"
 #include "imaging/optimize_transparency.h"
 
@@ -82,7 +84,12 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
     altered = true;
   }
   int64_t size = 0;
-  if (substitutes && SubstituteTransparency(f, kept, screen.changedStride(), &size)) altered = true;
+  if (substitutes) {
+    std::vector<uint8_t> shown;
+    if (options & optimize_bit::kKeepFullLzwTables) shown = ShownIndexes(screen, f, kept, screen.changedStride());
+    if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown.empty() ? nullptr : shown.data()))
+      altered = true;
+  }
   if (!altered) return NextImage(&f);
   changed = true;
   if (original && LargerThan(f, size, *original)) return NextImage(PutBack(std::move(original), f));

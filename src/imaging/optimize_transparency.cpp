@@ -1,10 +1,13 @@
 #include "imaging/optimize_transparency.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "core/display_mask.h"
+#include "gif/byte_sink.h"
 #include "gif/gif_writer.h"
+#include "gif/lzw_encoder.h"
 
 namespace fw {
 namespace {
@@ -99,9 +102,69 @@ int UnchangedRuns(const ImageBlock& image, const uint8_t* changed, size_t stride
   return treated;
 }
 
+// The two values each unchanged pixel may take: the colour it shows (its own index or, where it
+// is transparent over a colour the palette has, that colour's index) and the fill index.
+struct UnchangedChoices {
+  IndexedImage opaque, filled;
+};
+
+UnchangedChoices ChoicesOf(const ImageBlock& image, const uint8_t* changed, const uint8_t* shown, size_t stride,
+                           uint8_t fill) {
+  const IndexedImage& pixels = *image.indexedImage;
+  UnchangedChoices choices;
+  for (IndexedImage* plane : {&choices.opaque, &choices.filled}) {
+    plane->width = pixels.width;
+    plane->height = pixels.height;
+    plane->pixels = pixels.pixels;
+  }
+  const size_t rowBytes = pixels.stride();
+  for (int y = 0; y < image.height; ++y) {
+    const size_t at = static_cast<size_t>(y) * rowBytes;
+    uint8_t* o = choices.opaque.pixels.data() + at;
+    uint8_t* f = choices.filled.pixels.data() + at;
+    const uint8_t* c = changed + static_cast<size_t>(y) * stride;
+    for (int x = 0; x < image.width; ++x) {
+      if (c[x]) continue;
+      if (o[x] == fill) o[x] = shown[at + x];
+      f[x] = fill;
+    }
+  }
+  return choices;
+}
+
+// The code size the frame would be written with, holding these pixels.
+int MinCodeSizeWith(ImageBlock& image, PixelBytes& pixels) {
+  std::swap(image.indexedImage->pixels, pixels);
+  const int bits = FrameMinCodeSize(image);
+  std::swap(image.indexedImage->pixels, pixels);
+  return bits;
+}
+
+// Candidate D: the encoder picks, pixel by pixel, whichever value extends the string it is
+// coding, trying the fill index first (runs of it are what the other candidates build on) or
+// the colour first (the table then learns the picture, which small images code better with).
+// `bits` is the code size both choices together need. Returns the bytes of the LZW data,
+// which the plain encoder writes again for these pixels; 0 when it could not encode, -1 when
+// the pixels chosen take another code size (indexes beyond the palette), so that only
+// measuring tells.
+int64_t ChosenByEncoder(ImageBlock& image, const UnchangedChoices& choices, int bits, bool opaqueFirst,
+                        PixelBytes& out) {
+  IndexedImage chosen = opaqueFirst ? choices.opaque : choices.filled;
+  const IndexedImage& other = opaqueFirst ? choices.filled : choices.opaque;
+  CountingSink sink;
+  if (!ThreadLzwEncoder().encodeChoosing(sink, chosen, other, image.width, image.height, image.interlaced(), bits,
+                                         image.lzwClearRule))
+    return 0;
+  out.swap(chosen.pixels);
+  // No code size is narrower than the palette's: only a wider one can change.
+  const int paletteBits = std::max(2, image.activePalette ? PaletteBits(image.activePalette->count()) : 8);
+  return bits == paletteBits || MinCodeSizeWith(image, out) == bits ? sink.total() : -1;
+}
+
 }  // namespace
 
-bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size) {
+bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size,
+                            const uint8_t* shown) {
   if (size) *size = 0;
   if (!image.indexedImage || image.indexedImage->width != image.width || image.indexedImage->height != image.height)
     return false;
@@ -112,19 +175,28 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
   if (best <= 0) return false;
 
   PixelBytes chosen, candidate;
-  if (EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) {
-    const int64_t measured = MeasureWith(image, candidate, fill);
+  const auto keepWhenSmaller = [&](int64_t measured = 0) {
+    if (measured <= 0) measured = MeasureWith(image, candidate, fill);
     if (measured > 0 && measured < best) {
       best = measured;
       chosen.swap(candidate);
     }
-  }
-  if (UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) {
-    const int64_t measured = MeasureWith(image, candidate, fill);
-    if (measured > 0 && measured < best) {
-      best = measured;
-      chosen.swap(candidate);
+  };
+  if (EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) keepWhenSmaller();
+  if (UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) keepWhenSmaller();
+  if (shown) {
+    UnchangedChoices choices = ChoicesOf(image, changed, shown, stride, static_cast<uint8_t>(fill));
+    // Candidate C: every unchanged pixel drawn in its colour, as far as the palette allows.
+    if (choices.opaque.pixels != image.indexedImage->pixels) {
+      candidate = choices.opaque.pixels;
+      keepWhenSmaller();
     }
+    const int64_t overhead = FrameOverheadSize(image);
+    const int bits =
+        std::max(MinCodeSizeWith(image, choices.filled.pixels), MinCodeSizeWith(image, choices.opaque.pixels));
+    for (const bool opaqueFirst : {false, true})
+      if (const int64_t data = ChosenByEncoder(image, choices, bits, opaqueFirst, candidate); data != 0 && overhead > 0)
+        keepWhenSmaller(data > 0 ? overhead + data : 0);
   }
   if (chosen.empty()) return false;
   if (size) *size = best;

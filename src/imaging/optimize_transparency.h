@@ -1,6 +1,7 @@
 #pragma once
 // Transparency substitution: pixels of an image that repeat what is already on screen may
-// become transparent, which often lets LZW encode long runs instead of detail.
+// become transparent, which often lets LZW encode long runs instead of detail (or, where they
+// are transparent already, take back their colour when that encodes smaller).
 #include <cstddef>
 #include <cstdint>
 
@@ -11,8 +12,12 @@ namespace fw {
 // `changed` has a row of `stride` bytes per image row, 1 where the pixel differs from the
 // screen and must stay. Two candidates are measured with the GIF encoder: every unchanged
 // pixel transparent, and only the runs of unchanged pixels that would break a run of one
-// index. The image takes the smaller one if it encodes smaller than now; true when it did.
-// `size`, when given, receives the image's encoded size afterwards (0 when it was not measured).
-bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size = nullptr);
+// index. With `shown` (ShownIndexes, in the image's own row layout) more: every unchanged pixel
+// drawn in the colour it shows, transparent ones included, and the encoder choosing pixel by
+// pixel between that colour and transparency, preferring either. The image takes the smallest
+// one if it encodes smaller than now; true when it did. `size`, when given, receives the
+// image's encoded size afterwards (0 when it was not measured).
+bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size = nullptr,
+                            const uint8_t* shown = nullptr);
 
 }  // namespace fw

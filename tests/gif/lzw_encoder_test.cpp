@@ -54,13 +54,18 @@ Bytes ReferenceLzw(const std::vector<uint8_t>& pixels, int minCodeSize, bool cle
   return test::SubBlocks(test::PackCodes(codes), 254, false);
 }
 
-Bytes Encode(const std::vector<uint8_t>& pixels, int width, int minCodeSize, int clearRule = 0) {
+IndexedImage ImageOf(const std::vector<uint8_t>& pixels, int width) {
   IndexedImage image;
   image.width = width;
   image.height = static_cast<int>(pixels.size()) / width;
   image.pixels.resize(image.stride() * static_cast<size_t>(image.height), 0);
   for (int y = 0; y < image.height; ++y)
     std::copy_n(pixels.begin() + static_cast<std::ptrdiff_t>(y) * width, width, image.row(y));
+  return image;
+}
+
+Bytes Encode(const std::vector<uint8_t>& pixels, int width, int minCodeSize, int clearRule = 0) {
+  const IndexedImage image = ImageOf(pixels, width);
   MemorySink sink;
   EXPECT_TRUE(ThreadLzwEncoder().encode(sink, image, image.width, image.height, false, minCodeSize, clearRule));
   return sink.bytes;
@@ -153,6 +158,52 @@ TEST(LzwEncoding, ClearRulesChangeNothingBeforeTheTableFills) {
   const std::vector<uint8_t> filling = Noise(20000, 0, 256, 10);
   EXPECT_EQ(Encode(filling, 100, 8, kLzwClearRules), ReferenceLzw(filling, 8));
   EXPECT_EQ(Encode(filling, 100, 8, -1), ReferenceLzw(filling, 8));
+}
+
+// Pixels that may each take one of two values: a repeating picture with a good part of it
+// turned into one index, the picture's own value being the other choice. Whatever the encoder
+// picks, the stream is exactly plain LZW (with the same clear rule) of the pixels it wrote
+// back, so the writer, measuring and any decoder agree; and choosing codes the picture smaller
+// than either plane alone would.
+TEST(LzwEncoding, ChoosingPixelsWritesThePlainStreamOfThePixelsChosen) {
+  const std::vector<uint8_t> tile = Noise(97, 0, 200, 11);
+  const std::vector<uint8_t> holes = Noise(40000, 0, 10, 12);
+  std::vector<uint8_t> picture(40000), blanked(40000);
+  for (size_t i = 0; i < picture.size(); ++i) {
+    picture[i] = tile[(i * 7 / 5) % tile.size()];
+    blanked[i] = holes[i] < 4 ? uint8_t{255} : picture[i];
+  }
+  for (const int width : {200, 331, 40000}) {
+    for (const bool interlaced : {false, true}) {
+      for (const int rule : {0, 2}) {
+        SCOPED_TRACE(testing::Message() << width << (interlaced ? " interlaced" : "") << " rule " << rule);
+        IndexedImage chosen = ImageOf(blanked, width);
+        const IndexedImage first = chosen, other = ImageOf(picture, width);
+        MemorySink choosing, plain, asGiven;
+        ASSERT_TRUE(
+            ThreadLzwEncoder().encodeChoosing(choosing, chosen, other, width, chosen.height, interlaced, 8, rule));
+        ASSERT_TRUE(ThreadLzwEncoder().encode(plain, chosen, width, chosen.height, interlaced, 8, rule));
+        EXPECT_EQ(choosing.bytes, plain.bytes);
+        ASSERT_TRUE(ThreadLzwEncoder().encode(asGiven, first, width, first.height, interlaced, 8, rule));
+        EXPECT_LT(choosing.bytes.size(), asGiven.bytes.size() * 9 / 10);
+        size_t tookOther = 0;
+        for (size_t i = 0; i < chosen.pixels.size(); ++i) {
+          ASSERT_TRUE(chosen.pixels[i] == first.pixels[i] || chosen.pixels[i] == other.pixels[i]) << i;
+          tookOther += chosen.pixels[i] != first.pixels[i];
+        }
+        EXPECT_GT(tookOther, 0u);
+        if (!interlaced && rule == 0) {
+          std::vector<uint8_t> flat;
+          for (int y = 0; y < chosen.height; ++y) flat.insert(flat.end(), chosen.row(y), chosen.row(y) + width);
+          EXPECT_EQ(choosing.bytes, ReferenceLzw(flat, 8));
+        }
+      }
+    }
+  }
+  // Alternatives smaller than the image are refused rather than read past.
+  IndexedImage image = ImageOf(picture, 200), small = ImageOf(std::vector<uint8_t>(400, 1), 200);
+  MemorySink sink;
+  EXPECT_FALSE(ThreadLzwEncoder().encodeChoosing(sink, image, small, 200, image.height, false, 8));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // measured along the way being the size of the file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -100,6 +101,54 @@ TEST_F(OptimizeLzw, TheRuleFollowsTheOptionWordAndOnlyWhereItIsSmaller) {
   EXPECT_TRUE(Optimize(*doc, 0, nullptr));
   EXPECT_EQ(MeasuredFrames(*doc), 0);
   EXPECT_EQ(Written(*doc), plain);
+}
+
+// Pixels FFmpeg already made transparent where nothing changes: the optimizer may draw them in
+// their colour again where that codes smaller, and the file still shows every frame as before,
+// measures what it writes, and giflib decodes it to the pixels our reader sees.
+int TransparentTurnedOpaque(const AnimHeader& before, const AnimHeader& after) {
+  int count = 0;
+  const ImageBlock* a = FirstImage(&before);
+  for (const ImageBlock* b = FirstImage(&after); a && b; a = NextImage(a), b = NextImage(b)) {
+    if (!a->transparent()) continue;
+    for (int y = std::max(a->top, b->top); y < std::min(a->top + a->height, b->top + b->height); ++y)
+      for (int x = std::max(a->left, b->left); x < std::min(a->left + a->width, b->left + b->width); ++x)
+        count += a->indexedImage->row(y - a->top)[x - a->left] == a->transparentIndex &&
+                 !(b->transparent() && b->indexedImage->row(y - b->top)[x - b->left] == b->transparentIndex);
+  }
+  return count;
+}
+
+TEST_F(OptimizeLzw, TransparentPixelsOfAnFfmpegClipMayTakeBackTheirColour) {
+  if (!std::filesystem::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "FFmpeg is not installed";
+  test::TempDir dir;
+  const std::string path = dir.file("clip.gif");
+  const std::string command = "/usr/bin/ffmpeg -v error -f lavfi -t 1.5 -i mandelbrot=s=160x120:r=10 -vf "
+                              "'split[a][b];[a]palettegen[p];[b][p]paletteuse' -y '" + path + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  ReadResult read = ReadGifPath(path);
+  ASSERT_EQ(read.status, kReadComplete);
+  const AnimHeader& clip = *read.document;
+  const test::ComposedTimeline shown = test::ComposeTimeline(clip);
+
+  AnimPtr doc = CopyAnimation(clip, nullptr);
+  ASSERT_TRUE(doc);
+  OptimizeNeverLarger(*doc, kDefault, nullptr);
+  EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*doc)), "");
+  ASSERT_EQ(doc->frameCount, clip.frameCount);
+  EXPECT_GT(TransparentTurnedOpaque(clip, *doc), 0);
+  const std::vector<uint8_t> file = Written(*doc);
+  EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), static_cast<int32_t>(file.size()));
+  EXPECT_LT(file.size(), std::filesystem::file_size(path));
+  ReadResult back = ReadGifMemory(file.data(), file.size());
+  ASSERT_EQ(back.status, kReadComplete);
+  EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*back.document)), "");
+  const test::PeerGif peer = test::GiflibDecode(file);
+  ASSERT_TRUE(peer.ok) << peer.error;
+  ASSERT_EQ(peer.frames.size(), static_cast<size_t>(back.document->frameCount));
+  size_t i = 0;
+  for (const ImageBlock* f = FirstImage(back.document.get()); f; f = NextImage(f), ++i)
+    EXPECT_EQ(peer.frames[i].pixels, test::FramePixels(*f)) << "frame " << i;
 }
 
 }  // namespace

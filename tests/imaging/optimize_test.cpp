@@ -12,6 +12,8 @@
 #include "gif/gif_writer.h"
 #include "imaging/optimize.h"
 #include "imaging/optimize_palette.h"
+#include "imaging/optimize_screen.h"
+#include "imaging/optimize_shown.h"
 #include "imaging/optimize_transparency.h"
 
 namespace fw {
@@ -132,34 +134,65 @@ TEST_F(OptimizeTest, ClippingAndBlockRemovalWorkWithEveryOptionOff) {
 
 TEST_F(OptimizeTest, SubstitutionNeverGrowsAnImageAndKeepsEveryChangedPixel) {
   std::mt19937 rng(5);
-  for (int round = 0; round < 60; ++round) {
+  for (int round = 0; round < 120; ++round) {
     const int w = 1 + int(rng() % 40), h = 1 + int(rng() % 12), colours = 2 + int(rng() % 60);
     AnimPtr doc = test::NewDocument(w, h, colours);
     const int runs = 1 + int(rng() % 6);  // long runs make the candidates worth it, noise does not
     ImageBlock& f = test::AddFrame(*doc, 0, 0, w, h, [&](int x, int) { return int((x / runs) * 7 + rng() % 2) % colours; });
-    if (round % 3 == 0) MakeTransparent(f, int(rng() % colours));
+    // Now and then a transparent index beyond the palette, which widens the code size.
+    if (round % 3 == 0) MakeTransparent(f, round % 9 == 0 ? colours + int(rng() % 8) : int(rng() % colours));
     std::vector<uint8_t> changed(Stride8(w) * h);
     for (uint8_t& c : changed) c = rng() % 3 == 0;
     const std::vector<uint8_t> before = test::FramePixels(f);
     const bool wasTransparent = f.transparent();
+    const int key = f.transparentIndex;
     const int64_t sizeBefore = FrameEncodedSize(f);
+    // Every other round, what the screen shows under transparent pixels is known (elsewhere a
+    // pixel shows its own index): those may take back that colour.
+    std::vector<uint8_t> shown;
+    if (round % 2) {
+      shown.assign(f.indexedImage->pixels.begin(), f.indexedImage->pixels.end());
+      for (uint8_t& s : shown)
+        if (wasTransparent && s == key && rng() % 4) s = static_cast<uint8_t>(rng() % colours);
+    }
 
-    if (!SubstituteTransparency(f, changed.data(), Stride8(w))) {
+    int64_t size = 0;
+    if (!SubstituteTransparency(f, changed.data(), Stride8(w), &size, shown.empty() ? nullptr : shown.data())) {
       EXPECT_EQ(test::FramePixels(f), before);
       EXPECT_EQ(f.transparent(), wasTransparent);
       continue;
     }
     EXPECT_LT(FrameEncodedSize(f), sizeBefore);
+    EXPECT_EQ(size, FrameEncodedSize(f)) << round;
     ASSERT_TRUE(f.transparent());
     const std::vector<uint8_t> after = test::FramePixels(f);
     for (size_t i = 0; i < after.size(); ++i) {
       const bool kept = changed[i / w * Stride8(w) + i % w];
+      const bool tookShown = !shown.empty() && wasTransparent && before[i] == key &&
+                             after[i] == shown[i / w * Stride8(w) + i % w];
       if (kept)
         ASSERT_TRUE(after[i] == before[i] && (wasTransparent || after[i] != f.transparentIndex)) << round;
       else
-        ASSERT_TRUE(after[i] == before[i] || after[i] == f.transparentIndex) << round;
+        ASSERT_TRUE(after[i] == before[i] || after[i] == f.transparentIndex || tookShown) << round;
     }
   }
+}
+
+// Under a transparent pixel that changes nothing the screen's colour is named by the first
+// index holding it, never by the transparent index itself; kept pixels and colours only the
+// transparent index holds stay as they are.
+TEST_F(OptimizeTest, ShownIndexesNameTheScreenColourUnderUnchangedPixels) {
+  AnimPtr doc = test::NewDocument(5, 1, 4);
+  SetGlobalPalette(*doc, test::MakePalette({{10, 0, 0}, {0, 20, 0}, {0, 0, 30}, {0, 20, 0}}));
+  ImageBlock& first = test::AddFrame(*doc, 0, 0, 5, 1, [](int x, int) { return std::vector<int>{0, 3, 2, 1, 2}[x]; });
+  ImageBlock& second = test::AddFrame(*doc, 0, 0, 5, 1, [](int x, int) { return std::vector<int>{2, 2, 0, 2, 2}[x]; });
+  MakeTransparent(second, 2);
+  OptimizeScreen screen;
+  ASSERT_TRUE(screen.allocate(5, 1));
+  screen.compare(first);
+  screen.compare(second);
+  const std::vector<uint8_t> shown = ShownIndexes(screen, second, screen.changed(), screen.changedStride());
+  EXPECT_EQ(std::vector<uint8_t>(shown.begin(), shown.begin() + 5), (std::vector<uint8_t>{0, 1, 0, 1, 2}));
 }
 
 TEST_F(OptimizeTest, RepeatedPixelsTurnTransparentWhenAnIndexIsFree) {
