@@ -67,8 +67,9 @@ best = {}
 for run in runs:
     if run.get("run_type") != "iteration" or "items_per_second" not in run:
         continue
-    # Options appear in names as /key:value (min_time, min_warmup_time, repeats...).
-    name = re.sub(r"/[a-z_]+:[^/]*", "", run.get("run_name", run["name"]))
+    # Options appear in names as /key:value (min_time, min_warmup_time, repeats...) and as
+    # /real_time.
+    name = re.sub(r"/(?:[a-z_]+:[^/]*|real_time)", "", run.get("run_name", run["name"]))
     best[name] = max(best.get(name, 0.0), run["items_per_second"])
 
 def rate(name):
