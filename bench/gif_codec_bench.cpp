@@ -78,10 +78,10 @@ Input MakeInput(std::string name, AnimPtr doc, std::vector<uint8_t> givenFile = 
 
 // NAME=FILE from the command line: the file read by us, then benchmarked like the built inputs
 // and, as it came, as a third file to decode.
-Input FileInput(const std::string& spec) {
-  const size_t eq = spec.find('=');
-  if (eq == std::string::npos || eq == 0) Fail(spec, "inputs are given as NAME=FILE.gif");
-  const std::string name = spec.substr(0, eq), path = spec.substr(eq + 1);
+Input FileInput(const std::string& argument) {
+  const size_t eq = argument.find('=');
+  if (eq == std::string::npos || eq == 0) Fail(argument, "inputs are given as NAME=FILE.gif");
+  const std::string name = argument.substr(0, eq), path = argument.substr(eq + 1);
   std::vector<uint8_t> bytes;
   if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
     uint8_t chunk[65536];
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
   inputs.push_back(MakeInput("video_clip", fw::samples::VideoClip(640, 480, 200)));
   inputs.push_back(MakeInput("screen_capture", fw::samples::ScreenCapture(1024, 768, 150)));
   inputs.push_back(MakeInput("sprite", fw::samples::Sprite(100, 100, 24)));
-  for (const std::string& spec : files) inputs.push_back(FileInput(spec));
+  for (const std::string& argument : files) inputs.push_back(FileInput(argument));
 
   // A third of a second per benchmark keeps a run near half a minute; the big inputs then run
   // only a few iterations, which is enough since one iteration already covers tens of
