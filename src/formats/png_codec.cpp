@@ -37,6 +37,15 @@ void ReadData(png_structp png, png_bytep out, size_t n) {
   c->cur += n;
 }
 
+// libpng sizes a text chunk's buffer from the length the file declares and only warns when that
+// length is absurd, so a few bytes could make it ask for 2 GB. Skipped chunks are read through
+// a small fixed buffer; none of these changes the pixels we take.
+void SkipChunksWeNeverRead(png_structp png) {
+  static const png_byte kUnread[] =
+      "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0bKGD\0cHRM\0gAMA\0hIST\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sRGB\0tIME";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnread, static_cast<int>(sizeof kUnread / 5));
+}
+
 // The functions that hold a setjmp own nothing with a destructor: a jump back from libpng
 // skips no cleanup. Everything they touch lives in the context or the picture.
 bool ReadHead(ReadContext& c, PngPicture& out) {
@@ -45,6 +54,7 @@ bool ReadHead(ReadContext& c, PngPicture& out) {
   png_set_sig_bytes(c.png, 8);
   static const png_byte kPAni[] = "pAni";
   png_set_keep_unknown_chunks(c.png, PNG_HANDLE_CHUNK_ALWAYS, kPAni, 1);
+  SkipChunksWeNeverRead(c.png);
   png_read_info(c.png, c.info);
   png_uint_32 width = 0, height = 0;
   int depth = 0, type = 0, interlace = 0;

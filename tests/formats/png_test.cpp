@@ -228,6 +228,36 @@ TEST(PngRead, DamagedAndHostileInput) {
   }
 }
 
+// A chunk header declaring nearly 2 GB, followed by a few bytes: a download cut inside a text
+// chunk, or a file made to exhaust memory. The pixels before it must survive, and nothing may be
+// sized from the declared length (the fuzzers' memory limit guards the second half).
+TEST(PngRead, HugeDeclaredChunksCostNoMemoryAndKeepThePicture) {
+  const Bytes plte = {10, 20, 30, 40, 50, 60, 70, 80, 90};
+  const Bytes good = PalettePng(5, 3, plte, {});
+  const LoadResult reference = Read(good);
+  ASSERT_EQ(reference.status, 1);
+  const test::Rgba expected = test::FrameRgba(*FirstImage(reference.document.get()));
+  const size_t afterImage = good.size() - 12;
+  const size_t beforeImage = 8 + 25 + 12 + plte.size();
+  for (const char* type : {"tEXt", "zTXt", "iTXt", "iCCP", "pAni", "eXIf"}) {
+    Bytes header = test::Be(0x7ff00000u);
+    header.insert(header.end(), type, type + 4);
+    header.insert(header.end(), {'k', 0, 'v', 'v'});
+    for (size_t at : {afterImage, beforeImage}) {
+      test::ScopedMessages messages;
+      Bytes hostile(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(at));
+      hostile.insert(hostile.end(), header.begin(), header.end());
+      const LoadResult r = Read(hostile);
+      if (at == beforeImage) {
+        EXPECT_EQ(r.status, 0) << type;  // no pixels were reached
+        continue;
+      }
+      ASSERT_NE(r.document, nullptr) << type;
+      EXPECT_EQ(test::MaxDifference(test::FrameRgba(*FirstImage(r.document.get())), expected), 0) << type;
+    }
+  }
+}
+
 // --- writing ---
 
 TEST(PngWrite, LibpngReadsEveryColourTypeWeWrite) {
