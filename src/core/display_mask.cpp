@@ -40,16 +40,13 @@ inline uint8_t KeyBits(uint64_t indexes, uint64_t keys) {
 }
 
 #if defined(__SSE2__)
-// Each byte's bits in the opposite order: SSE2 gathers a compare's flags first pixel lowest.
-struct ReversedBytes {
-  uint8_t bytes[256] = {};
-  constexpr ReversedBytes() {
-    for (int i = 0; i < 256; ++i)
-      for (int b = 0; b < 8; ++b)
-        if (i & (1 << b)) bytes[i] |= static_cast<uint8_t>(0x80 >> b);
-  }
-};
-constexpr ReversedBytes kReversed;
+// SSE2 gathers a compare's flags first pixel lowest; the mask wants it highest in each byte.
+// Swapping halves, then quarters, then neighbours costs no memory, which a lookup table did.
+inline uint64_t ReverseBitsInEachByte(uint64_t x) {
+  x = ((x >> 4) & 0x0F0F0F0F0F0F0F0Fu) | ((x & 0x0F0F0F0F0F0F0F0Fu) << 4);
+  x = ((x >> 2) & 0x3333333333333333u) | ((x & 0x3333333333333333u) << 2);
+  return ((x >> 1) & 0x5555555555555555u) | ((x & 0x5555555555555555u) << 1);
+}
 #endif
 
 // `readable`: the bytes from `src` to the end of the plane.
@@ -59,11 +56,19 @@ void MarkKeyPixels(const uint8_t* src, int width, size_t readable, uint8_t key, 
   size_t x = 0;
 #if defined(__SSE2__)
   const __m128i keys16 = _mm_set1_epi8(static_cast<char>(key));
+  const auto keyFlags16 = [&](size_t at) {
+    const __m128i indexes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+    return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(indexes, keys16))));
+  };
+  for (; x + 64 <= n; x += 64) {
+    const uint64_t flags =
+        keyFlags16(x) | keyFlags16(x + 16) << 16 | keyFlags16(x + 32) << 32 | keyFlags16(x + 48) << 48;
+    const uint64_t bits = ReverseBitsInEachByte(flags);
+    std::memcpy(dst + x / 8, &bits, 8);
+  }
   for (; x + 16 <= n; x += 16) {
-    const __m128i indexes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
-    const unsigned flags = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(indexes, keys16)));
-    dst[x / 8] = kReversed.bytes[flags & 0xFF];
-    dst[x / 8 + 1] = kReversed.bytes[flags >> 8];
+    const uint16_t bits = static_cast<uint16_t>(ReverseBitsInEachByte(keyFlags16(x)));
+    std::memcpy(dst + x / 8, &bits, 2);
   }
 #endif
   for (; x + 8 <= n; x += 8) {

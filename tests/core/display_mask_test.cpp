@@ -53,7 +53,7 @@ TEST(DisplayMask, WordWiseMaskMatchesPixelByPixelRule) {
   AnimPtr doc = test::NewDocument(80, 80, 256);  // for its palette
   std::mt19937 random(20261208);
   std::uniform_int_distribution<int> anyKey(0, 255), oddHeight(0, 4);
-  for (int width = 1; width <= 70; ++width) {
+  for (int width = 1; width <= 150; ++width) {  // through two 64-pixel steps
     for (KeyDensity density : {KeyDensity::kDense, KeyDensity::kSparse, KeyDensity::kAbsent}) {
       const int height = 2 * oddHeight(random) + 1;
       // The extreme keys every time a width comes round, random ones in between.
