@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
@@ -47,8 +48,30 @@ struct UninitialisedAllocator : std::allocator<T> {
 };
 
 // An indexed plane's bytes. Sized with resize(n) they are left as they were; say resize(n, 0)
-// for cleared ones.
-using PixelBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
+// for cleared ones. Copies are one memcpy: through a custom allocator the library would
+// construct them byte by byte, which the optimizer's trial copies of whole frames felt.
+class PixelBytes : public std::vector<uint8_t, UninitialisedAllocator<uint8_t>> {
+  using Base = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
+
+ public:
+  using Base::Base;
+  PixelBytes() = default;
+  PixelBytes(const PixelBytes& other) : Base() { copyFrom(other); }
+  PixelBytes(PixelBytes&&) noexcept = default;
+  PixelBytes& operator=(const PixelBytes& other) {
+    if (this != &other) copyFrom(other);
+    return *this;
+  }
+  PixelBytes& operator=(PixelBytes&&) noexcept = default;
+  ~PixelBytes() = default;
+
+ private:
+  void copyFrom(const PixelBytes& other) {
+    Base::clear();
+    Base::resize(other.size());
+    if (!other.empty()) std::memcpy(Base::data(), other.data(), other.size());
+  }
+};
 
 struct IndexedImage {
   int32_t width = 1;   // a frame width of 0 is stored as 1

@@ -160,7 +160,7 @@ void EditorTest::commandsAreGreyedByState() {
   w.dispatch(40069);
   QCOMPARE(w.strip()->zoom(), 0);
   // The size worker's answer reaches the status bar.
-  QTRY_VERIFY_WITH_TIMEOUT(w.statusText(3).contains(QStringLiteral("bytes")), 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(w.statusText(3).contains(QStringLiteral("bytes")), 20000);
 }
 
 void EditorTest::saveChangesPromptCancelKeepsDocument() {

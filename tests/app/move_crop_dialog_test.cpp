@@ -77,7 +77,7 @@ void MoveCropDialogTest::typedValuesWaitAndAreCorrected() {
   // A typed left beyond the right edge takes effect only after the typing delay, corrected.
   Type(d, 1017, 25);
   QCOMPARE(d.state().left, 0);
-  QTRY_COMPARE_WITH_TIMEOUT(d.state().left, 19, 2000);
+  QTRY_COMPARE_WITH_TIMEOUT(d.state().left, 19, 20000);
   QCOMPARE(Shown(d, 1017), 19);
 
   // An offset leaving no column on the screen is pulled back to keep one.

@@ -189,7 +189,7 @@ void ReduceDialogsTest::previewsShowOriginalAndReduced() {
   count->lineEdit()->setText(QStringLiteral("16"));
   emit count->lineEdit()->textEdited(QStringLiteral("16"));
   QCOMPARE(dialog.trialCopy(), copy);
-  QTRY_VERIFY_WITH_TIMEOUT(DistinctColours(reduced->picture()) <= 16, 3000);
+  QTRY_VERIFY_WITH_TIMEOUT(DistinctColours(reduced->picture()) <= 16, 20000);  // a busy machine is slow, not wrong
   dialog.reject();
   QCOMPARE(test::DocumentDifference(*doc, *before), std::string());
 }

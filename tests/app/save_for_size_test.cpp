@@ -74,7 +74,7 @@ void SaveForSizeTest::chosenSettingsAreShownThenAppliedAsOneStep() {
   QVERIFY(w.isModified());
   const int32_t after = EncodedSize(w.document(), true, nullptr);
   QVERIFY(after <= target);
-  QTRY_VERIFY(w.statusText(3).contains(QString::number(after % 1000)));
+  QTRY_VERIFY_WITH_TIMEOUT(w.statusText(3).contains(QString::number(after % 1000)), 20000);
   // One step, named for the command, brings the original back.
   QVERIFY(QString::fromStdString(UndoMenuTexts().undoText).contains(QString::fromUtf8("按大小保存")));
   w.dispatch(40001);

@@ -626,7 +626,7 @@ void StripTest::frameCostsAddUpToTheSavedFileAndFollowEdits() {
   w.dispatch(40402);
   QVERIFY(w.action(40402)->isChecked());
   QCOMPARE(store.numbers["StripShowsFrameCosts"], 1u);
-  QTRY_VERIFY(w.strip()->frameCost(4) >= 0);
+  QTRY_VERIFY_WITH_TIMEOUT(w.strip()->frameCost(4) >= 0, 20000);
 
   // The costs are the frames' bytes in the file Save writes, whose size the status bar shows.
   const std::string saved = dir.file("out.gif");
@@ -635,8 +635,8 @@ void StripTest::frameCostsAddUpToTheSavedFileAndFollowEdits() {
   const test::Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   const test::WalkedGif walked = test::WalkGif(bytes);
   QVERIFY(walked.ok);
-  QTRY_COMPARE(w.document()->encodedSize, static_cast<int32_t>(bytes.size()));
-  QTRY_VERIFY(w.strip()->frameCost(4) >= 0);
+  QTRY_COMPARE_WITH_TIMEOUT(w.document()->encodedSize, static_cast<int32_t>(bytes.size()), 20000);
+  QTRY_VERIFY_WITH_TIMEOUT(w.strip()->frameCost(4) >= 0, 20000);
   int64_t sum = 0;
   for (int i = 0; i < 5; ++i) sum += w.strip()->frameCost(i);
   const int64_t header = static_cast<int64_t>(walked.images.front().at) - 8;  // before the first control block
@@ -651,7 +651,7 @@ void StripTest::frameCostsAddUpToTheSavedFileAndFollowEdits() {
   SelectFrames(*w.document(), 2, kSelectPlain);
   w.setCurrentFrame(2);
   w.dispatch(40076);  // flip horizontally
-  QTRY_VERIFY(w.strip()->frameCost(2) >= 0);
+  QTRY_VERIFY_WITH_TIMEOUT(w.strip()->frameCost(2) >= 0, 20000);
   QCOMPARE(SizeWorkerFrameCosts().encodes(), before + 1);
   QCOMPARE(w.strip()->frameCost(0), untouched);
 
