@@ -17,6 +17,8 @@ constexpr int kMaxCodes = 4096;
 // into pixels of the same row that are still to come; those are overwritten by the strings
 // that follow, or cleared when the data stops early.
 constexpr int kShortCopy = 16;
+// Strings up to this long go through the loop's own piecewise copy rather than a call.
+constexpr int kMidCopy = 64;
 
 // Where literal codes copy their single byte from, with slack for the fixed-size copy.
 struct IdentityBytes {
@@ -263,6 +265,12 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
         dst += n;
       } else if (n <= kShortCopy && rowEnd - dst >= kShortCopy && (kLinear || where[code])) {
         CopyShort(dst, where[code]);
+        dst += n;
+      } else if (kLinear && n <= kMidCopy && rowEnd - dst >= n + kShortCopy) {
+        // In one run of memory a code's source lies wholly behind the string being written,
+        // so copying it in short pieces front to back reads nothing this copy stored.
+        const uint8_t* const src = where[code];
+        for (int i = 0; i < n; i += kShortCopy) CopyShort(dst + i, src + i);
         dst += n;
       } else if ((emitted = emitLong(code, n, false, 0, where[code])) == kFrameFull) {
         return LzwResult::kComplete;
