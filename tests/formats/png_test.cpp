@@ -4,6 +4,8 @@
 
 #include <png.h>
 
+#include <cstring>
+
 #include "core/frame_planes.h"
 #include "core/string_table.h"
 #include "formats/format_messages.h"
@@ -255,6 +257,41 @@ TEST(PngRead, HugeDeclaredChunksCostNoMemoryAndKeepThePicture) {
       ASSERT_NE(r.document, nullptr) << type;
       EXPECT_EQ(test::MaxDifference(test::FrameRgba(*FirstImage(r.document.get())), expected), 0) << type;
     }
+  }
+}
+
+// ImageMagick writes its date and comment text after the image data, so a download cut short
+// usually ends inside text. Such a file, cut there or with a text length made absurd, still
+// shows what Pillow shows of the whole file.
+TEST(PngRead, ImageMagickFilesCutOrSwollenInTheirTrailingTextKeepThePicture) {
+  if (!test::HavePillow()) GTEST_SKIP() << "Pillow not available";
+  test::TempDir temp;
+  const std::string path = temp.path() + "/magick.png";
+  std::string out;
+  if (!test::RunCapture({"convert", "-size", "37x23", "gradient:red-blue", "-set", "comment", "made for a test", path},
+                        out))
+    GTEST_SKIP() << "ImageMagick not available";
+  const std::vector<test::Rgba> peer = test::PillowFrames(path);
+  ASSERT_EQ(peer.size(), 1u);
+  const Bytes whole = test::ReadBytes(path);
+  size_t lastText = 0;
+  for (size_t at = 8; at + 12 <= whole.size();) {
+    const size_t length = size_t{whole[at]} << 24 | size_t{whole[at + 1]} << 16 | size_t{whole[at + 2]} << 8 | whole[at + 3];
+    if (std::memcmp(&whole[at + 4], "tEXt", 4) == 0) lastText = at;
+    at += 12 + length;
+  }
+  ASSERT_GT(lastText, 0u) << "no text chunk to damage";
+  const Bytes swollen = [&] {
+    Bytes b = whole;
+    b[lastText] = 0x7f;
+    return b;
+  }();
+  const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(lastText + 14));
+  for (const Bytes* damaged : {&whole, &cut, &swollen}) {
+    test::ScopedMessages messages;
+    const LoadResult r = Read(*damaged);
+    ASSERT_NE(r.document, nullptr);
+    EXPECT_EQ(test::MaxDifference(test::FrameRgba(*FirstImage(r.document.get())), peer[0]), 0);
   }
 }
 
