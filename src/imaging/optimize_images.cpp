@@ -76,7 +76,9 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
   const bool substitutes = (options & optimize_bit::kTransparency) && scan.changedCount < int64_t{width} * height;
   if (!crops && !substitutes) return NextImage(&f);
 
-  ImagePtr original = CopyImage(f, f.activePalette);
+  // Uncropped, the image is only altered by a substitution, which is kept only when it measures
+  // smaller than the image as it came: there is nothing to put back.
+  ImagePtr original = crops ? CopyImage(f, f.activePalette) : nullptr;
   const uint8_t* kept = screen.changed() + static_cast<size_t>(top) * screen.changedStride() + left;
   bool altered = false;
   if (crops) {
