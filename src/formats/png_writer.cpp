@@ -33,12 +33,7 @@ int PngDepthClass(const ImageBlock& frame) {
 int MaxIndexUsed(const ImageBlock& frame) {
   if (!frame.indexedImage) return -1;
   const IndexedImage& image = *frame.indexedImage;
-  int top = 0;
-  for (int y = 0; y < image.height && top < 255; ++y) {
-    const uint8_t* row = image.row(y);
-    top = std::max<int>(top, *std::max_element(row, row + image.width));
-  }
-  return top;
+  return HighestIndex(image, image.width, image.height);
 }
 
 bool DescribePngFrame(const ImageBlock& frame, int minEntries, PngPictureOut& out) {

@@ -5,9 +5,6 @@
 #include <new>
 #include <optional>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "core/message_sink.h"
 #include "core/parallel_for.h"
@@ -29,30 +26,6 @@ bool WriteColourTable(ByteSink& sink, const Palette& palette) {
     table[3 * i + 2] = palette[i].b;
   }
   return sink.write(table, 3 * static_cast<size_t>(entries));
-}
-
-// The optimizer asks for every candidate frame it measures, so the scan goes 16 pixels a step.
-uint8_t RowMax(const uint8_t* row, int width) {
-  uint8_t m = 0;
-  int x = 0;
-#if defined(__SSE2__)
-  __m128i most = _mm_setzero_si128();
-  for (; x + 16 <= width; x += 16)
-    most = _mm_max_epu8(most, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
-  most = _mm_max_epu8(most, _mm_srli_si128(most, 8));
-  most = _mm_max_epu8(most, _mm_srli_si128(most, 4));
-  most = _mm_max_epu8(most, _mm_srli_si128(most, 2));
-  most = _mm_max_epu8(most, _mm_srli_si128(most, 1));
-  m = static_cast<uint8_t>(_mm_cvtsi128_si32(most));
-#endif
-  for (; x < width; ++x) m = std::max(m, row[x]);
-  return m;
-}
-
-int MaxIndex(const IndexedImage& image, int width, int height) {
-  uint8_t m = 0;
-  for (int y = 0; y < height && m < 255; ++y) m = std::max(m, RowMax(image.row(y), width));
-  return m;
 }
 
 // The table bits always describe the table actually written, whatever the stored byte says.
@@ -102,7 +75,7 @@ int FrameMinCodeSize(const ImageBlock& frame) {
   if (bits < 8 && PixelsCoverFrame(frame)) {
     // Indexes beyond the palette would otherwise turn into control codes and wreck the
     // stream; a wider code size keeps every pixel as it is.
-    const int maxIndex = MaxIndex(*frame.indexedImage, frame.width, frame.height);
+    const int maxIndex = HighestIndex(*frame.indexedImage, frame.width, frame.height);
     while (bits < 8 && maxIndex >= (1 << bits)) ++bits;
   }
   return std::max(2, bits);

@@ -40,6 +40,26 @@ TEST(FramePlanes, StridesAndPaddingIgnored) {
   EXPECT_TRUE(AlphaIsOpaque(five));  // no alpha plane at all
 }
 
+// The scan takes 16 pixels a step: whatever lies in the row padding or beyond the asked width
+// must not count, and the highest pixel counts wherever it sits.
+TEST(FramePlanes, HighestIndexSeesOnlyTheAskedPixels) {
+  for (int width = 1; width <= 40; ++width) {
+    for (int at = 0; at < width; at += 3) {
+      IndexedImage image;
+      image.width = width;
+      image.height = 3;
+      image.pixels.assign(image.stride() * 3, 250);  // padding holds more than any pixel
+      for (int y = 0; y < 3; ++y) std::memset(image.row(y), 7, static_cast<size_t>(width));
+      image.row(2)[at] = 90;
+      EXPECT_EQ(HighestIndex(image, width, 3), 90) << width << " " << at;
+      EXPECT_EQ(HighestIndex(image, width, 2), 7) << width;
+      if (at > 0) {
+        EXPECT_EQ(HighestIndex(image, at, 3), 7) << width << " " << at;
+      }
+    }
+  }
+}
+
 TEST(FramePlanes, AlphaNeverOutlivesTrueColour) {
   test::ScopedMessages messages;
   AnimPtr doc = test::NewDocument(8, 8, 4);
