@@ -26,8 +26,8 @@ void Cut(const std::string& path, double keep) {
 
 TEST(DamagedInputCli, PartlyReadFilesAreReported) {
   test::TempDir dir;
-  if (!Make({"convert", "-size", "40x30", "plasma:", "-type", "TrueColor", "BMP3:" + dir.file("offset.bmp")}) ||
-      !Make({"convert", "-size", "40x30", "plasma:", "-depth", "8", "-type", "TrueColor", "-compress", "RLE",
+  if (!Make({"convert", "-size", "40x30", "-seed", "3", "plasma:", "-type", "TrueColor", "BMP3:" + dir.file("offset.bmp")}) ||
+      !Make({"convert", "-size", "40x30", "-seed", "3", "plasma:", "-depth", "8", "-type", "TrueColor", "-compress", "RLE",
              dir.file("cut.psd")}))
     GTEST_SKIP() << "ImageMagick not available";
   // The pixel offset (bytes 10-13) pointing past the end of the file.

@@ -263,14 +263,15 @@ TEST(LzwDecoding, CodesSplitAcrossSubBlocks) {
 
 // Frames of every row width ImageMagick writes, their data cut after any number of bytes: the
 // decoded pixels are a prefix of the whole frame, each in its own row, with zeros after it and
-// in the rows' padding.
+// in the rows' padding. A cut that leaves only the end code out loses no pixel, so that frame is
+// complete.
 TEST(LzwDecoding, DataCutAnywhereKeepsTheDecodedPixelsInPlace) {
   if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick is not installed";
   test::TempDir dir;
   for (const auto& [width, height] : {std::pair{13, 9}, std::pair{101, 37}, std::pair{64, 20}, std::pair{3, 50}}) {
     const std::string path = dir.file(std::to_string(width) + ".gif");
     const std::string command = "convert -size " + std::to_string(width) + "x" + std::to_string(height) +
-                                " plasma:fractal -colors 5 +dither " + path;
+                                " -seed 7 plasma:fractal -colors 5 +dither " + path;
     ASSERT_EQ(std::system(command.c_str()), 0);
     const Bytes file = test::ReadBytes(path);
     const test::WalkedGif walked = test::WalkGif(file);
@@ -290,12 +291,15 @@ TEST(LzwDecoding, DataCutAnywhereKeepsTheDecodedPixelsInPlace) {
       // its pixels in the memory the cut one is likely to get.
       ASSERT_EQ(ReadGifMemory(file.data(), file.size()).status, kReadComplete);
       ReadResult r = ReadGifMemory(gif.data(), gif.size());
-      ASSERT_EQ(r.status, kReadPartial) << width << " wide, cut at " << cut;
+      ASSERT_NE(r.status, kReadFailed) << width << " wide, cut at " << cut;
       const IndexedImage& plane = *FirstImage(r.document.get())->indexedImage;
       size_t decoded = 0;
       while (decoded < expected.size() &&
              plane.row(static_cast<int>(decoded) / width)[decoded % width] == expected[decoded])
         ++decoded;
+      if (decoded < expected.size()) {
+        EXPECT_EQ(r.status, kReadPartial) << width << " wide, cut at " << cut;
+      }
       for (int y = 0; y < height; ++y) {
         for (size_t x = 0; x < plane.stride(); ++x) {
           const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width) + x;
