@@ -81,10 +81,10 @@ int FrameMinCodeSize(const ImageBlock& frame) {
   return std::max(2, bits);
 }
 
-bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize, int clearRule) {
+bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize, int clearRule, int64_t giveUpAt) {
   if (!PixelsCoverFrame(frame)) return false;
   return ThreadLzwEncoder().encode(sink, *frame.indexedImage, frame.width, frame.height, frame.interlaced(),
-                                   minCodeSize, clearRule);
+                                   minCodeSize, clearRule, giveUpAt);
 }
 
 bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize) {
@@ -175,6 +175,22 @@ bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame) {
 int64_t FrameEncodedSize(const ImageBlock& frame) {
   CountingSink sink;
   return WriteGifFrame(sink, frame) ? sink.total() : 0;
+}
+
+int64_t FrameEncodedSizeBelow(const ImageBlock& frame, int64_t bound) {
+  CountingSink sink;
+  if (!PixelsCoverFrame(frame) || !WriteFrameHead(sink, frame)) return 0;
+  const int minCodeSize = FrameMinCodeSize(frame);
+  // The code size byte and the terminator come on top of the data.
+  const int64_t dataBound = bound - sink.total() - 2;
+  if (dataBound <= 0) return bound;
+  sink.writeByte(static_cast<uint8_t>(minCodeSize));
+  LzwEncoder& encoder = ThreadLzwEncoder();
+  if (!encoder.encode(sink, *frame.indexedImage, frame.width, frame.height, frame.interlaced(), minCodeSize,
+                      frame.lzwClearRule, dataBound))
+    return encoder.gaveUp() ? bound : 0;
+  sink.writeByte(0);
+  return std::min(sink.total(), bound);
 }
 
 int64_t FrameOverheadSize(const ImageBlock& frame) {

@@ -4,6 +4,7 @@
 
 #include "core/anim_document.h"
 #include "gif/byte_sink.h"
+#include "gif/lzw_encoder.h"
 
 namespace fw {
 
@@ -20,6 +21,9 @@ int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress);
 bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame);
 // Bytes WriteGifFrame would write for the frame; 0 on failure.
 int64_t FrameEncodedSize(const ImageBlock& frame);
+// The same for a measurement that only matters below `bound`: `bound` as soon as the frame
+// is known to take that much or more, without encoding the rest.
+int64_t FrameEncodedSizeBelow(const ImageBlock& frame, int64_t bound);
 // The part of that not taken by the LZW data sub-blocks: control extension, descriptor, local
 // table, code size byte and terminator. 0 on failure.
 int64_t FrameOverheadSize(const ImageBlock& frame);
@@ -40,7 +44,8 @@ int WriteFrameAsGif(const std::string& path, ImageBlock& frame);
 // The LZW data of a frame (sub-blocks only) with the given minimum code size, with the frame's
 // LZW clear rule or the one given (see LzwEncoder::encode).
 bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize);
-bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize, int clearRule);
+bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize, int clearRule,
+               int64_t giveUpAt = LzwEncoder::kNoLimit);
 
 // The minimum code size WriteGifFrame uses for a frame.
 int FrameMinCodeSize(const ImageBlock& frame);

@@ -184,16 +184,16 @@ bool LzwEncoder::fullTableShouldClear(int64_t pixel) {
 }
 
 bool LzwEncoder::encode(ByteSink& sink, const IndexedImage& image, int width, int height, bool interlaced,
-                        int minCodeSize, int clearRule) {
-  return encodeRows(sink, image, nullptr, width, height, interlaced, minCodeSize, clearRule);
+                        int minCodeSize, int clearRule, int64_t giveUpAt) {
+  return encodeRows(sink, image, nullptr, width, height, interlaced, minCodeSize, clearRule, giveUpAt);
 }
 
 bool LzwEncoder::encodeChoosing(ByteSink& sink, IndexedImage& image, const IndexedImage& alternatives, int width,
-                                int height, bool interlaced, int minCodeSize, int clearRule) {
+                                int height, bool interlaced, int minCodeSize, int clearRule, int64_t giveUpAt) {
   if (alternatives.width < width || alternatives.height < height ||
       alternatives.pixels.size() < alternatives.stride() * static_cast<size_t>(std::max(height, 0)))
     return false;
-  return encodeRows(sink, image, &alternatives, width, height, interlaced, minCodeSize, clearRule);
+  return encodeRows(sink, image, &alternatives, width, height, interlaced, minCodeSize, clearRule, giveUpAt);
 }
 
 bool LzwEncoder::reachesFurther(int code, int otherCode, const uint8_t* row, const uint8_t* other, int x,
@@ -247,8 +247,10 @@ int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x,
 // Pixels that may be rewritten are chosen among; read-only ones are encoded as they are.
 template <class Image>
 bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* alternatives, int width, int height,
-                            bool interlaced, int minCodeSize, int clearRule) {
+                            bool interlaced, int minCodeSize, int clearRule, int64_t giveUpAt) {
   constexpr bool kChoosing = !std::is_const_v<Image>;
+  const int64_t giveUpBits = giveUpAt > kNoLimit / 8 ? kNoLimit : giveUpAt * 8;
+  gaveUp_ = false;
   sink_ = &sink;
   rule_ = clearRule > 0 && clearRule < kLzwClearRules ? clearRule : 0;
   const bool keepsFullTables = rule_ != 0;
@@ -341,6 +343,10 @@ bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* al
       }
       x = 0;
       rowPixel += width;
+      if (bitsWritten() >= giveUpBits) {
+        gaveUp_ = true;
+        break;
+      }
       // Next row in stream order.
       if (pass < 0) {
         if (++y >= height) break;
@@ -349,6 +355,11 @@ bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* al
         while (y >= height && ++pass < 4) y = kStart[pass];
         if (pass >= 4) break;
       }
+    }
+    if (gaveUp_) {
+      resetTable();
+      sink_ = nullptr;
+      return false;
     }
     emitCode(prefix);
     emitCode(end);

@@ -1,6 +1,7 @@
 #pragma once
 // GIF variable-length LZW encoding of a frame's rows into data sub-blocks of 254 bytes.
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "core/indexed_image.h"
@@ -19,22 +20,27 @@ class LzwEncoder {
   // fills, the stream every encoder writes; the others keep a full table (GIF lets a stream go
   // on with all 4096 codes taken and clear later) for a while, some of them clearing sooner
   // when the bits spent per pixel grow worse than the fresh table's were. Which one writes
-  // the fewest bytes depends on the pixels: measure.
+  // the fewest bytes depends on the pixels: measure. A measurement that only matters when it
+  // comes out below some size passes `giveUpAt`: once the data reaches that many bytes the
+  // encoder stops, returns false and gaveUp() says so.
   bool encode(ByteSink& sink, const IndexedImage& image, int width, int height, bool interlaced,
-              int minCodeSize, int clearRule = 0);
+              int minCodeSize, int clearRule = 0, int64_t giveUpAt = kNoLimit);
   // The same stream for pixels that may each take one of two values: `image` holds one,
   // `alternatives` (same layout) the other, equal where there is no choice. Each such pixel is
   // rewritten to the value the encoder took, so that encode() on the result writes the same
   // stream. False when a write failed or the alternatives do not cover the image.
   bool encodeChoosing(ByteSink& sink, IndexedImage& image, const IndexedImage& alternatives, int width, int height,
-                      bool interlaced, int minCodeSize, int clearRule = 0);
+                      bool interlaced, int minCodeSize, int clearRule = 0, int64_t giveUpAt = kNoLimit);
   // Whether the last encode filled the table: only then can the clear rules differ.
   bool filledTable() const { return filled_; }
+  // Whether the last encode stopped at its giveUpAt.
+  bool gaveUp() const { return gaveUp_; }
+  static constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
 
  private:
   template <class Image>
   bool encodeRows(ByteSink& sink, Image& image, const IndexedImage* alternatives, int width, int height,
-                  bool interlaced, int minCodeSize, int clearRule);
+                  bool interlaced, int minCodeSize, int clearRule, int64_t giveUpAt);
   // How many pixels of the row from x on the table can add to the string `code`, each pixel
   // taking either of its values; the search gives up after `budget` table steps.
   int reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget) const;
@@ -70,7 +76,7 @@ class LzwEncoder {
   uint8_t flat_[kSubBlock * kBlocksPerFlush + 16];
   int flatSize_ = 0;
   uint8_t packets_[(kSubBlock + 1) * kBlocksPerFlush];
-  bool failed_ = false;
+  bool failed_ = false, gaveUp_ = false;
   int64_t flushedBytes_ = 0;
 
   // The clear rules' measures: where the table was last cleared, the bits per pixel and the

@@ -51,11 +51,12 @@ ImageBlock* PutBack(ImagePtr original, ImageBlock& optimized) {
 }
 
 // Whether the optimized image encodes larger than it came. The original is only encoded when
-// the optimized size reaches what any encoding of the original must take.
+// the optimized size reaches what any encoding of the original must take, and only as far as
+// that size.
 bool LargerThan(const ImageBlock& optimized, int64_t size, const ImageBlock& original) {
   if (size <= 0) size = FrameEncodedSize(optimized);
   if (size < FrameSizeLowerBound(original)) return false;
-  return size > FrameEncodedSize(original);
+  return size > FrameEncodedSizeBelow(original, size);
 }
 
 // Cuts one compared image down; returns the image after it (the image itself may be gone).

@@ -13,11 +13,12 @@ namespace {
 // The rule image steps measure with: a fair guess of what settling will pick.
 constexpr uint8_t kInterimRule = 2;
 
-// Bytes of the frame's LZW data under one rule; -1 when it cannot be encoded.
-int64_t LzwBytes(const ImageBlock& frame, int minCodeSize, int rule) {
+// Bytes of the frame's LZW data under one rule; -1 when it cannot be encoded or reaches
+// `giveUpAt` bytes.
+int64_t LzwBytes(const ImageBlock& frame, int minCodeSize, int rule, int64_t giveUpAt = LzwEncoder::kNoLimit) {
   CountingSink sink;
   try {
-    return LzwEncode(sink, frame, minCodeSize, rule) ? sink.total() : -1;
+    return LzwEncode(sink, frame, minCodeSize, rule, giveUpAt) ? sink.total() : -1;
   } catch (const std::bad_alloc&) {
     return -1;
   }
@@ -47,7 +48,7 @@ void SettleLzwClearing(AnimHeader& document) {
     // A table that never fills is never cleared: every rule writes the same.
     if (smallest < 0 || !ThreadLzwEncoder().filledTable()) return;
     for (int rule = 1; rule < kLzwClearRules; ++rule) {
-      const int64_t bytes = LzwBytes(f, minCodeSize, rule);
+      const int64_t bytes = LzwBytes(f, minCodeSize, rule, smallest);
       if (bytes >= 0 && bytes < smallest) {
         smallest = bytes;
         best[i] = static_cast<uint8_t>(rule);

@@ -31,14 +31,15 @@ int FillIndex(const ImageBlock& image, const uint8_t* changed, size_t stride) {
   return -1;
 }
 
-// The encoded size the image would have with these pixels and `fill` transparent.
-int64_t MeasureWith(ImageBlock& image, PixelBytes& candidate, int fill) {
+// The encoded size the image would have with these pixels and `fill` transparent, or `bound`
+// when that is reached.
+int64_t MeasureWith(ImageBlock& image, PixelBytes& candidate, int fill, int64_t bound) {
   IndexedImage& pixels = *image.indexedImage;
   const uint8_t flags = image.controlFlags, index = image.transparentIndex;
   std::swap(pixels.pixels, candidate);
   image.controlFlags |= 1;
   image.transparentIndex = static_cast<uint8_t>(fill);
-  const int64_t size = FrameEncodedSize(image);
+  const int64_t size = FrameEncodedSizeBelow(image, bound);
   std::swap(pixels.pixels, candidate);
   image.controlFlags = flags;
   image.transparentIndex = index;
@@ -144,16 +145,16 @@ int MinCodeSizeWith(ImageBlock& image, PixelBytes& pixels) {
 // coding, trying the fill index first (runs of it are what the other candidates build on) or
 // the colour first (the table then learns the picture, which small images code better with).
 // `bits` is the code size both choices together need. Returns the bytes of the LZW data,
-// which the plain encoder writes again for these pixels; 0 when it could not encode, -1 when
-// the pixels chosen take another code size (indexes beyond the palette), so that only
-// measuring tells.
+// which the plain encoder writes again for these pixels; 0 when it could not encode or the
+// data reached `giveUpAt` bytes, -1 when the pixels chosen take another code size (indexes
+// beyond the palette), so that only measuring tells.
 int64_t ChosenByEncoder(ImageBlock& image, const UnchangedChoices& choices, int bits, bool opaqueFirst,
-                        PixelBytes& out) {
+                        int64_t giveUpAt, PixelBytes& out) {
   IndexedImage chosen = opaqueFirst ? choices.opaque : choices.filled;
   const IndexedImage& other = opaqueFirst ? choices.filled : choices.opaque;
   CountingSink sink;
   if (!ThreadLzwEncoder().encodeChoosing(sink, chosen, other, image.width, image.height, image.interlaced(), bits,
-                                         image.lzwClearRule))
+                                         image.lzwClearRule, giveUpAt))
     return 0;
   out.swap(chosen.pixels);
   // No code size is narrower than the palette's: only a wider one can change.
@@ -176,7 +177,7 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
 
   PixelBytes chosen, candidate;
   const auto keepWhenSmaller = [&](int64_t measured = 0) {
-    if (measured <= 0) measured = MeasureWith(image, candidate, fill);
+    if (measured <= 0) measured = MeasureWith(image, candidate, fill, best);
     if (measured > 0 && measured < best) {
       best = measured;
       chosen.swap(candidate);
@@ -195,7 +196,8 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
     const int bits =
         std::max(MinCodeSizeWith(image, choices.filled.pixels), MinCodeSizeWith(image, choices.opaque.pixels));
     for (const bool opaqueFirst : {false, true})
-      if (const int64_t data = ChosenByEncoder(image, choices, bits, opaqueFirst, candidate); data != 0 && overhead > 0)
+      if (const int64_t data = ChosenByEncoder(image, choices, bits, opaqueFirst, best - overhead, candidate);
+          data != 0 && overhead > 0)
         keepWhenSmaller(data > 0 ? overhead + data : 0);
   }
   if (chosen.empty()) return false;

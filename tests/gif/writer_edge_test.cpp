@@ -363,7 +363,17 @@ TEST(GifWriterStream, EachFramesClearingRuleIsWhatEveryMeasureAndTheFileUse) {
     for (const ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f)) {
       MemorySink one;
       ASSERT_TRUE(WriteGifFrame(one, *f));
-      EXPECT_EQ(FrameEncodedSize(*f), static_cast<int64_t>(one.bytes.size()));
+      const auto size = static_cast<int64_t>(one.bytes.size());
+      EXPECT_EQ(FrameEncodedSize(*f), size);
+      // A measurement bounded below the frame's size stops early and says it reached the
+      // bound; one bounded above it measures exactly. Stopping leaves nothing behind.
+      EXPECT_EQ(FrameEncodedSizeBelow(*f, size + 1), size);
+      EXPECT_EQ(FrameEncodedSizeBelow(*f, size), size);
+      EXPECT_EQ(FrameEncodedSizeBelow(*f, size / 3), size / 3);
+      EXPECT_TRUE(ThreadLzwEncoder().gaveUp());
+      MemorySink again;
+      ASSERT_TRUE(WriteGifFrame(again, *f));
+      EXPECT_EQ(again.bytes, one.bytes);
       frames.insert(frames.end(), one.bytes.begin(), one.bytes.end());
     }
     ASSERT_GT(file.size(), frames.size());
