@@ -23,9 +23,16 @@ class ByteSink {
     return write(b, 2);
   }
   int64_t total() const { return total_; }
+  // Adds n bytes measured elsewhere, without their contents: only a counting sink can take
+  // them; any other refuses.
+  bool writeMeasured(int64_t n) {
+    total_ += n;
+    return storeMeasured();
+  }
 
  protected:
   virtual bool store(const void* data, size_t n) = 0;
+  virtual bool storeMeasured() { return false; }
 
  private:
   int64_t total_ = 0;
@@ -34,6 +41,7 @@ class ByteSink {
 class CountingSink : public ByteSink {
  protected:
   bool store(const void*, size_t) override { return true; }
+  bool storeMeasured() override { return true; }
 };
 
 class MemorySink : public ByteSink {

@@ -121,12 +121,14 @@ bool WriteFrameData(ByteSink& sink, const ImageBlock& frame) {
 class EncodedStretch {
  public:
   // From `first` on: many small frames (so that threads start rarely), fewer large ones.
-  explicit EncodedStretch(GifBlock* first) {
+  // Frames already measured are left out.
+  EncodedStretch(GifBlock* first, const MeasuredLzwBytes* measured) {
     const size_t most = 64 * static_cast<size_t>(ParallelThreads(64));
     uint64_t pixels = 0;
     for (GifBlock* b = first; b && frames_.size() < most && pixels < kStretchPixels; b = b->next) {
       if (!b->isImage()) continue;
       const auto* f = static_cast<const ImageBlock*>(b);
+      if (measured && measured->count(f)) continue;
       frames_.push_back(f);
       pixels += static_cast<uint64_t>(std::max(0, f->width)) * static_cast<uint64_t>(std::max(0, f->height));
     }
@@ -206,7 +208,10 @@ int RaisedColourResolution(const AnimHeader& document) {
   return resolution;
 }
 
-int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress) {
+namespace {
+
+// WriteGifStream, the LZW data of measured frames counted rather than written.
+int WriteStream(ByteSink& sink, AnimHeader& document, Progress* progress, const MeasuredLzwBytes* measured) {
   if (!GifLimitProblem(document).empty()) return 0;
   bool ok = sink.write("GIF89a", 6);
 
@@ -240,14 +245,41 @@ int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress) {
       if (ok && (data.empty() || data.back() != 0)) ok = sink.writeByte(0);
     } else if (b->isImage()) {
       const auto& frame = *static_cast<const ImageBlock*>(b);
-      if (!stretch || stretch->exhausted()) stretch.emplace(b);
-      ok = WriteFrameHead(sink, frame) && stretch->writeNext(sink, frame);
+      ok = WriteFrameHead(sink, frame);
+      const auto known = measured ? measured->find(&frame) : MeasuredLzwBytes::const_iterator{};
+      if (measured && known != measured->end()) {
+        // The code size byte and the terminator around the data.
+        ok = ok && sink.writeMeasured(1 + known->second + 1);
+      } else {
+        if (!stretch || stretch->exhausted()) stretch.emplace(b, measured);
+        ok = ok && stretch->writeNext(sink, frame);
+      }
       going = StepProgress(progress);
     }
   }
   if (!going) return 2;
   if (!ok) return 0;
   return sink.writeByte(0x3B) ? 1 : 0;
+}
+
+// The size Save writes for a stream of `total` bytes: earlier signature comments out, the
+// current one in unless the preferences leave it out.
+int32_t SizeAsSaved(const AnimHeader& document, int64_t total) {
+  const std::string signature = SignatureText();
+  for (const GifBlock* b = document.blockList->next; b; b = b->next) {
+    if (!IsSignatureComment(*b, signature)) continue;
+    const auto& data = static_cast<const ExtensionBlock*>(b)->data;
+    total -= 2 + static_cast<int64_t>(data.size()) + ((data.empty() || data.back() != 0) ? 1 : 0);
+  }
+  if (!Prefs().bit(pref::kOptionFlags, pref::kNoSignature) && !signature.empty())
+    total += static_cast<int64_t>(std::min<size_t>(signature.size(), 255)) + 4;
+  return static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
+}
+
+}  // namespace
+
+int WriteGifStream(ByteSink& sink, AnimHeader& document, Progress* progress) {
+  return WriteStream(sink, document, progress, nullptr);
 }
 
 int WriteGifFile(const std::string& path, AnimHeader& document, Progress* progress) {
@@ -299,19 +331,15 @@ int32_t EncodedSize(AnimHeader* document, bool force, Progress* progress) {
   if (!document) return -1;
   if (force || document->encodedSize == -1) {
     CountingSink sink;
-    if (WriteGifStream(sink, *document, progress) == 1) {
-      int64_t total = sink.total();
-      const std::string signature = SignatureText();
-      for (const GifBlock* b = document->blockList->next; b; b = b->next) {
-        if (!IsSignatureComment(*b, signature)) continue;
-        const auto& data = static_cast<const ExtensionBlock*>(b)->data;
-        total -= 2 + static_cast<int64_t>(data.size()) + ((data.empty() || data.back() != 0) ? 1 : 0);
-      }
-      if (!Prefs().bit(pref::kOptionFlags, pref::kNoSignature) && !signature.empty())
-        total += static_cast<int64_t>(std::min<size_t>(signature.size(), 255)) + 4;
-      document->encodedSize = static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
-    }
+    if (WriteStream(sink, *document, progress, nullptr) == 1) document->encodedSize = SizeAsSaved(*document, sink.total());
   }
+  return document->encodedSize;
+}
+
+int32_t EncodedSizeMeasured(AnimHeader* document, const MeasuredLzwBytes& measured, Progress* progress) {
+  if (!document) return -1;
+  CountingSink sink;
+  if (WriteStream(sink, *document, progress, &measured) == 1) document->encodedSize = SizeAsSaved(*document, sink.total());
   return document->encodedSize;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Writing animation documents as GIF89a streams, to files or to a counter that measures.
 #include <string>
+#include <unordered_map>
 
 #include "core/anim_document.h"
 #include "gif/byte_sink.h"
@@ -31,6 +32,10 @@ int64_t FrameOverheadSize(const ImageBlock& frame);
 // unfinished measurement. It counts the file Save writes: earlier signature comments out,
 // the current one in unless the preferences leave it out.
 int32_t EncodedSize(AnimHeader* document, bool force, Progress* progress);
+// Bytes of LZW data (the sub-blocks LzwEncode writes) of frames as they now are, measured.
+using MeasuredLzwBytes = std::unordered_map<const ImageBlock*, int64_t>;
+// EncodedSize(document, true, progress) where the measured frames are not encoded again.
+int32_t EncodedSizeMeasured(AnimHeader* document, const MeasuredLzwBytes& measured, Progress* progress);
 // The signature comment Save puts at the start of a GIF: the stored "Sig" text, else
 // "Built with Framewright 4.0".
 std::string SignatureText();

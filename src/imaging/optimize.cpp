@@ -71,7 +71,7 @@ OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress) 
     run.changed |= images.changed;
     run.complete = images.complete;
   }
-  SettleLzwClearing(document);
+  run.measured = SettleLzwClearing(document);
   if (LzwClearRules(document) != rulesBefore) run.changed = true;
   return run;
 }
@@ -99,8 +99,8 @@ AnimPtr CopyOrNothing(const AnimHeader& document) {
 
 // Whether the optimized document encodes larger than (or as large as) its input. The input is
 // only encoded when the result does not beat what any encoding of it must take.
-bool NoSmallerThan(AnimHeader& result, AnimHeader& input) {
-  const int64_t after = EncodedSize(&result, true, nullptr);
+bool NoSmallerThan(AnimHeader& result, const MeasuredLzwBytes& measured, AnimHeader& input) {
+  const int64_t after = EncodedSizeMeasured(&result, measured, nullptr);
   if (after < 0) return false;
   if (after < DocumentSizeLowerBound(input)) return false;
   const int64_t before = EncodedSize(&input, true, nullptr);
@@ -120,11 +120,12 @@ bool Optimize(AnimHeader& document, uint32_t options, Progress* progress) {
 OptimizeOutcome OptimizeNeverLarger(AnimHeader& document, uint32_t options, Progress* progress) {
   AnimPtr input = CopyOrNothing(document);
   OptimizeOutcome run = RunGuarded(document, options, progress);
-  if (input && run.changed && NoSmallerThan(document, *input)) {
+  if (input && run.changed && NoSmallerThan(document, run.measured, *input)) {
     ExchangeDocuments(document, *input);
     document.encodedSize = -1;
     run.changed = false;
     run.approximatedFrames = 0;
+    run.measured.clear();
   }
   return run;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/anim_document.h"
+#include "gif/gif_writer.h"
 
 namespace fw {
 
@@ -48,6 +49,9 @@ struct OptimizeOutcome {
   bool complete = true;  // false when memory ran out (the message was shown) or the progress stopped
   // Images whose shown colours a new adaptive or a mapped global palette changed.
   int approximatedFrames = 0;
+  // The data sizes the run measured of the images it leaves, for EncodedSizeMeasured until
+  // the document next changes.
+  MeasuredLzwBytes measured;
 };
 
 // Optimizes the document in place. A stop request of the progress ends the run after the

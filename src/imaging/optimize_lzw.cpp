@@ -36,15 +36,17 @@ std::vector<uint8_t> LzwClearRules(const AnimHeader& document) {
   return rules;
 }
 
-void SettleLzwClearing(AnimHeader& document) {
+MeasuredLzwBytes SettleLzwClearing(AnimHeader& document) {
   std::vector<ImageBlock*> frames;
   for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
     if (f->lzwClearRule) frames.push_back(f);
   std::vector<uint8_t> best(frames.size(), 0);
+  std::vector<int64_t> bytesOfBest(frames.size(), -1);
   ParallelFor(frames.size(), [&](size_t i) {
     const ImageBlock& f = *frames[i];
     const int minCodeSize = FrameMinCodeSize(f);
-    int64_t smallest = LzwBytes(f, minCodeSize, 0);
+    int64_t& smallest = bytesOfBest[i];
+    smallest = LzwBytes(f, minCodeSize, 0);
     // A table that never fills is never cleared: every rule writes the same.
     if (smallest < 0 || !ThreadLzwEncoder().filledTable()) return;
     for (int rule = 1; rule < kLzwClearRules; ++rule) {
@@ -55,7 +57,12 @@ void SettleLzwClearing(AnimHeader& document) {
       }
     }
   });
-  for (size_t i = 0; i < frames.size(); ++i) frames[i]->lzwClearRule = best[i];
+  MeasuredLzwBytes measured;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    frames[i]->lzwClearRule = best[i];
+    if (bytesOfBest[i] >= 0) measured.emplace(frames[i], bytesOfBest[i]);
+  }
+  return measured;
 }
 
 }  // namespace fw

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/anim_document.h"
+#include "gif/gif_writer.h"
 
 namespace fw {
 
@@ -13,7 +14,7 @@ void PreferKeptLzwTables(AnimHeader& document, bool on);
 // Each frame's rule in order, to tell whether a run changed any.
 std::vector<uint8_t> LzwClearRules(const AnimHeader& document);
 // Each frame that may keep full tables gets the rule that writes the fewest bytes, the plain
-// one on a tie.
-void SettleLzwClearing(AnimHeader& document);
+// one on a tie. Returns the bytes each of those frames' data now takes.
+MeasuredLzwBytes SettleLzwClearing(AnimHeader& document);
 
 }  // namespace fw

@@ -47,10 +47,12 @@ void OptimizeTrial::run(uint32_t options, const std::function<void(int32_t)>& fi
     SetProgressText(progress.get(), MessageText(optimize_msg::kCopyingAnimation));
     copy = CopyAnimation(document_, progress.get());
     noMemory = !copy && !Cancelled();
-    if (copy && !Cancelled()) approximated = OptimizeReporting(*copy, options, progress.get()).approximatedFrames;
+    OptimizeOutcome outcome;
+    if (copy && !Cancelled()) outcome = OptimizeReporting(*copy, options, progress.get());
+    approximated = outcome.approximatedFrames;
     if (copy && !Cancelled()) {
       SetProgressText(progress.get(), MessageText(optimize_msg::kMeasuringSize));
-      size = EncodedSize(copy.get(), true, progress.get());
+      size = EncodedSizeMeasured(copy.get(), outcome.measured, progress.get());
     }
   } catch (const std::bad_alloc&) {
     copy.reset();

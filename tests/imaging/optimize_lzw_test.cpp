@@ -56,7 +56,7 @@ TEST_F(OptimizeLzw, FfmpegClipKeepsFullTablesWhereSmallerAndMeasuresWhatItWrites
     SCOPED_TRACE(measured ? "keeping full tables" : "clearing them");
     AnimPtr doc = CopyAnimation(clip, nullptr);
     ASSERT_TRUE(doc);
-    OptimizeNeverLarger(*doc, measured ? kDefault : kDefault & ~kKeepFullLzwTables, nullptr);
+    const OptimizeOutcome run = OptimizeNeverLarger(*doc, measured ? kDefault : kDefault & ~kKeepFullLzwTables, nullptr);
     EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*doc)), "");
     if (measured) {
       EXPECT_GT(MeasuredFrames(*doc), 0);
@@ -69,6 +69,8 @@ TEST_F(OptimizeLzw, FfmpegClipKeepsFullTablesWhereSmallerAndMeasuresWhatItWrites
     const std::vector<uint8_t> file = Written(*doc);
     EXPECT_EQ(sizes[measured], static_cast<int32_t>(file.size()));
     EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), sizes[measured]);
+    EXPECT_EQ(EncodedSizeMeasured(doc.get(), run.measured, nullptr), sizes[measured]);
+    EXPECT_EQ(run.measured.empty(), !measured);
     // giflib sees the frames our reader sees.
     ReadResult back = ReadGifMemory(file.data(), file.size());
     ASSERT_EQ(back.status, kReadComplete);
