@@ -23,15 +23,29 @@ inline int CountRepeats(const uint8_t* p, int limit, uint64_t pattern) {
   return n;
 }
 
-// Runs of one index: for each index X a run X...X the table holds and its length, found
-// while skipping runs. Every shorter run is in the table too, each being the prefix of the
-// next. Entries from before the last table reset are told apart by the generation.
+// Runs of one index: for each index X the codes of the runs X, XX, XXX, ... the table holds,
+// by length, found while skipping runs. Every shorter run is in the table too, each being the
+// prefix of the next, so the code for any length up to the longest is one lookup. Chains from
+// before the last table reset are told apart by the generation. One per thread, so that the
+// chains' memory is kept from one encoding to the next.
 struct RunTable {
-  uint16_t code[256] = {};
-  uint16_t length[256] = {};
+  std::vector<uint16_t> chain[256];
   uint32_t generation[256] = {};
-  uint32_t current = 1;
+  uint32_t current = 0;
 };
+
+RunTable& ThreadRunTable() {
+  thread_local std::unique_ptr<RunTable> runs(new RunTable);
+  return *runs;
+}
+
+// Forgets every chain. A generation that came round again would take stale codes for current.
+void NextGeneration(RunTable& runs) {
+  if (++runs.current == 0) {
+    std::fill(std::begin(runs.generation), std::end(runs.generation), 0u);
+    runs.current = 1;
+  }
+}
 
 // The measured clear judges the full table over this many codes at a time, and clears when
 // they cost this much more per pixel than the fresh table's fill did.
@@ -60,41 +74,27 @@ struct Skip {
 // loop would climb the table one pixel at a time along the run codes it already has; this
 // goes straight to the code it would end on. Out of line, and answering by value, so that
 // the encoding loop keeps its variables in registers.
-[[gnu::noinline]] Skip SkipRun(RunTable& runs, const uint16_t* child, const uint32_t* slotOfCode, int shift,
-                               const uint8_t* row, int x, int width, int c) {
+[[gnu::noinline]] Skip SkipRun(RunTable& runs, const uint16_t* child, int shift, const uint8_t* row, int x, int width,
+                               int c) {
+  std::vector<uint16_t>& chain = runs.chain[c];
   if (runs.generation[c] != runs.current) {
     runs.generation[c] = runs.current;
-    runs.code[c] = static_cast<uint16_t>(c);
-    runs.length[c] = 1;
+    chain.assign(1, static_cast<uint16_t>(c));
   }
   const uint64_t pattern = 0x0101010101010101ull * static_cast<uint8_t>(c);
   // No run in the table is longer than the table has codes, so looking further ahead than
   // that cannot change the answer; without the bound a very wide row of one index would be
   // rescanned to its end for every run (quadratic in the row's width).
   const int lookAhead = std::min(width - x - 9, kMaxRunLength);
-  const int available = 1 + 8 + CountRepeats(row + x + 9, lookAhead, pattern);  // c...c from x
-  int code = runs.code[c];
-  int length = runs.length[c];
+  const size_t available = static_cast<size_t>(1 + 8 + CountRepeats(row + x + 9, lookAhead, pattern));  // from x
   // Longer runs learned since the last visit.
-  while (length < available) {
-    const int longer = child[static_cast<uint32_t>(code << shift | c)];
+  while (chain.size() < available) {
+    const int longer = child[static_cast<uint32_t>(chain.back() << shift | c)];
     if (!longer) break;
-    code = longer;
-    ++length;
+    chain.push_back(static_cast<uint16_t>(longer));
   }
-  runs.code[c] = static_cast<uint16_t>(code);
-  runs.length[c] = static_cast<uint16_t>(length);
-  if (length > available) {
-    if (length - available <= available) {
-      // Step back down from the top of the run.
-      for (; length > available; --length) code = static_cast<int>(slotOfCode[code] >> shift);
-    } else {
-      // Nearer the bottom: climb from c.
-      code = c;
-      for (length = 1; length < available; ++length) code = child[static_cast<uint32_t>(code << shift | c)];
-    }
-  }
-  return {length - 1, code};
+  const size_t length = std::min(chain.size(), available);
+  return {static_cast<int>(length) - 1, chain[length - 1]};
 }
 
 }  // namespace
@@ -271,11 +271,12 @@ bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* al
   const size_t tableSize = size_t{4096} << shift_;
   if (child_.size() < tableSize) child_.assign(tableSize, 0);
 
-  RunTable runs;
+  RunTable& runs = ThreadRunTable();
+  NextGeneration(runs);
   auto resetTable = [&] {
     for (int c = clear_ + 2; c < nextFree_; ++c) child_[slotOfCode_[c]] = 0;
     nextFree_ = clear_ + 2;
-    ++runs.current;
+    NextGeneration(runs);
   };
 
   const bool empty = width <= 0 || height <= 0;
@@ -335,7 +336,7 @@ bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* al
           uint64_t ahead;
           std::memcpy(&ahead, row + x + 1, 8);
           if (ahead == 0x0101010101010101ull * static_cast<uint8_t>(c)) {
-            const Skip skip = SkipRun(runs, child, slotOfCode_, shift, row, x, width, c);
+            const Skip skip = SkipRun(runs, child, shift, row, x, width, c);
             x += skip.pixels;
             prefix = skip.code;
           }

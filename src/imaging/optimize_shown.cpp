@@ -1,43 +1,48 @@
 #include "imaging/optimize_shown.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace fw {
 namespace {
 
-// The palette's colours in order, each with its first index, for lookups by colour.
+// The palette's colours, each with its first index, in a small open-addressed table: looked
+// up for every unchanged pixel, where a search through the sorted colours mispredicted a
+// branch at nearly every step.
 class ColourIndex {
  public:
   explicit ColourIndex(const ImageBlock& image) {
+    slots_.fill(kEmpty);
     const Palette* palette = image.activePalette;
     const int count = palette ? std::min(palette->count(), 256) : 0;
     for (int i = 0; i < count; ++i) {
       if (image.transparent() && i == image.transparentIndex) continue;
       const Rgb c = (*palette)[i];
-      entries_.emplace_back(uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b, static_cast<uint8_t>(i));
+      const uint32_t colour = uint32_t{c.r} << 16 | uint32_t{c.g} << 8 | c.b;
+      size_t at = Slot(colour);
+      while (slots_[at] != kEmpty && static_cast<uint32_t>(slots_[at]) != colour) at = (at + 1) & kMask;
+      // Of a colour listed twice the first index is kept.
+      if (slots_[at] == kEmpty) slots_[at] = uint64_t{static_cast<uint32_t>(i)} << 32 | colour;
     }
-    // Stable, so that of a colour listed twice the first index is kept.
-    std::stable_sort(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    entries_.erase(std::unique(entries_.begin(), entries_.end(),
-                               [](const auto& a, const auto& b) { return a.first == b.first; }),
-                   entries_.end());
   }
 
   // -1 when the palette lacks the colour.
-  int find(uint32_t colour) {
-    if (colour == lastColour_) return lastIndex_;
-    const auto at = std::lower_bound(entries_.begin(), entries_.end(), colour,
-                                     [](const auto& e, uint32_t c) { return e.first < c; });
-    lastColour_ = colour;
-    lastIndex_ = at != entries_.end() && at->first == colour ? at->second : -1;
-    return lastIndex_;
+  int find(uint32_t colour) const {
+    for (size_t at = Slot(colour);; at = (at + 1) & kMask) {
+      const uint64_t slot = slots_[at];
+      if (slot == kEmpty) return -1;
+      if (static_cast<uint32_t>(slot) == colour) return static_cast<int>(slot >> 32);
+    }
   }
 
  private:
-  std::vector<std::pair<uint32_t, uint8_t>> entries_;
-  uint32_t lastColour_ = 0xFFFFFFFFu;
-  int lastIndex_ = -1;
+  // Four times as many slots as colours, so probes are short; colours have no bits above 24,
+  // so the empty mark can be no colour's.
+  static constexpr size_t kSlots = 1024, kMask = kSlots - 1;
+  static constexpr uint64_t kEmpty = ~uint64_t{0};
+  static size_t Slot(uint32_t colour) { return (colour * 0x9E3779B1u) >> 22; }
+  std::array<uint64_t, kSlots> slots_;
 };
 
 }  // namespace
@@ -47,7 +52,7 @@ std::vector<uint8_t> ShownIndexes(const OptimizeScreen& screen, const ImageBlock
   const size_t rowBytes = Stride8(image.width);
   const PixelBytes& pixels = image.indexedImage->pixels;
   std::vector<uint8_t> shown(pixels.begin(), pixels.end());
-  ColourIndex palette(image);
+  const ColourIndex palette(image);
   for (int y = 0; y < image.height; ++y) {
     uint8_t* out = shown.data() + static_cast<size_t>(y) * rowBytes;
     const uint8_t* c = changed + static_cast<size_t>(y) * stride;
