@@ -7,9 +7,11 @@
 #include "app/batch_entry.h"
 #include "app/command_line_help.h"
 #include "app/main_window.h"
+#include "core/heap_tuning.h"
 #include "core/termination.h"
 
 int main(int argc, char** argv) {
+  fw::KeepLargeBlocksForReuse();
   if (argc > 1 && argv[1][0] == '-') {
     if (const int answered = fw::AnswerInformationFlag(argv[1]); answered >= 0) return answered;
     QCoreApplication app(argc, argv);
