@@ -327,19 +327,22 @@ bool IsSignatureComment(const GifBlock& block, const std::string& signature) {
   return text.rfind("Built with Framewright", 0) == 0 || (!signature.empty() && text == signature.substr(0, 255));
 }
 
+namespace {
+void MeasureSize(AnimHeader& document, Progress* progress, const MeasuredLzwBytes* measured) {
+  CountingSink sink;
+  if (WriteStream(sink, document, progress, measured) == 1) document.encodedSize = SizeAsSaved(document, sink.total());
+}
+}  // namespace
+
 int32_t EncodedSize(AnimHeader* document, bool force, Progress* progress) {
   if (!document) return -1;
-  if (force || document->encodedSize == -1) {
-    CountingSink sink;
-    if (WriteStream(sink, *document, progress, nullptr) == 1) document->encodedSize = SizeAsSaved(*document, sink.total());
-  }
+  if (force || document->encodedSize == -1) MeasureSize(*document, progress, nullptr);
   return document->encodedSize;
 }
 
 int32_t EncodedSizeMeasured(AnimHeader* document, const MeasuredLzwBytes& measured, Progress* progress) {
   if (!document) return -1;
-  CountingSink sink;
-  if (WriteStream(sink, *document, progress, &measured) == 1) document->encodedSize = SizeAsSaved(*document, sink.total());
+  MeasureSize(*document, progress, &measured);
   return document->encodedSize;
 }
 
