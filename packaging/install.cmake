@@ -27,5 +27,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # Library dependencies come from dpkg-shlibdeps; the font and Qt's translations are data the
 # program needs for its Chinese interface.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n")
+# FFmpeg's libraries are loaded when an AVI is first read or written rather than linked, so
+# dpkg-shlibdeps cannot see them: the packages of the versions built against are named here.
+set(fw_ffmpeg_packages "")
+foreach(library avformat avcodec avutil swscale)
+  execute_process(COMMAND pkg-config --modversion lib${library} OUTPUT_VARIABLE version OUTPUT_STRIP_TRAILING_WHITESPACE)
+  string(REGEX MATCH "^[0-9]+" major "${version}")
+  string(APPEND fw_ffmpeg_packages ", lib${library}${major}")
+endforeach()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n${fw_ffmpeg_packages}")
 include(CPack)

@@ -31,4 +31,8 @@ for f in framewright/docs/index.html framewright/docs/tutorial.html framewright/
 done
 "$root/usr/bin/framewright" -i "$share/framewright/samples/bouncing-ball.gif" -o "$root/out.gif"
 [ -s "$root/out.gif" ] || { echo "the installed program wrote nothing" >&2; exit 1; }
-echo "The installed program ran from $root/usr/bin and wrote a GIF; desktop entry and metainfo are valid."
+# FFmpeg is loaded only for AVI work: the installed program must still find it.
+"$root/usr/bin/framewright" -i "$root/out.gif" -o "$root/out.avi"
+"$root/usr/bin/framewright" -i "$root/out.avi" -o "$root/back.gif"
+[ -s "$root/back.gif" ] || { echo "the installed program did not read back its AVI" >&2; exit 1; }
+echo "The installed program ran from $root/usr/bin, wrote a GIF and an AVI and read the AVI back; desktop entry and metainfo are valid."

@@ -5,12 +5,12 @@
 namespace fw {
 
 bool HasAudioStream(const std::string& path) {
-  av::QuietLibraries();
+  if (!av::Ready()) return false;
   AVFormatContext* raw = nullptr;
-  if (path.empty() || avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return false;
+  if (path.empty() || av::Api().avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return false;
   const av::Input input(raw);
-  if (avformat_find_stream_info(raw, nullptr) < 0) return false;
-  return av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) >= 0;
+  if (av::Api().avformat_find_stream_info(raw, nullptr) < 0) return false;
+  return av::Api().av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) >= 0;
 }
 
 }  // namespace fw

@@ -1,16 +1,12 @@
 // The AVI compressor record and its presets, the defaults of a plain Save, and the time
 // layout of an export.
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 #include <algorithm>
 
 #include "core/anim_document.h"
 #include "core/preferences.h"
 #include "formats/avi_file.h"
 #include "formats/avi_timing.h"
+#include "formats/ffmpeg_api.h"
 
 namespace fw {
 namespace {
@@ -65,10 +61,11 @@ void StoreAviOptions(const AviCompressOptions& options) {
 }
 
 bool CustomAviOptions(const std::string& encoder, AviCompressOptions& options) {
-  const AVCodec* codec = avcodec_find_encoder_by_name(encoder.c_str());
+  if (!av::Ready()) return false;
+  const AVCodec* codec = av::Api().avcodec_find_encoder_by_name(encoder.c_str());
   if (!codec || codec->type != AVMEDIA_TYPE_VIDEO) return false;
-  const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
-  const unsigned int tag = av_codec_get_tag(tags, codec->id);
+  const AVCodecTag* const tags[] = {av::Api().avformat_get_riff_video_tags(), nullptr};
+  const unsigned int tag = av::Api().av_codec_get_tag(tags, codec->id);
   if (tag == 0) return false;
   options = AviPresetOptions(AviPreset::kNone);
   options.words[1] = tag;
@@ -77,10 +74,12 @@ bool CustomAviOptions(const std::string& encoder, AviCompressOptions& options) {
 
 std::vector<std::string> AviCustomEncoders() {
   std::vector<std::string> names;
-  const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
+  if (!av::Ready()) return names;
+  const AVCodecTag* const tags[] = {av::Api().avformat_get_riff_video_tags(), nullptr};
   void* state = nullptr;
-  while (const AVCodec* codec = av_codec_iterate(&state))
-    if (av_codec_is_encoder(codec) && codec->type == AVMEDIA_TYPE_VIDEO && av_codec_get_tag(tags, codec->id) != 0)
+  while (const AVCodec* codec = av::Api().av_codec_iterate(&state))
+    if (av::Api().av_codec_is_encoder(codec) && codec->type == AVMEDIA_TYPE_VIDEO &&
+        av::Api().av_codec_get_tag(tags, codec->id) != 0)
       names.push_back(codec->name);
   std::sort(names.begin(), names.end());
   return names;

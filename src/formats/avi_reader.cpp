@@ -1,9 +1,5 @@
 // AVI in: FFmpeg demuxes and decodes the first video stream; each decoded picture becomes a
 // frame whose delay reaches to the next picture, so empty samples lengthen the frame before.
-extern "C" {
-#include <libavutil/imgutils.h>
-}
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +18,6 @@ extern "C" {
 
 namespace fw {
 
-void av::QuietLibraries() { av_log_set_level(AV_LOG_QUIET); }
 
 namespace {
 
@@ -116,7 +111,9 @@ bool Importer::paletteFrame(ImageBlock& image, const AVFrame& frame) {
   }
   auto indexed = AllocIndexedImage(width_, height_, image.activePalette);
   if (!indexed) return false;
-  for (int y = 0; y < height_; ++y) std::memcpy(indexed->row(y), frame.data[0] + static_cast<ptrdiff_t>(y) * frame.linesize[0], static_cast<size_t>(width_));
+  for (int y = 0; y < height_; ++y)
+    std::memcpy(indexed->row(y), frame.data[0] + static_cast<ptrdiff_t>(y) * frame.linesize[0],
+                static_cast<size_t>(width_));
   SetIndexedImage(image, std::move(indexed));
   return true;
 }
@@ -126,7 +123,8 @@ void Importer::convert(uint8_t* colour, const AVFrame& frame) {
   const auto format = static_cast<AVPixelFormat>(frame.format);
   if (format == AV_PIX_FMT_RGB555LE || format == AV_PIX_FMT_RGB565LE) {
     const bool five = format == AV_PIX_FMT_RGB555LE;
-    const Channel16 r = MakeChannel(five ? 0x7C00 : 0xF800), g = MakeChannel(five ? 0x03E0 : 0x07E0), b = MakeChannel(0x001F);
+    const Channel16 r = MakeChannel(five ? 0x7C00 : 0xF800), g = MakeChannel(five ? 0x03E0 : 0x07E0),
+                    b = MakeChannel(0x001F);
     for (int y = 0; y < height_; ++y) {
       const uint8_t* src = frame.data[0] + static_cast<ptrdiff_t>(y) * frame.linesize[0];
       uint8_t* dst = colour + static_cast<size_t>(y) * stride;
@@ -148,17 +146,18 @@ void Importer::convert(uint8_t* colour, const AVFrame& frame) {
     }
     return;
   }
-  scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height, format, width_, height_,
+  scaler_.reset(av::Api().sws_getCachedContext(scaler_.release(), frame.width, frame.height, format, width_, height_,
                                      AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr));
   if (!scaler_) return;
   // swscale may write a little past short rows, so it gets a padded buffer of its own.
   uint8_t* planes[4] = {};
   int strides[4] = {};
-  if (av_image_alloc(planes, strides, width_, height_, AV_PIX_FMT_BGR24, 64) < 0) return;
-  sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+  if (av::Api().av_image_alloc(planes, strides, width_, height_, AV_PIX_FMT_BGR24, 64) < 0) return;
+  av::Api().sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
   for (int y = 0; y < height_; ++y)
-    std::memcpy(colour + static_cast<size_t>(y) * stride, planes[0] + static_cast<ptrdiff_t>(y) * strides[0], 3 * static_cast<size_t>(width_));
-  av_freep(&planes[0]);
+    std::memcpy(colour + static_cast<size_t>(y) * stride, planes[0] + static_cast<ptrdiff_t>(y) * strides[0],
+                3 * static_cast<size_t>(width_));
+  av::Api().av_freep(&planes[0]);
 }
 
 bool Importer::copyPixels(ImageBlock& image, const AVFrame& frame) {
@@ -173,7 +172,8 @@ bool Importer::copyPixels(ImageBlock& image, const AVFrame& frame) {
 void Importer::closePending(int64_t next) {
   if (!pending_) return;
   // delay = U * samples * scale / rate, in whole delay units.
-  const __int128 span = static_cast<__int128>(std::max<int64_t>(0, next - pendingPts_)) * timeBase_ * stream_.time_base.num;
+  const __int128 span =
+      static_cast<__int128>(std::max<int64_t>(0, next - pendingPts_)) * timeBase_ * stream_.time_base.num;
   const __int128 delay = stream_.time_base.den > 0 ? span / stream_.time_base.den : 0;
   pending_->delay = static_cast<int32_t>(std::min<__int128>(delay, 0x3FFFFFFF));
   pending_ = nullptr;
@@ -226,25 +226,25 @@ bool ShorterThanDeclared(const std::string& path) {
 }
 
 LoadResult Read(const std::string& path, Progress* progress) {
-  av::QuietLibraries();
+  if (!av::Ready()) return {};
   AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+  if (av::Api().avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
     ShowMessage(kNoVideoStream, path.c_str());
     return {};
   }
   av::Input input(raw);
-  avformat_find_stream_info(input.get(), nullptr);
-  const int index = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  av::Api().avformat_find_stream_info(input.get(), nullptr);
+  const int index = av::Api().av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (index < 0) {
     ShowMessage(kNoVideoStream, path.c_str());
     return {};
   }
   AVStream& stream = *input->streams[index];
   const AVCodecParameters& par = *stream.codecpar;
-  const AVCodec* decoder = avcodec_find_decoder(par.codec_id);
-  av::Codec codec(avcodec_alloc_context3(decoder));
-  if (!decoder || !codec || avcodec_parameters_to_context(codec.get(), &par) < 0 ||
-      avcodec_open2(codec.get(), decoder, nullptr) < 0) {
+  const AVCodec* decoder = av::Api().avcodec_find_decoder(par.codec_id);
+  av::Codec codec(av::Api().avcodec_alloc_context3(decoder));
+  if (!decoder || !codec || av::Api().avcodec_parameters_to_context(codec.get(), &par) < 0 ||
+      av::Api().avcodec_open2(codec.get(), decoder, nullptr) < 0) {
     const std::string name = FourCcText(par.codec_tag);
     ShowMessage(kCodecMissing, name.c_str(), name.c_str());
     return {};
@@ -264,8 +264,8 @@ LoadResult Read(const std::string& path, Progress* progress) {
   const int64_t length = stream.duration != AV_NOPTS_VALUE ? stream.duration : stream.nb_frames;
   StartProgress(progress, std::max<int64_t>(1, length));
   Importer importer(stream, progress, width, height);
-  av::Packet packet(av_packet_alloc());
-  av::Frame frame(av_frame_alloc());
+  av::Packet packet(av::Api().av_packet_alloc());
+  av::Frame frame(av::Api().av_frame_alloc());
   if (!packet || !frame) {
     ShowMessage(kNoMemoryMovie);
     return {};
@@ -273,14 +273,14 @@ LoadResult Read(const std::string& path, Progress* progress) {
   bool damaged = false, going = true;
   int64_t packets = 0;
   auto drain = [&]() {
-    while (going && avcodec_receive_frame(codec.get(), frame.get()) == 0) {
+    while (going && av::Api().avcodec_receive_frame(codec.get(), frame.get()) == 0) {
       going = importer.take(*frame);
-      av_frame_unref(frame.get());
+      av::Api().av_frame_unref(frame.get());
     }
     return going;
   };
   while (going) {
-    const int r = av_read_frame(input.get(), packet.get());
+    const int r = av::Api().av_read_frame(input.get(), packet.get());
     if (r < 0) {
       damaged = r != AVERROR_EOF;
       break;
@@ -289,15 +289,15 @@ LoadResult Read(const std::string& path, Progress* progress) {
       ++packets;
       // The file ended inside this picture's data.
       if (packet->flags & AV_PKT_FLAG_CORRUPT) damaged = true;
-      const int sent = avcodec_send_packet(codec.get(), packet.get());
+      const int sent = av::Api().avcodec_send_packet(codec.get(), packet.get());
       if (sent < 0 && sent != AVERROR(EAGAIN)) damaged = true;
       drain();
     }
-    av_packet_unref(packet.get());
+    av::Api().av_packet_unref(packet.get());
     if (damaged) break;
   }
   if (going) {
-    avcodec_send_packet(codec.get(), nullptr);
+    av::Api().avcodec_send_packet(codec.get(), nullptr);
     drain();
   }
   // A file cut short ends quietly, as if complete: only the size its RIFF header promised

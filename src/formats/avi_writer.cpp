@@ -151,7 +151,8 @@ std::vector<uint8_t> PaletteTable(const AnimHeader& document) {
 // would fail late, after filling the disk, so the room is checked first. Unknown room (a file
 // system that will not say) is not a reason to refuse.
 bool RoomForUncompressed(const std::string& temporary, const AnimHeader& document, bool trueColour) {
-  const uint64_t rowBytes = (uint64_t{static_cast<uint32_t>(std::max(document.screenWidth, 0))} * (trueColour ? 24 : 8) + 31) / 32 * 4;
+  const uint64_t rowBytes =
+      (uint64_t{static_cast<uint32_t>(std::max(document.screenWidth, 0))} * (trueColour ? 24 : 8) + 31) / 32 * 4;
   const uint64_t picture = rowBytes * static_cast<uint64_t>(std::max(document.screenHeight, 0)) + 32;
   // Each frame at most once, the last one again at the end, the headers and the index.
   const uint64_t needed = picture * (static_cast<uint64_t>(std::max(document.frameCount, 0)) + 1) + (uint64_t{1} << 16);
@@ -229,6 +230,7 @@ int EmitSamples(const AnimHeader& document, bool trueColour, const AviTiming& ti
 }  // namespace
 
 int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bool trueColour, Progress* progress) {
+  if (!av::Ready()) return AVERROR(ENOSYS);
   const int width = document.screenWidth, height = document.screenHeight;
   if (!ExportableSize(document)) {
     ShowMessage(kFormatProblem);
@@ -238,12 +240,12 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
   const AviTiming timing = TimingOf(document, timeBase);
 
   AVFormatContext* raw = nullptr;
-  if (avformat_alloc_output_context2(&raw, nullptr, "avi", path.c_str()) < 0 || !raw) {
+  if (av::Api().avformat_alloc_output_context2(&raw, nullptr, "avi", path.c_str()) < 0 || !raw) {
     ShowMessage(kCannotCreate, path.c_str());
     return AVERROR(EINVAL);
   }
   av::Output out(raw);
-  AVStream* stream = avformat_new_stream(out.get(), nullptr);
+  AVStream* stream = av::Api().avformat_new_stream(out.get(), nullptr);
   if (!stream) {
     ShowMessage(kCannotCreate, path.c_str());
     return AVERROR(ENOMEM);
@@ -259,7 +261,7 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
   if (!trueColour) {
     // The colour table goes into the stream format after the bitmap header.
     const std::vector<uint8_t> table = PaletteTable(document);
-    par.extradata = static_cast<uint8_t*>(av_mallocz(table.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    par.extradata = static_cast<uint8_t*>(av::Api().av_mallocz(table.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!par.extradata) {
       ShowMessage(kFormatProblem);
       return AVERROR(ENOMEM);
@@ -268,15 +270,15 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
     par.extradata_size = static_cast<int>(table.size());
   }
   stream->time_base = AVRational{static_cast<int>(timing.scale), static_cast<int>(timing.rate)};
-  if (avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+  if (av::Api().avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
     ShowMessage(kCannotCreate, path.c_str());
     return AVERROR(EIO);
   }
   // Rows are handed over bottom-up, as a DIB keeps them, and the header says so.
   AVDictionary* options = nullptr;
-  av_dict_set(&options, "flipped_raw_rgb", "1", 0);
-  const int header = avformat_write_header(out.get(), &options);
-  av_dict_free(&options);
+  av::Api().av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+  const int header = av::Api().avformat_write_header(out.get(), &options);
+  av::Api().av_dict_free(&options);
   if (header < 0) {
     ShowMessage(kFormatProblem);
     return header;
@@ -284,29 +286,30 @@ int WriteUncompressedAvi(const std::string& path, const AnimHeader& document, bo
 
   const size_t stride = trueColour ? Stride24(width) : Stride8(width);
   std::vector<uint8_t> rows(stride * static_cast<size_t>(height));
-  av::Packet packet(av_packet_alloc());
+  av::Packet packet(av::Api().av_packet_alloc());
   if (!packet) return AVERROR(ENOMEM);
-  const int emitted = EmitSamples(document, trueColour, timing, timeBase, progress, [&](const uint8_t* picture, int64_t sample) {
-    CopyDibRows(rows.data(), picture, stride, height, true);
-    if (av_new_packet(packet.get(), static_cast<int>(rows.size())) < 0) return AVERROR(ENOMEM);
-    std::memcpy(packet->data, rows.data(), rows.size());
-    packet->pts = packet->dts =
-        av_rescale_q(sample, AVRational{static_cast<int>(timing.scale), static_cast<int>(timing.rate)}, stream->time_base);
-    packet->duration = 0;
-    packet->flags |= AV_PKT_FLAG_KEY;
-    packet->stream_index = stream->index;
-    const int r = av_write_frame(out.get(), packet.get());
-    av_packet_unref(packet.get());
-    if (r < 0) ReportFrameError(r);
-    return r;
-  });
+  const int emitted =
+      EmitSamples(document, trueColour, timing, timeBase, progress, [&](const uint8_t* picture, int64_t sample) {
+        CopyDibRows(rows.data(), picture, stride, height, true);
+        if (av::Api().av_new_packet(packet.get(), static_cast<int>(rows.size())) < 0) return AVERROR(ENOMEM);
+        std::memcpy(packet->data, rows.data(), rows.size());
+        packet->pts = packet->dts = av::Api().av_rescale_q(
+            sample, AVRational{static_cast<int>(timing.scale), static_cast<int>(timing.rate)}, stream->time_base);
+        packet->duration = 0;
+        packet->flags |= AV_PKT_FLAG_KEY;
+        packet->stream_index = stream->index;
+        const int r = av::Api().av_write_frame(out.get(), packet.get());
+        av::Api().av_packet_unref(packet.get());
+        if (r < 0) ReportFrameError(r);
+        return r;
+      });
   if (emitted != avi_result::kOk) return emitted;
-  if (const int r = av_write_trailer(out.get()); r < 0) {
+  if (const int r = av::Api().av_write_trailer(out.get()); r < 0) {
     ReportFrameError(r);
     return r;
   }
   // The last buffered bytes reach the file only here.
-  if (const int r = avio_closep(&out->pb); r < 0) {
+  if (const int r = av::Api().avio_closep(&out->pb); r < 0) {
     ReportFrameError(r);
     return r;
   }
@@ -347,8 +350,8 @@ int WriteUncompressedInPlace(const std::string& path, const AnimHeader& document
 // What failed compressing: the user may keep the pictures uncompressed instead (written only
 // then). 1 when they were, 0 otherwise.
 int OfferUncompressed(int r, const std::string& path, const AnimHeader& document, bool trueColour, Progress* progress) {
-  const std::string reason =
-      r == AVERROR(ENOMEM) ? MessageText(kOutOfMemoryReason) : FormatText(MessageText(kErrorCodeReason), static_cast<unsigned>(r));
+  const std::string reason = r == AVERROR(ENOMEM) ? MessageText(kOutOfMemoryReason)
+                                                  : FormatText(MessageText(kErrorCodeReason), static_cast<unsigned>(r));
   const Answer answer = Messages().ask(kCompressionFailed, FormatText(MessageText(kCompressionFailed), reason.c_str()),
                                        MessageText(kCompressionCaption), Buttons::YesNo, Answer::Yes);
   return answer == Answer::Yes ? WriteUncompressedInPlace(path, document, trueColour, progress) : 0;
@@ -373,9 +376,10 @@ int WriteCompressedDirectly(const std::string& path, const AnimHeader& document,
   format.rate = timing.rate;
   int r;
   try {
-    r = EncodeAvi(path, format,
-                  [&](const AviPictureEmit& emit) { return EmitSamples(document, trueColour, timing, timeBase, progress, emit); },
-                  options, audio, progress);
+    r = EncodeAvi(
+        path, format,
+        [&](const AviPictureEmit& emit) { return EmitSamples(document, trueColour, timing, timeBase, progress, emit); },
+        options, audio, progress);
   } catch (const std::bad_alloc&) {
     r = AVERROR(ENOMEM);
   }
@@ -392,8 +396,9 @@ int WriteCompressedDirectly(const std::string& path, const AnimHeader& document,
 
 }  // namespace
 
-int WriteAvi(const std::string& path, const AnimHeader& document, const AviExportSettings& settings, Progress* progress) {
-  av::QuietLibraries();
+int WriteAvi(const std::string& path, const AnimHeader& document, const AviExportSettings& settings,
+             Progress* progress) {
+  if (!av::Ready()) return 0;
   const bool trueColour = settings.write24 || AviNeedsTrueColour(document);
   AviCompressOptions options = settings.compress ? settings.options : AviPresetOptions(AviPreset::kNone);
   // RLE8 carries 8-bit pictures only.
