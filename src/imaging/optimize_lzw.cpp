@@ -43,19 +43,29 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document) {
   std::vector<uint8_t> best(frames.size(), 0);
   std::vector<int64_t> bytesOfBest(frames.size(), -1);
   ParallelFor(frames.size(), [&](size_t i) {
+    // Neighbouring frames tend to favour the same rule. Measured first, it lets the others
+    // stop early, as soon as they reach its size; the choice does not depend on the order.
+    thread_local int likely = 0;
     const ImageBlock& f = *frames[i];
     const int minCodeSize = FrameMinCodeSize(f);
     int64_t& smallest = bytesOfBest[i];
-    smallest = LzwBytes(f, minCodeSize, 0);
-    // A table that never fills is never cleared: every rule writes the same.
+    smallest = LzwBytes(f, minCodeSize, likely);
+    // A table that never fills is never cleared: every rule writes the same, and the plain
+    // one is named.
     if (smallest < 0 || !ThreadLzwEncoder().filledTable()) return;
-    for (int rule = 1; rule < kLzwClearRules; ++rule) {
-      const int64_t bytes = LzwBytes(f, minCodeSize, rule, smallest);
-      if (bytes >= 0 && bytes < smallest) {
+    int chosen = likely;
+    for (int rule = 0; rule < kLzwClearRules; ++rule) {
+      if (rule == likely) continue;
+      // A lower-numbered rule wins a tie, so it is measured as far as equalling the best.
+      const bool winsTie = rule < chosen;
+      const int64_t bytes = LzwBytes(f, minCodeSize, rule, winsTie ? smallest + 1 : smallest);
+      if (bytes >= 0 && (bytes < smallest || (winsTie && bytes == smallest))) {
         smallest = bytes;
-        best[i] = static_cast<uint8_t>(rule);
+        chosen = rule;
       }
     }
+    best[i] = static_cast<uint8_t>(chosen);
+    likely = chosen;
   });
   MeasuredLzwBytes measured;
   for (size_t i = 0; i < frames.size(); ++i) {
