@@ -2,7 +2,7 @@
 
 #include <dlfcn.h>
 
-#include <mutex>
+#include <string>
 #include <vector>
 
 #include "core/message_sink.h"
@@ -73,7 +73,5 @@ bool Ready() {
 }
 
 const Functions& Api() { return Libraries().functions; }
-
-std::string LoadProblem() { return Libraries().problem; }
 
 }  // namespace fw::av

@@ -11,8 +11,6 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <string>
-
 namespace fw::av {
 
 // Every FFmpeg function the AVI code calls.
@@ -84,7 +82,5 @@ struct Functions {
 bool Ready();
 // The functions; only after Ready() said true.
 const Functions& Api();
-// Why loading failed; empty when it did not.
-std::string LoadProblem();
 
 }  // namespace fw::av
