@@ -199,7 +199,10 @@ bool LzwEncoder::encodeChoosing(ByteSink& sink, IndexedImage& image, const Index
 bool LzwEncoder::reachesFurther(int code, int otherCode, const uint8_t* row, const uint8_t* other, int x,
                                 int width) const {
   int budget = kReachBudget, otherBudget = kReachBudget;
-  return reach(otherCode, row, other, x, width, otherBudget) > reach(code, row, other, x, width, budget);
+  const int own = reach(code, row, other, x, width, budget, kNoStop);
+  // No string can grow past the row's end.
+  if (own >= width - x) return false;
+  return reach(otherCode, row, other, x, width, otherBudget, own) > own;
 }
 
 int LzwEncoder::extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x,
@@ -227,33 +230,31 @@ int LzwEncoder::chooseStart(uint8_t* row, const uint8_t* other, int x, int width
   return o;
 }
 
-int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget) const {
+int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
+                      int stopAbove) const {
   const uint16_t* child = child_.data();
   int length = 0;
   for (; x < width && budget > 0; ++x, --budget) {
     const int own = child[static_cast<uint32_t>(code << shift_ | row[x])];
     const int alternative = other[x] != row[x] ? child[static_cast<uint32_t>(code << shift_ | other[x])] : 0;
     if (own && alternative) {
-      const int viaOwn = reach(own, row, other, x + 1, width, budget);
-      return length + 1 + std::max(viaOwn, reach(alternative, row, other, x + 1, width, budget));
+      const int further = stopAbove - length - 1;
+      const int viaOwn = reach(own, row, other, x + 1, width, budget, further);
+      if (viaOwn > further) return length + 1 + viaOwn;
+      return length + 1 + std::max(viaOwn, reach(alternative, row, other, x + 1, width, budget, further));
     }
     if (!own && !alternative) break;
     code = own ? own : alternative;
-    ++length;
+    if (++length > stopAbove) break;
   }
   return length;
 }
 
-// Pixels that may be rewritten are chosen among; read-only ones are encoded as they are.
-template <class Image>
-bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* alternatives, int width, int height,
-                            bool interlaced, int minCodeSize, int clearRule, int64_t giveUpAt) {
-  constexpr bool kChoosing = !std::is_const_v<Image>;
-  const int64_t giveUpBits = giveUpAt > kNoLimit / 8 ? kNoLimit : giveUpAt * 8;
+void LzwEncoder::begin(ByteSink& sink, int minCodeSize, int clearRule, int64_t giveUpAt) {
+  giveUpBits_ = giveUpAt > kNoLimit / 8 ? kNoLimit : giveUpAt * 8;
   gaveUp_ = false;
   sink_ = &sink;
   rule_ = clearRule > 0 && clearRule < kLzwClearRules ? clearRule : 0;
-  const bool keepsFullTables = rule_ != 0;
   filled_ = false;
   flushedBytes_ = 0;
   failed_ = false;
@@ -264,107 +265,116 @@ bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* al
   width_ = initialBits_;
   largest_ = (1 << width_) - 1;
   clear_ = 1 << minCodeSize;
-  const int end = clear_ + 1;
   nextFree_ = clear_ + 2;
   clearPending_ = false;
   shift_ = minCodeSize;
   const size_t tableSize = size_t{4096} << shift_;
   if (child_.size() < tableSize) child_.assign(tableSize, 0);
+  NextGeneration(ThreadRunTable());
+}
 
+void LzwEncoder::resetTable() {
+  for (int c = clear_ + 2; c < nextFree_; ++c) child_[slotOfCode_[c]] = 0;
+  nextFree_ = clear_ + 2;
+  NextGeneration(ThreadRunTable());
+}
+
+void LzwEncoder::clearFullTable(int64_t pixel) {
+  resetTable();
+  clearPending_ = true;
+  emitCode(clear_);
+  noteClear(pixel);
+}
+
+// Pixels that may be rewritten are chosen among; read-only ones are encoded as they are.
+template <class Image>
+LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternatives, int width, int height,
+                                      Position& at, bool pauseAtFill) {
+  constexpr bool kChoosing = !std::is_const_v<Image>;
+  static constexpr int kStart[4] = {0, 4, 2, 1};
+  static constexpr int kStep[4] = {8, 8, 4, 2};
+  const bool keepsFullTables = rule_ != 0;
+  const int64_t giveUpBits = giveUpBits_;
   RunTable& runs = ThreadRunTable();
-  NextGeneration(runs);
-  auto resetTable = [&] {
-    for (int c = clear_ + 2; c < nextFree_; ++c) child_[slotOfCode_[c]] = 0;
-    nextFree_ = clear_ + 2;
-    NextGeneration(runs);
-  };
-
-  const bool empty = width <= 0 || height <= 0;
-  if (empty) {
-    emitCode(clear_);
-    emitCode(end);
-  } else {
-    static constexpr int kStart[4] = {0, 4, 2, 1};
-    static constexpr int kStep[4] = {8, 8, 4, 2};
-    int pass = interlaced ? 0 : -1;
-    int y = 0;
-    int prefix = image.row(0)[0];
-    emitCode(clear_);
-    noteClear(0);
-    int64_t rowPixel = 0;  // stream position of the current row's first pixel
-    int x = 1;
-    uint16_t* const child = child_.data();
-    const int shift = shift_;
-    for (;;) {
-      auto* const row = image.row(y);
-      const uint8_t* other = kChoosing ? alternatives->row(y) : nullptr;
-      for (; x < width; ++x) {
-        const int c = row[x];
-        const uint32_t slot = static_cast<uint32_t>(prefix << shift | c);
-        int code = child[slot];
-        if constexpr (kChoosing) code = extendChoosing(prefix, code, row, other, x, width);
-        if (code) {
-          prefix = code;
-          continue;
-        }
-        int start = c;
-        uint32_t entry = slot;
-        if constexpr (kChoosing) {
-          start = chooseStart(row, other, x, width);
-          entry = static_cast<uint32_t>(prefix << shift | start);
-        }
-        emitCode(prefix);
-        if (nextFree_ < 4096) {
-          child[entry] = static_cast<uint16_t>(nextFree_);
-          slotOfCode_[nextFree_] = entry;
-          ++nextFree_;
-        } else {
-          filled_ = true;
-          if (!keepsFullTables || fullTableShouldClear(rowPixel + x)) {
-            resetTable();
-            clearPending_ = true;
-            emitCode(clear_);
-            noteClear(rowPixel + x);
-          }
-        }
-        prefix = start;
-        if constexpr (kChoosing) continue;
-
-        // A long run of c ahead, tested eight pixels at once: rarely true, so next to free
-        // for pictures without runs.
-        if (x + 8 < width) {
-          uint64_t ahead;
-          std::memcpy(&ahead, row + x + 1, 8);
-          if (ahead == 0x0101010101010101ull * static_cast<uint8_t>(c)) {
-            const Skip skip = SkipRun(runs, child, shift, row, x, width, c);
-            x += skip.pixels;
-            prefix = skip.code;
-          }
-        }
+  uint16_t* const child = child_.data();
+  const int shift = shift_;
+  int y = at.y, pass = at.pass, x = at.x, prefix = at.prefix;
+  int64_t rowPixel = at.rowPixel;  // stream position of the current row's first pixel
+  Stop stop = Stop::kEnd;
+  for (;;) {
+    auto* const row = image.row(y);
+    const uint8_t* other = kChoosing ? alternatives->row(y) : nullptr;
+    for (; x < width; ++x) {
+      const int c = row[x];
+      const uint32_t slot = static_cast<uint32_t>(prefix << shift | c);
+      int code = child[slot];
+      if constexpr (kChoosing) code = extendChoosing(prefix, code, row, other, x, width);
+      if (code) {
+        prefix = code;
+        continue;
       }
-      x = 0;
-      rowPixel += width;
-      if (bitsWritten() >= giveUpBits) {
-        gaveUp_ = true;
-        break;
+      int start = c;
+      uint32_t entry = slot;
+      if constexpr (kChoosing) {
+        start = chooseStart(row, other, x, width);
+        entry = static_cast<uint32_t>(prefix << shift | start);
       }
-      // Next row in stream order.
-      if (pass < 0) {
-        if (++y >= height) break;
+      emitCode(prefix);
+      if (nextFree_ < 4096) {
+        child[entry] = static_cast<uint16_t>(nextFree_);
+        slotOfCode_[nextFree_] = entry;
+        ++nextFree_;
       } else {
-        y += kStep[pass];
-        while (y >= height && ++pass < 4) y = kStart[pass];
-        if (pass >= 4) break;
+        if (!filled_ && pauseAtFill) {
+          at = {y, pass, x, rowPixel, start};
+          return Stop::kPausedAtFill;
+        }
+        filled_ = true;
+        if (!keepsFullTables || fullTableShouldClear(rowPixel + x)) clearFullTable(rowPixel + x);
+      }
+      prefix = start;
+      if constexpr (kChoosing) continue;
+
+      // A long run of c ahead, tested eight pixels at once: rarely true, so next to free
+      // for pictures without runs.
+      if (x + 8 < width) {
+        uint64_t ahead;
+        std::memcpy(&ahead, row + x + 1, 8);
+        if (ahead == 0x0101010101010101ull * static_cast<uint8_t>(c)) {
+          const Skip skip = SkipRun(runs, child, shift, row, x, width, c);
+          x += skip.pixels;
+          prefix = skip.code;
+        }
       }
     }
-    if (gaveUp_) {
-      resetTable();
-      sink_ = nullptr;
-      return false;
+    x = 0;
+    rowPixel += width;
+    if (bitsWritten() >= giveUpBits) {
+      stop = Stop::kGaveUp;
+      break;
     }
-    emitCode(prefix);
-    emitCode(end);
+    // Next row in stream order.
+    if (pass < 0) {
+      if (++y >= height) break;
+    } else {
+      y += kStep[pass];
+      while (y >= height && ++pass < 4) y = kStart[pass];
+      if (pass >= 4) break;
+    }
   }
+  at.prefix = prefix;
+  return stop;
+}
+
+bool LzwEncoder::finish(Stop stop, int lastCode) {
+  if (stop == Stop::kGaveUp) {
+    gaveUp_ = true;
+    resetTable();
+    sink_ = nullptr;
+    return false;
+  }
+  if (lastCode >= 0) emitCode(lastCode);
+  emitCode(clear_ + 1);
   // Last partial byte, then everything still buffered.
   while (accBits_ > 0) {
     flat_[flatSize_++] = static_cast<uint8_t>(acc_);
@@ -375,6 +385,90 @@ bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* al
   resetTable();
   sink_ = nullptr;
   return !failed_;
+}
+
+template <class Image>
+LzwEncoder::Stop LzwEncoder::encodeFromStart(Image& image, const IndexedImage* alternatives, int width, int height,
+                                             bool interlaced, Position& at, bool pauseAtFill) {
+  emitCode(clear_);
+  noteClear(0);
+  at = {0, interlaced ? 0 : -1, 1, 0, image.row(0)[0]};
+  return codeRows(image, alternatives, width, height, at, pauseAtFill);
+}
+
+template <class Image>
+bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* alternatives, int width, int height,
+                            bool interlaced, int minCodeSize, int clearRule, int64_t giveUpAt) {
+  begin(sink, minCodeSize, clearRule, giveUpAt);
+  if (width <= 0 || height <= 0) {
+    emitCode(clear_);
+    return finish(Stop::kEnd, -1);
+  }
+  Position at;
+  const Stop stop = encodeFromStart(image, alternatives, width, height, interlaced, at, false);
+  return finish(stop, at.prefix);
+}
+
+int64_t LzwEncoder::measureToFill(const IndexedImage& image, int width, int height, bool interlaced,
+                                  int minCodeSize) {
+  fork_.reset();
+  CountingSink sink;
+  if (width <= 0 || height <= 0 || image.width < width || image.height < height)
+    return encode(sink, image, width, height, interlaced, minCodeSize) ? sink.total() : -1;
+  begin(sink, minCodeSize, 0, kNoLimit);
+  Position at;
+  const Stop stop = encodeFromStart(image, nullptr, width, height, interlaced, at, true);
+  if (stop != Stop::kPausedAtFill) return finish(stop, at.prefix) ? sink.total() : -1;
+  // Kept as it stands just before the first full table's clear decision.
+  auto fork = std::make_unique<Fork>();
+  fork->image = &image;
+  fork->width = width;
+  fork->height = height;
+  fork->minCodeSize = minCodeSize;
+  fork->at = at;
+  fork->sinkTotal = sink.total();
+  fork->flushedBytes = flushedBytes_;
+  fork->acc = acc_;
+  fork->accBits = accBits_;
+  fork->flatSize = flatSize_;
+  fork->width_ = width_;
+  fork->largest = largest_;
+  fork->clearBits = clearBits_;
+  std::memcpy(fork->slotOfCode, slotOfCode_, sizeof slotOfCode_);
+  resetTable();
+  sink_ = nullptr;
+  fork_ = std::move(fork);
+  filled_ = true;
+  return 0;
+}
+
+int64_t LzwEncoder::measureRuleFromFill(int clearRule, int64_t giveUpAt) {
+  if (!fork_) return -1;
+  const Fork& f = *fork_;
+  CountingSink sink;
+  begin(sink, f.minCodeSize, clearRule, giveUpAt);
+  // The counted bytes so far: only their number matters to a counting sink, not the bytes
+  // still waiting in the buffer.
+  sink.writeMeasured(f.sinkTotal);
+  flushedBytes_ = f.flushedBytes;
+  acc_ = f.acc;
+  accBits_ = f.accBits;
+  flatSize_ = f.flatSize;
+  width_ = f.width_;
+  largest_ = f.largest;
+  std::memcpy(slotOfCode_, f.slotOfCode, sizeof slotOfCode_);
+  for (int c = clear_ + 2; c < 4096; ++c) child_[slotOfCode_[c]] = static_cast<uint16_t>(c);
+  nextFree_ = 4096;
+  clearPixel_ = 0;
+  clearBits_ = f.clearBits;
+  full_ = false;
+  filled_ = true;
+  Position at = f.at;
+  const int64_t pixel = at.rowPixel + at.x;
+  if (rule_ == 0 || fullTableShouldClear(pixel)) clearFullTable(pixel);
+  ++at.x;
+  const Stop stop = codeRows(*f.image, nullptr, f.width, f.height, at, false);
+  return finish(stop, at.prefix) ? sink.total() : -1;
 }
 
 }  // namespace fw

@@ -2,6 +2,7 @@
 // GIF variable-length LZW encoding of a frame's rows into data sub-blocks of 254 bytes.
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "core/indexed_image.h"
@@ -31,6 +32,15 @@ class LzwEncoder {
   // stream. False when a write failed or the alternatives do not cover the image.
   bool encodeChoosing(ByteSink& sink, IndexedImage& image, const IndexedImage& alternatives, int width, int height,
                       bool interlaced, int minCodeSize, int clearRule = 0, int64_t giveUpAt = kNoLimit);
+  // Measuring every clear rule of one image: the rules write the same stream until the table
+  // first fills, so that stretch is encoded once. measureToFill encodes up to there and keeps
+  // the encoder's state; it returns 0 when it got there, else the bytes of the whole stream
+  // (the table never filled, and every rule writes those bytes) or -1 when it could not
+  // encode. measureRuleFromFill then finishes the stream under one rule from the kept state,
+  // as often as asked, and returns the bytes encode() would have written for that rule, or -1
+  // (also when it reached `giveUpAt`). The image must stay as it is between the calls.
+  int64_t measureToFill(const IndexedImage& image, int width, int height, bool interlaced, int minCodeSize);
+  int64_t measureRuleFromFill(int clearRule, int64_t giveUpAt = kNoLimit);
   // Whether the last encode filled the table: only then can the clear rules differ.
   bool filledTable() const { return filled_; }
   // Whether the last encode stopped at its giveUpAt.
@@ -38,12 +48,47 @@ class LzwEncoder {
   static constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
 
  private:
+  // Where the encoding stands: the row (y, with the interlace pass or -1), the pixel x of it,
+  // the stream position of the row's first pixel and the string being extended.
+  struct Position {
+    int y = 0, pass = -1, x = 0;
+    int64_t rowPixel = 0;
+    int prefix = 0;
+  };
+  enum class Stop { kEnd, kGaveUp, kPausedAtFill };
+  // The encoder's state where the table first filled, kept by measureToFill.
+  struct Fork {
+    const IndexedImage* image = nullptr;
+    int width = 0, height = 0, minCodeSize = 0;
+    Position at;
+    int64_t sinkTotal = 0, flushedBytes = 0, clearBits = 0;
+    uint64_t acc = 0;
+    int accBits = 0, flatSize = 0, width_ = 0, largest = 0;
+    uint32_t slotOfCode[4096];
+  };
+
   template <class Image>
   bool encodeRows(ByteSink& sink, Image& image, const IndexedImage* alternatives, int width, int height,
                   bool interlaced, int minCodeSize, int clearRule, int64_t giveUpAt);
+  void begin(ByteSink& sink, int minCodeSize, int clearRule, int64_t giveUpAt);
+  template <class Image>
+  Stop encodeFromStart(Image& image, const IndexedImage* alternatives, int width, int height, bool interlaced,
+                       Position& at, bool pauseAtFill);
+  // Codes pixels from `at` to the end of the image, or until the data reaches the give-up
+  // size, or (when asked) until the table first fills, leaving `at` where it stopped.
+  template <class Image>
+  Stop codeRows(Image& image, const IndexedImage* alternatives, int width, int height, Position& at,
+                bool pauseAtFill);
+  // Ends the stream with `lastCode` (none when negative) and the end code, unless it gave up.
+  bool finish(Stop stop, int lastCode);
+  void resetTable();
+  void clearFullTable(int64_t pixel);
   // How many pixels of the row from x on the table can add to the string `code`, each pixel
-  // taking either of its values; the search gives up after `budget` table steps.
-  int reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget) const;
+  // taking either of its values; the search gives up after `budget` table steps. Once it
+  // finds more than `stopAbove` it returns that count at once: the caller only needed to know.
+  int reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
+            int stopAbove) const;
+  static constexpr int kNoStop = std::numeric_limits<int>::max() / 2;
   // Whether `otherCode` leads to a longer string than `code` from x on (a tie keeps `code`).
   bool reachesFurther(int code, int otherCode, const uint8_t* row, const uint8_t* other, int x, int width) const;
   // The code the string `prefix` extends to at x, `code` being its extension by the pixel's
@@ -77,6 +122,8 @@ class LzwEncoder {
   int flatSize_ = 0;
   uint8_t packets_[(kSubBlock + 1) * kBlocksPerFlush];
   bool failed_ = false, gaveUp_ = false;
+  int64_t giveUpBits_ = 0;
+  std::unique_ptr<Fork> fork_;
   int64_t flushedBytes_ = 0;
 
   // The clear rules' measures: where the table was last cleared, the bits per pixel and the

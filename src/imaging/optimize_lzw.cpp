@@ -13,15 +13,23 @@ namespace {
 // The rule image steps measure with: a fair guess of what settling will pick.
 constexpr uint8_t kInterimRule = 2;
 
-// Bytes of the frame's LZW data under one rule; -1 when it cannot be encoded or reaches
-// `giveUpAt` bytes.
-int64_t LzwBytes(const ImageBlock& frame, int minCodeSize, int rule, int64_t giveUpAt = LzwEncoder::kNoLimit) {
-  CountingSink sink;
+// The clear rules write the same stream until the table first fills: that part is encoded
+// once, on the calling thread's encoder, and each rule's bytes are then measured from there.
+// Returns 0 when the table filled, else the bytes every rule writes (-1: not encodable).
+int64_t RulesShareUpToFill(const ImageBlock& frame) {
+  if (!frame.indexedImage) return -1;
   try {
-    return LzwEncode(sink, frame, minCodeSize, rule, giveUpAt) ? sink.total() : -1;
+    return ThreadLzwEncoder().measureToFill(*frame.indexedImage, frame.width, frame.height, frame.interlaced(),
+                                            FrameMinCodeSize(frame));
   } catch (const std::bad_alloc&) {
     return -1;
   }
+}
+
+// Bytes of the frame's LZW data under one rule, measured from where the table first filled;
+// -1 when it reaches `giveUpAt` bytes.
+int64_t RuleBytesFromFill(int rule, int64_t giveUpAt = LzwEncoder::kNoLimit) {
+  return ThreadLzwEncoder().measureRuleFromFill(rule, giveUpAt);
 }
 
 }  // namespace
@@ -47,18 +55,22 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document) {
     // stop early, as soon as they reach its size; the choice does not depend on the order.
     thread_local int likely = 0;
     const ImageBlock& f = *frames[i];
-    const int minCodeSize = FrameMinCodeSize(f);
+    const int64_t whole = RulesShareUpToFill(f);
     int64_t& smallest = bytesOfBest[i];
-    smallest = LzwBytes(f, minCodeSize, likely);
     // A table that never fills is never cleared: every rule writes the same, and the plain
     // one is named.
-    if (smallest < 0 || !ThreadLzwEncoder().filledTable()) return;
+    if (whole != 0) {
+      smallest = whole;
+      return;
+    }
+    smallest = RuleBytesFromFill(likely);
+    if (smallest < 0) return;
     int chosen = likely;
     for (int rule = 0; rule < kLzwClearRules; ++rule) {
       if (rule == likely) continue;
       // A lower-numbered rule wins a tie, so it is measured as far as equalling the best.
       const bool winsTie = rule < chosen;
-      const int64_t bytes = LzwBytes(f, minCodeSize, rule, winsTie ? smallest + 1 : smallest);
+      const int64_t bytes = RuleBytesFromFill(rule, winsTie ? smallest + 1 : smallest);
       if (bytes >= 0 && (bytes < smallest || (winsTie && bytes == smallest))) {
         smallest = bytes;
         chosen = rule;

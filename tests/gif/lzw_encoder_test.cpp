@@ -166,6 +166,43 @@ TEST(LzwEncoding, ClearRulesChangeNothingBeforeTheTableFills) {
   EXPECT_EQ(Encode(filling, 100, 8, -1), ReferenceLzw(filling, 8));
 }
 
+// Measuring the rules from the point where the table first fills gives each rule's bytes as a
+// whole encode would, in any order and as often as asked, also bounded, on pictures that fill
+// the table many times (noise that then repeats, colours never seen, long runs) in any shape.
+TEST(LzwEncoding, RulesMeasuredFromTheFirstFillCountWhatTheirStreamsTake) {
+  std::vector<uint8_t> pixels = Noise(6000, 0, 64, 21);
+  for (int k = 0; k < 6; ++k) pixels.insert(pixels.end(), pixels.begin(), pixels.begin() + 6000);
+  const std::vector<uint8_t> unseen = Noise(30000, 64, 128, 22);
+  pixels.insert(pixels.end(), unseen.begin(), unseen.end());
+  for (int k = 0; k < 300; ++k) pixels.insert(pixels.end(), 40 + k % 200, static_cast<uint8_t>(k % 7));
+  pixels.resize(pixels.size() / 600 * 600);
+  LzwEncoder& encoder = ThreadLzwEncoder();
+  for (const int width : {600, 1200, static_cast<int>(pixels.size())}) {
+    for (const bool interlaced : {false, true}) {
+      SCOPED_TRACE(testing::Message() << width << (interlaced ? " interlaced" : ""));
+      const IndexedImage image = ImageOf(pixels, width);
+      int64_t whole[kLzwClearRules];
+      for (int rule = 0; rule < kLzwClearRules; ++rule) {
+        CountingSink sink;
+        ASSERT_TRUE(encoder.encode(sink, image, width, image.height, interlaced, 8, rule));
+        whole[rule] = sink.total();
+      }
+      ASSERT_EQ(encoder.measureToFill(image, width, image.height, interlaced, 8), 0);
+      for (const int rule : {5, 0, 3, 1, 4, 2, 0, 5}) {
+        EXPECT_EQ(encoder.measureRuleFromFill(rule), whole[rule]) << rule;
+        EXPECT_EQ(encoder.measureRuleFromFill(rule, whole[rule] + 1), whole[rule]) << rule;
+        EXPECT_EQ(encoder.measureRuleFromFill(rule, whole[rule] / 2), -1) << rule;
+        EXPECT_TRUE(encoder.gaveUp());
+      }
+    }
+  }
+  // A table that never fills: the whole stream at once, the same for every rule.
+  const IndexedImage small = ImageOf(Noise(3000, 0, 256, 23), 100);
+  CountingSink sink;
+  ASSERT_TRUE(encoder.encode(sink, small, 100, small.height, false, 8));
+  EXPECT_EQ(encoder.measureToFill(small, 100, small.height, false, 8), sink.total());
+}
+
 // Pixels that may each take one of two values: a repeating picture with a good part of it
 // turned into one index, the picture's own value being the other choice. Whatever the encoder
 // picks, the stream is exactly plain LZW (with the same clear rule) of the pixels it wrote
