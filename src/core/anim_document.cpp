@@ -127,7 +127,10 @@ static void CopyImageFields(ImageBlock& c, const ImageBlock& f) {
   AtomAddRef(c.name);
 }
 
-ImagePtr CopyImage(const ImageBlock& f, Palette* palette) {
+namespace {
+
+// A frame copied with or without its indexed pixels; one without gets no display mask either.
+ImagePtr CopyImageWith(const ImageBlock& f, Palette* palette, bool withPixels) {
   try {
     auto c = std::make_unique<ImageBlock>();
     CopyImageFields(*c, f);
@@ -138,7 +141,7 @@ ImagePtr CopyImage(const ImageBlock& f, Palette* palette) {
     } else {
       c->activePalette = palette;
     }
-    if (f.indexedImage) {
+    if (f.indexedImage && withPixels) {
       c->indexedImage = CopyIndexedImage(*f.indexedImage);
       if (!c->indexedImage) return nullptr;
       SetColourTable(*c->indexedImage, c->activePalette);
@@ -146,12 +149,16 @@ ImagePtr CopyImage(const ImageBlock& f, Palette* palette) {
     c->trueColour = f.trueColour;
     if (!f.trueColour.empty()) c->alpha = f.alpha;
     // The mask is derived, never copied: the copy builds its own.
-    BuildDisplayMask(*c);
+    if (withPixels) BuildDisplayMask(*c);
     return c;
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
+
+}  // namespace
+
+ImagePtr CopyImage(const ImageBlock& f, Palette* palette) { return CopyImageWith(f, palette, true); }
 
 BlockPtr CopyBlock(const GifBlock& block, Palette* palette) {
   if (block.isImage()) return CopyImage(static_cast<const ImageBlock&>(block), palette);
@@ -167,7 +174,10 @@ BlockPtr CopyBlock(const GifBlock& block, Palette* palette) {
   }
 }
 
-AnimPtr CopyAnimation(const AnimHeader& header, Progress* progress) {
+namespace {
+
+AnimPtr CopyBlocks(const AnimHeader& header, Progress* progress,
+                   const std::function<bool(const ImageBlock&)>* leaveOutPixels) {
   AnimPtr copy = CopyHeader(header);
   if (!copy) return nullptr;
   if (header.globalPalette) {
@@ -180,7 +190,14 @@ AnimPtr CopyAnimation(const AnimHeader& header, Progress* progress) {
   StartProgress(progress, header.frameCount);
   GifBlock* tail = copy->blockList;
   for (GifBlock* b = header.blockList->next; b; b = b->next) {
-    BlockPtr c = CopyBlock(*b, copy->globalPalette.get());
+    Palette* const palette = copy->globalPalette.get();
+    BlockPtr c;
+    if (b->isImage() && leaveOutPixels) {
+      const auto& f = static_cast<const ImageBlock&>(*b);
+      c = CopyImageWith(f, palette, !(*leaveOutPixels)(f));
+    } else {
+      c = CopyBlock(*b, palette);
+    }
     if (!c) return nullptr;
     GifBlock* raw = c.release();
     Link(tail, raw);
@@ -191,6 +208,15 @@ AnimPtr CopyAnimation(const AnimHeader& header, Progress* progress) {
     }
   }
   return copy;
+}
+
+}  // namespace
+
+AnimPtr CopyAnimation(const AnimHeader& header, Progress* progress) { return CopyBlocks(header, progress, nullptr); }
+
+AnimPtr CopyAnimationLeavingOutPixels(const AnimHeader& header,
+                                      const std::function<bool(const ImageBlock&)>& leaveOut) {
+  return CopyBlocks(header, nullptr, &leaveOut);
 }
 
 void CopyFrameProperties(ImageBlock& target, const ImageBlock& source) {

@@ -140,6 +140,9 @@ BlockPtr CopyBlock(const GifBlock& block, Palette* palette);
 ImagePtr CopyImage(const ImageBlock& frame, Palette* palette);
 // A stopped progress returns the part copied so far; nullptr when memory runs out.
 AnimPtr CopyAnimation(const AnimHeader& header, Progress* progress);
+// CopyAnimation, but the frames `leaveOut` picks are copied without their indexed pixels (and
+// so without a display mask): the caller supplies them.
+AnimPtr CopyAnimationLeavingOutPixels(const AnimHeader& header, const std::function<bool(const ImageBlock&)>& leaveOut);
 void CopyFrameProperties(ImageBlock& target, const ImageBlock& source);
 ImagePtr CopyFrameShell(const ImageBlock& image);
 AnimPtr CopyAnimationShell(const AnimHeader& header);

@@ -58,11 +58,6 @@ uint64_t StoredPixels(const ImageBlock& image) {
   return width * height;
 }
 
-LzwDecoder& ThreadDecoder() {
-  thread_local std::unique_ptr<LzwDecoder> decoder(new LzwDecoder);
-  return *decoder;
-}
-
 }  // namespace
 
 bool IsGifSignature(const uint8_t* s) {
@@ -193,7 +188,7 @@ int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, Fr
   if (data.bytes.size() < data.size + 8) data.bytes.resize(data.size + 8);
   std::memset(data.bytes.data() + data.size, 0, 8);
 
-  const LzwResult r = ThreadDecoder().decode(data.bytes.data(), data.size, data.terminated, minCodeSize,
+  const LzwResult r = ThreadLzwDecoder().decode(data.bytes.data(), data.size, data.terminated, minCodeSize,
                                              *pixels, image.width, image.height, image.interlaced());
   // Data that breaks off inside its own sub-blocks (an impossible code, or too few codes)
   // keeps the pixels decoded so far, the rest blank, as browsers show it; the blocks after it

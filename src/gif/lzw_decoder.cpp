@@ -368,4 +368,9 @@ LzwResult LzwDecoder::decode(const uint8_t* data, size_t size, bool terminated, 
   return r;
 }
 
+LzwDecoder& ThreadLzwDecoder() {
+  thread_local std::unique_ptr<LzwDecoder> decoder(new LzwDecoder);
+  return *decoder;
+}
+
 }  // namespace fw

@@ -33,4 +33,7 @@ class LzwDecoder {
   uint8_t scratch_[4096];
 };
 
+// The decoder of the calling thread.
+LzwDecoder& ThreadLzwDecoder();
+
 }  // namespace fw

@@ -10,6 +10,7 @@
 #include "core/progress.h"
 #include "core/undo_history.h"
 #include "gif/gif_writer.h"
+#include "imaging/optimize_backup.h"
 #include "imaging/optimize_images.h"
 #include "imaging/optimize_lzw.h"
 #include "imaging/optimize_palette.h"
@@ -89,21 +90,11 @@ OptimizeOutcome RunGuarded(AnimHeader& document, uint32_t options, Progress* pro
   return run;
 }
 
-AnimPtr CopyOrNothing(const AnimHeader& document) {
-  try {
-    return CopyAnimation(document, nullptr);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
-// Whether the optimized document encodes larger than (or as large as) its input. The input is
-// only encoded when the result does not beat what any encoding of it must take.
-bool NoSmallerThan(AnimHeader& result, const MeasuredLzwBytes& measured, AnimHeader& input) {
+// Whether the optimized document encodes larger than (or as large as) its input.
+bool NoSmallerThan(AnimHeader& result, const MeasuredLzwBytes& measured, OptimizeBackup& input) {
   const int64_t after = EncodedSizeMeasured(&result, measured, nullptr);
   if (after < 0) return false;
-  if (after < DocumentSizeLowerBound(input)) return false;
-  const int64_t before = EncodedSize(&input, true, nullptr);
+  const int64_t before = input.encodedSize();
   return before >= 0 && after >= before;
 }
 
@@ -118,10 +109,9 @@ bool Optimize(AnimHeader& document, uint32_t options, Progress* progress) {
 }
 
 OptimizeOutcome OptimizeNeverLarger(AnimHeader& document, uint32_t options, Progress* progress) {
-  AnimPtr input = CopyOrNothing(document);
+  OptimizeBackup input(document);
   OptimizeOutcome run = RunGuarded(document, options, progress);
-  if (input && run.changed && NoSmallerThan(document, run.measured, *input)) {
-    ExchangeDocuments(document, *input);
+  if (input.kept() && run.changed && NoSmallerThan(document, run.measured, input) && input.putBack(document)) {
     document.encodedSize = -1;
     run.changed = false;
     run.approximatedFrames = 0;

@@ -14,6 +14,8 @@
 #include "gif/gif_reader.h"
 #include "gif/gif_writer.h"
 #include "imaging/optimize.h"
+#include "imaging/optimize_backup.h"
+#include "imaging/optimize_lzw.h"
 #include "imaging/optimize_palette.h"
 #include "imaging/transforms.h"
 #include "samples/sample_drawings.h"
@@ -280,6 +282,18 @@ void CheckOptimizer(const Case& c) {
     const ImageBlock* before = FirstImage(&original);
     for (const ImageBlock* f = FirstImage(copy.get()); f && before; f = NextImage(f), before = NextImage(before))
       EXPECT_LE(FrameEncodedSize(*f), FrameEncodedSize(*before)) << "frame " << IndexOfImage(copy.get(), f);
+  }
+  // The input kept in case the result is no smaller gives back the very document, and the size
+  // encoding it gives, whatever the optimizer did meanwhile.
+  {
+    AnimPtr work = CopyAnimation(original, nullptr);
+    OptimizeBackup backup(*work);
+    ASSERT_TRUE(backup.kept());
+    EXPECT_EQ(backup.encodedSize(), EncodedSize(work.get(), true, nullptr));
+    Optimize(*work, kDefault, nullptr);
+    ASSERT_TRUE(backup.putBack(*work));
+    EXPECT_EQ(test::DocumentDifference(*work, original), "");
+    EXPECT_EQ(LzwClearRules(*work), LzwClearRules(original));
   }
   // Never a larger file, with the options the command line and the dialog start from; the
   // size reckoned from what the run measured is what encoding the result gives.

@@ -11,6 +11,7 @@
 #include "core/progress.h"
 #include "gif/gif_writer.h"
 #include "imaging/optimize.h"
+#include "imaging/optimize_backup.h"
 #include "imaging/optimize_palette.h"
 #include "imaging/optimize_screen.h"
 #include "imaging/optimize_shown.h"
@@ -378,6 +379,39 @@ TEST_F(OptimizeTest, AResultThatWouldGrowKeepsTheInput) {
   EXPECT_FALSE(run.changed);
   EXPECT_EQ(test::DocumentDifference(*kept, *doc), "");
   EXPECT_EQ(EncodedSize(kept.get(), true, nullptr), before);
+}
+
+// The input kept in case the result would grow comes back byte for byte: planes kept as LZW
+// data (interlaced, odd widths, indexes beyond the palette) and planes that data could not
+// give back (wider than their frame, padding that is not clear), which are kept as they are.
+TEST_F(OptimizeTest, TheKeptInputComesBackWhateverItsPlanesHold) {
+  AnimPtr doc = test::NewDocument(13, 9, 4);
+  SetInterlaced(test::AddFrame(*doc, 0, 0, 13, 9, [](int x, int y) { return (x * 7 + y * 3) % 4; }), true);
+  test::AddFrame(*doc, 1, 1, 11, 7, [](int x, int y) { return x == y ? 200 : x % 2; });
+  ImageBlock& narrowed = test::AddFrame(*doc, 0, 0, 13, 9, [](int x, int) { return x % 3; });
+  narrowed.width = 5;
+  ImageBlock& padded = test::AddFrame(*doc, 2, 0, 6, 9, [](int x, int y) { return (x + y) % 4; });
+  padded.indexedImage->row(3)[7] = 9;
+  ImageBlock& local = test::AddFrame(*doc, 0, 0, 13, 9, [](int x, int y) { return (x ^ y) & 1; });
+  GiveLocalPalette(local, Colours({{9, 9, 9}, {200, 10, 10}}));
+  MakeTransparent(local, 1);
+  local.lzwClearRule = 3;
+  AnimPtr original = CopyAnimation(*doc, nullptr);
+
+  OptimizeBackup backup(*doc);
+  ASSERT_TRUE(backup.kept());
+  const int64_t size = EncodedSize(doc.get(), true, nullptr);
+  Optimize(*doc, kDefault, nullptr);
+  for (ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f)) FillIndexed(*f->indexedImage, 1);
+  EXPECT_EQ(backup.encodedSize(), size);
+  ASSERT_TRUE(backup.putBack(*doc));
+  EXPECT_EQ(test::DocumentDifference(*doc, *original), "");
+  for (const ImageBlock *f = FirstImage(doc.get()), *o = FirstImage(original.get()); f && o;
+       f = NextImage(f), o = NextImage(o)) {
+    EXPECT_EQ(f->lzwClearRule, o->lzwClearRule);
+    EXPECT_TRUE(f->indexedImage->pixels == o->indexedImage->pixels) << IndexOfImage(doc.get(), f);
+    EXPECT_EQ(f->indexedImage->colourTable, o->indexedImage->colourTable);
+  }
 }
 
 TEST_F(OptimizeTest, ApproximatedFramesAreCountedAndTheLosslessDefaultHasNone) {

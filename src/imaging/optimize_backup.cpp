@@ -1,0 +1,127 @@
+#include "imaging/optimize_backup.h"
+
+#include <new>
+
+#include "core/display_mask.h"
+#include "core/parallel_for.h"
+#include "core/undo_history.h"
+#include "gif/byte_sink.h"
+#include "gif/lzw_decoder.h"
+
+namespace fw {
+namespace {
+
+// Planes that decoding gives back byte for byte: exactly the frame's size, padding clear.
+// Others are copied as they are.
+bool DecodesBack(const ImageBlock& f) {
+  if (!f.indexedImage || f.width <= 0 || f.height <= 0) return false;
+  const IndexedImage& image = *f.indexedImage;
+  if (image.width != f.width || image.height != f.height) return false;
+  const size_t stride = image.stride(), width = static_cast<size_t>(f.width);
+  if (image.pixels.size() != stride * static_cast<size_t>(f.height)) return false;
+  if (stride == width) return true;
+  for (int y = 0; y < f.height; ++y)
+    for (size_t x = width; x < stride; ++x)
+      if (image.row(y)[x] != 0) return false;
+  return true;
+}
+
+std::unique_ptr<IndexedImage> HeaderOf(const IndexedImage& image) {
+  auto header = std::make_unique<IndexedImage>();
+  header->width = image.width;
+  header->height = image.height;
+  header->bitCount = image.bitCount;
+  header->colourTable = image.colourTable;
+  return header;
+}
+
+// The data of the sub-blocks laid end to end, followed by the zeros the decoder may read
+// ahead (not counted in `size`).
+std::vector<uint8_t> Unblocked(const std::vector<uint8_t>& subBlocks, size_t& size) {
+  std::vector<uint8_t> out;
+  out.reserve(subBlocks.size() + 8);
+  for (size_t at = 0; at < subBlocks.size() && subBlocks[at] != 0; at += 1 + subBlocks[at])
+    out.insert(out.end(), subBlocks.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+               subBlocks.begin() + static_cast<std::ptrdiff_t>(at) + 1 + subBlocks[at]);
+  size = out.size();
+  out.resize(size + 8, 0);
+  return out;
+}
+
+}  // namespace
+
+OptimizeBackup::OptimizeBackup(const AnimHeader& document) {
+  try {
+    std::vector<const ImageBlock*> originals;
+    AnimPtr copy = CopyAnimationLeavingOutPixels(document, [&](const ImageBlock& f) {
+      if (!DecodesBack(f)) return false;
+      originals.push_back(&f);
+      return true;
+    });
+    if (!copy) return;
+    packed_.resize(originals.size());
+    // The copy's frames follow the document's, so the k-th frame left without pixels is the
+    // k-th original picked.
+    size_t next = 0;
+    const ImageBlock* source = FirstImage(&document);
+    for (ImageBlock* f = FirstImage(copy.get()); f && source; f = NextImage(f), source = NextImage(source))
+      if (next < originals.size() && originals[next] == source) packed_[next++].frame = f;
+    if (next != originals.size()) return;
+    std::vector<char> ok(originals.size(), 0);
+    ParallelFor(originals.size(), [&](size_t i) {
+      const ImageBlock& f = *originals[i];
+      Packed& p = packed_[i];
+      try {
+        p.image = HeaderOf(*f.indexedImage);
+        p.minCodeSize = FrameMinCodeSize(f);
+        MemorySink sink;
+        ok[i] = LzwEncode(sink, f, p.minCodeSize);
+        p.data = std::move(sink.bytes);
+      } catch (const std::bad_alloc&) {
+        ok[i] = 0;
+      }
+    });
+    for (const char good : ok)
+      if (!good) return;
+    copy_ = std::move(copy);
+  } catch (const std::bad_alloc&) {
+    copy_.reset();
+  }
+}
+
+int64_t OptimizeBackup::encodedSize() {
+  if (!copy_) return -1;
+  MeasuredLzwBytes measured;
+  for (const Packed& p : packed_) measured.emplace(p.frame, static_cast<int64_t>(p.data.size()));
+  return EncodedSizeMeasured(copy_.get(), measured, nullptr);
+}
+
+bool OptimizeBackup::putBack(AnimHeader& document) {
+  if (!copy_) return false;
+  try {
+    for (Packed& p : packed_) {
+      IndexedImage& image = *p.image;
+      image.pixels.resize(image.stride() * static_cast<size_t>(image.height));
+      size_t size = 0;
+      const std::vector<uint8_t> data = Unblocked(p.data, size);
+      const LzwResult r = ThreadLzwDecoder().decode(data.data(), size, true, p.minCodeSize, image,
+                                                    p.frame->width, p.frame->height, p.frame->interlaced());
+      // Our own encoder's data for these very pixels: anything else is a fault of ours.
+      if (r != LzwResult::kComplete) return false;
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // As CopyAnimation leaves a copied frame.
+  for (Packed& p : packed_) {
+    p.frame->indexedImage = std::move(p.image);
+    SetColourTable(*p.frame->indexedImage, p.frame->activePalette);
+    BuildDisplayMask(*p.frame);
+  }
+  packed_.clear();
+  ExchangeDocuments(document, *copy_);
+  copy_.reset();
+  return true;
+}
+
+}  // namespace fw
