@@ -308,7 +308,9 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
       const int c = row[x];
       const uint32_t slot = static_cast<uint32_t>(prefix << shift | c);
       int code = child[slot];
-      if constexpr (kChoosing) code = extendChoosing(prefix, code, row, other, x, width);
+      // Only pixels with two values have a choice to weigh.
+      if constexpr (kChoosing)
+        if (other[x] != c) code = extendChoosing(prefix, code, row, other, x, width);
       if (code) {
         prefix = code;
         continue;
@@ -316,8 +318,10 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
       int start = c;
       uint32_t entry = slot;
       if constexpr (kChoosing) {
-        start = chooseStart(row, other, x, width);
-        entry = static_cast<uint32_t>(prefix << shift | start);
+        if (other[x] != c) {
+          start = chooseStart(row, other, x, width);
+          entry = static_cast<uint32_t>(prefix << shift | start);
+        }
       }
       emitCode(prefix);
       if (nextFree_ < 4096) {

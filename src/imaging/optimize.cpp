@@ -67,12 +67,13 @@ OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress) 
       return run;
     }
   }
+  ImageStepsResult images;
   if (options & optimize_bit::kCrop) {
-    const ImageStepsResult images = OptimizeImages(document, options, progress);
+    images = OptimizeImages(document, options, progress);
     run.changed |= images.changed;
     run.complete = images.complete;
   }
-  run.measured = SettleLzwClearing(document);
+  run.measured = SettleLzwClearing(document, images.measured);
   if (LzwClearRules(document) != rulesBefore) run.changed = true;
   return run;
 }

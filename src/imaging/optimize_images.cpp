@@ -50,18 +50,28 @@ ImageBlock* PutBack(ImagePtr original, ImageBlock& optimized) {
   return back;
 }
 
-// Whether the optimized image encodes larger than it came. The original is only encoded when
-// the optimized size reaches what any encoding of the original must take, and only as far as
-// that size.
-bool LargerThan(const ImageBlock& optimized, int64_t size, const ImageBlock& original) {
+// Whether the optimized image encodes larger than it came, `size` being its encoded size when
+// known (else 0) and becoming that of the image to keep when known (else 0). The original is
+// only encoded when the optimized size reaches what any encoding of the original must take,
+// and only as far as that size.
+bool LargerThan(const ImageBlock& optimized, int64_t& size, const ImageBlock& original) {
   if (size <= 0) size = FrameEncodedSize(optimized);
   if (size < FrameSizeLowerBound(original)) return false;
-  return size > FrameEncodedSizeBelow(original, size);
+  const int64_t originalSize = FrameEncodedSizeBelow(original, size);
+  if (originalSize >= size) return false;
+  size = originalSize;
+  return true;
+}
+
+// Notes the LZW data bytes of an image whose encoded size was measured as it now is.
+void NoteMeasured(const ImageBlock& f, int64_t size, MeasuredLzwBytes& measured) {
+  const int64_t overhead = FrameOverheadSize(f);
+  if (size > overhead && overhead > 0) measured[&f] = size - overhead;
 }
 
 // Cuts one compared image down; returns the image after it (the image itself may be gone).
 ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& screen, uint32_t options,
-                        bool& changed) {
+                        bool& changed, MeasuredLzwBytes& measured) {
   const OptimizeScreen::Scan scan = screen.compare(f);
   LeaveWhenNothingChanged(f, scan, changed);
   int left = scan.left, top = scan.top, width = scan.right - scan.left, height = scan.bottom - scan.top;
@@ -93,9 +103,17 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
     if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown.empty() ? nullptr : shown.data()))
       altered = true;
   }
-  if (!altered) return NextImage(&f);
+  if (!altered) {
+    NoteMeasured(f, size, measured);
+    return NextImage(&f);
+  }
   changed = true;
-  if (original && LargerThan(f, size, *original)) return NextImage(PutBack(std::move(original), f));
+  if (original && LargerThan(f, size, *original)) {
+    ImageBlock* back = PutBack(std::move(original), f);
+    NoteMeasured(*back, size, measured);
+    return NextImage(back);
+  }
+  NoteMeasured(f, size, measured);
   return NextImage(&f);
 }
 
@@ -119,7 +137,7 @@ ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress
       f = NextImage(f);
     } else {
       try {
-        f = OptimizeOne(document, *f, screen, options, result.changed);
+        f = OptimizeOne(document, *f, screen, options, result.changed, result.measured);
       } catch (const std::bad_alloc&) {
         ShowMessage(optimize_msg::kNoImageMemory);
         result.complete = false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/anim_document.h"
+#include "gif/gif_writer.h"
 
 namespace fw {
 
@@ -12,6 +13,8 @@ class Progress;
 struct ImageStepsResult {
   bool changed = false;
   bool complete = true;  // false when memory ran out (message shown) or the progress stopped
+  // The LZW data bytes of images measured as the steps left them, under the rule they hold.
+  MeasuredLzwBytes measured;
 };
 
 // Runs the steps for options bit 2 with bits 4 and 64 as given. Images must lie inside the

@@ -14,7 +14,8 @@ void PreferKeptLzwTables(AnimHeader& document, bool on);
 // Each frame's rule in order, to tell whether a run changed any.
 std::vector<uint8_t> LzwClearRules(const AnimHeader& document);
 // Each frame that may keep full tables gets the rule that writes the fewest bytes, the plain
-// one on a tie. Returns the bytes each of those frames' data now takes.
-MeasuredLzwBytes SettleLzwClearing(AnimHeader& document);
+// one on a tie. `known` holds the data bytes of frames already measured under the rule they
+// hold. Returns the bytes each of those frames' data now takes.
+MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes& known = {});
 
 }  // namespace fw
