@@ -1,6 +1,7 @@
 #include "gif/lzw_encoder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -196,13 +197,41 @@ bool LzwEncoder::encodeChoosing(ByteSink& sink, IndexedImage& image, const Index
   return encodeRows(sink, image, &alternatives, width, height, interlaced, minCodeSize, clearRule, giveUpAt);
 }
 
+bool LzwEncoder::recalled(int code, int x, int& length) const {
+  const Reached& r = reached_[ReachedSlot(code, x)];
+  if (r.generation != reachGeneration_ || r.x != x || r.code != code) return false;
+  length = r.length;
+  return true;
+}
+
+void LzwEncoder::remember(int code, int x, int length) const {
+  reached_[ReachedSlot(code, x)] = {reachGeneration_, x, static_cast<uint16_t>(code), static_cast<uint16_t>(length)};
+}
+
+void LzwEncoder::forgetReached() {
+  if (++reachGeneration_ == 0) {
+    reached_.fill({});
+    reachGeneration_ = 1;
+  }
+}
+
+int LzwEncoder::reachFromTop(int code, const uint8_t* row, const uint8_t* other, int x, int width,
+                             int stopAbove) const {
+  int length;
+  if (recalled(code, x, length)) return length;
+  int budget = kReachBudget;
+  bool cut = false;
+  length = reach(code, row, other, x, width, budget, stopAbove, cut);
+  if (!cut) remember(code, x, length);
+  return length;
+}
+
 bool LzwEncoder::reachesFurther(int code, int otherCode, const uint8_t* row, const uint8_t* other, int x,
                                 int width) const {
-  int budget = kReachBudget, otherBudget = kReachBudget;
-  const int own = reach(code, row, other, x, width, budget, kNoStop);
+  const int own = reachFromTop(code, row, other, x, width, kNoStop);
   // No string can grow past the row's end.
   if (own >= width - x) return false;
-  return reach(otherCode, row, other, x, width, otherBudget, own) > own;
+  return reachFromTop(otherCode, row, other, x, width, own) > own;
 }
 
 int LzwEncoder::extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x,
@@ -231,21 +260,36 @@ int LzwEncoder::chooseStart(uint8_t* row, const uint8_t* other, int x, int width
 }
 
 int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
-                      int stopAbove) const {
+                      int stopAbove, bool& cut) const {
   const uint16_t* child = child_.data();
   int length = 0;
-  for (; x < width && budget > 0; ++x, --budget) {
+  for (; x < width; ++x, --budget) {
+    if (budget <= 0) {
+      cut = true;
+      break;
+    }
     const int own = child[static_cast<uint32_t>(code << shift_ | row[x])];
     const int alternative = other[x] != row[x] ? child[static_cast<uint32_t>(code << shift_ | other[x])] : 0;
     if (own && alternative) {
       const int further = stopAbove - length - 1;
-      const int viaOwn = reach(own, row, other, x + 1, width, budget, further);
-      if (viaOwn > further) return length + 1 + viaOwn;
-      return length + 1 + std::max(viaOwn, reach(alternative, row, other, x + 1, width, budget, further));
+      bool ownCut = false, alternativeCut = false;
+      const int viaOwn = reach(own, row, other, x + 1, width, budget, further, ownCut);
+      if (!ownCut) remember(own, x + 1, viaOwn);
+      if (viaOwn > further) {
+        cut = true;
+        return length + 1 + viaOwn;
+      }
+      const int viaAlternative = reach(alternative, row, other, x + 1, width, budget, further, alternativeCut);
+      if (!alternativeCut) remember(alternative, x + 1, viaAlternative);
+      cut = cut || ownCut || alternativeCut;
+      return length + 1 + std::max(viaOwn, viaAlternative);
     }
     if (!own && !alternative) break;
     code = own ? own : alternative;
-    if (++length > stopAbove) break;
+    if (++length > stopAbove) {
+      cut = true;
+      break;
+    }
   }
   return length;
 }
@@ -304,6 +348,7 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
   for (;;) {
     auto* const row = image.row(y);
     const uint8_t* other = kChoosing ? alternatives->row(y) : nullptr;
+    if constexpr (kChoosing) forgetReached();
     for (; x < width; ++x) {
       const int c = row[x];
       const uint32_t slot = static_cast<uint32_t>(prefix << shift | c);
@@ -324,6 +369,8 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
         }
       }
       emitCode(prefix);
+      // The table is about to change: what the look-ahead found no longer holds.
+      if constexpr (kChoosing) forgetReached();
       if (nextFree_ < 4096) {
         child[entry] = static_cast<uint16_t>(nextFree_);
         slotOfCode_[nextFree_] = entry;

@@ -1,5 +1,7 @@
 #pragma once
 // GIF variable-length LZW encoding of a frame's rows into data sub-blocks of 254 bytes.
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -86,8 +88,19 @@ class LzwEncoder {
   // How many pixels of the row from x on the table can add to the string `code`, each pixel
   // taking either of its values; the search gives up after `budget` table steps. Once it
   // finds more than `stopAbove` it returns that count at once: the caller only needed to know.
-  int reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
-            int stopAbove) const;
+  // `cut` is set when the search stopped before it had seen every string it could follow.
+  int reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget, int stopAbove,
+            bool& cut) const;
+  // reach() with the whole budget, or what an uncut search from the same code and pixel found
+  // while the table and the row stayed as they are: the same answer, since a search that was
+  // not cut took fewer steps than a fresh one may.
+  int reachFromTop(int code, const uint8_t* row, const uint8_t* other, int x, int width, int stopAbove) const;
+  bool recalled(int code, int x, int& length) const;
+  void remember(int code, int x, int length) const;
+  void forgetReached();
+  static size_t ReachedSlot(int code, int x) {
+    return (static_cast<size_t>(code) * 0x9E3779B1u + static_cast<size_t>(x)) & (kReachedSlots - 1);
+  }
   static constexpr int kNoStop = std::numeric_limits<int>::max() / 2;
   // Whether `otherCode` leads to a longer string than `code` from x on (a tie keeps `code`).
   bool reachesFurther(int code, int otherCode, const uint8_t* row, const uint8_t* other, int x, int width) const;
@@ -98,6 +111,14 @@ class LzwEncoder {
   // The value a new string starts with at x: the one the next pixels extend further.
   int chooseStart(uint8_t* row, const uint8_t* other, int x, int width) const;
   static constexpr int kReachBudget = 64;
+  struct Reached {
+    uint32_t generation = 0;
+    int32_t x = 0;
+    uint16_t code = 0, length = 0;
+  };
+  static constexpr size_t kReachedSlots = 1024;
+  mutable std::array<Reached, kReachedSlots> reached_{};
+  uint32_t reachGeneration_ = 1;
   bool emitCode(int code);
   bool flushBytes(bool final);
   int64_t bitsWritten() const { return (flushedBytes_ + flatSize_) * int64_t{8} + accBits_; }

@@ -2,8 +2,10 @@
 // greedy LZW, whatever the shape of the picture: checked against a textbook encoder.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -52,6 +54,72 @@ Bytes ReferenceLzw(const std::vector<uint8_t>& pixels, int minCodeSize, bool cle
   emit(prefix);
   codes.push_back({end, width});
   return test::SubBlocks(test::PackCodes(codes), 254, false);
+}
+
+// The choosing encoder's decisions spelled out plainly (rows in order, table cleared when
+// full): a pixel takes its other value when only that extends the string, or when the strings
+// the table can follow from there reach further, each search taking at most 64 table steps.
+// Returns the pixels chosen.
+std::vector<uint8_t> ReferenceChoice(std::vector<uint8_t> row, const std::vector<uint8_t>& other, int width,
+                                     int minCodeSize) {
+  const int clear = 1 << minCodeSize;
+  std::map<std::pair<int, int>, int> table;
+  int next = clear + 2;
+  const auto child = [&](int code, int v) {
+    const auto it = table.find({code, v});
+    return it == table.end() ? 0 : it->second;
+  };
+  const std::function<int(int, size_t, size_t, int&)> reach = [&](int code, size_t at, size_t end, int& budget) {
+    int length = 0;
+    for (; at < end && budget > 0; ++at, --budget) {
+      const int own = child(code, row[at]), alternative = other[at] != row[at] ? child(code, other[at]) : 0;
+      if (own && alternative) {
+        const int viaOwn = reach(own, at + 1, end, budget);
+        return length + 1 + std::max(viaOwn, reach(alternative, at + 1, end, budget));
+      }
+      if (!own && !alternative) break;
+      code = own ? own : alternative;
+      ++length;
+    }
+    return length;
+  };
+  const auto further = [&](int code, int otherCode, size_t at, size_t end) {
+    int a = 64, b = 64;
+    return reach(otherCode, at, end, b) > reach(code, at, end, a);
+  };
+  int prefix = row[0];
+  for (size_t i = 1; i < row.size(); ++i) {
+    const size_t end = (i / static_cast<size_t>(width) + 1) * static_cast<size_t>(width);
+    const int c = row[i], o = other[i];
+    int code = child(prefix, c);
+    if (o != c) {
+      const int longer = child(prefix, o);
+      if (longer && (!code || further(code, longer, i + 1, end))) {
+        row[i] = static_cast<uint8_t>(o);
+        code = longer;
+      }
+    }
+    if (code) {
+      prefix = code;
+      continue;
+    }
+    int start = c;
+    if (o != c && i + 1 < end) {
+      const auto extends = [&](int v) { return child(v, row[i + 1]) || child(v, other[i + 1]); };
+      if (extends(o) && (!extends(c) || further(c, o, i + 1, end))) {
+        row[i] = static_cast<uint8_t>(o);
+        start = o;
+      }
+    }
+    if (next < 4096) {
+      table[{prefix, start}] = next++;
+    } else {
+      table.clear();
+      next = clear + 2;
+    }
+    prefix = start;
+  }
+  return row;
 }
 
 IndexedImage ImageOf(const std::vector<uint8_t>& pixels, int width) {
@@ -201,6 +269,29 @@ TEST(LzwEncoding, RulesMeasuredFromTheFirstFillCountWhatTheirStreamsTake) {
   CountingSink sink;
   ASSERT_TRUE(encoder.encode(sink, small, 100, small.height, false, 8));
   EXPECT_EQ(encoder.measureToFill(small, 100, small.height, false, 8), sink.total());
+}
+
+// The encoder remembers what its look-ahead found while the table and the row stay as they
+// are; its choices must stay exactly those of the plain search, on pictures of few and many
+// colours with most or some pixels free to choose.
+TEST(LzwEncoding, ChoicesAreThoseOfThePlainSearch) {
+  for (const auto& [colours, period, freeOfTen] : {std::tuple{4, 23, 8}, std::tuple{200, 97, 4}}) {
+    const std::vector<uint8_t> tile = Noise(static_cast<size_t>(period), 0, colours, 11);
+    const std::vector<uint8_t> holes = Noise(20000, 0, 10, 12);
+    std::vector<uint8_t> picture(20000), blanked(20000);
+    for (size_t i = 0; i < picture.size(); ++i) {
+      picture[i] = tile[(i * 7 / 5) % tile.size()];
+      blanked[i] = holes[i] < freeOfTen ? uint8_t{255} : picture[i];
+    }
+    for (const int width : {100, 20000}) {
+      SCOPED_TRACE(testing::Message() << colours << " colours, width " << width);
+      IndexedImage chosen = ImageOf(blanked, width);
+      CountingSink sink;
+      ASSERT_TRUE(ThreadLzwEncoder().encodeChoosing(sink, chosen, ImageOf(picture, width), width, chosen.height,
+                                                    false, 8));
+      EXPECT_TRUE(chosen.pixels == ImageOf(ReferenceChoice(blanked, picture, width, 8), width).pixels);
+    }
+  }
 }
 
 // Pixels that may each take one of two values: a repeating picture with a good part of it
