@@ -482,7 +482,7 @@ int64_t LzwEncoder::measureToFill(const IndexedImage& image, int width, int heig
   fork->acc = acc_;
   fork->accBits = accBits_;
   fork->flatSize = flatSize_;
-  fork->width_ = width_;
+  fork->codeWidth = width_;
   fork->largest = largest_;
   fork->clearBits = clearBits_;
   std::memcpy(fork->slotOfCode, slotOfCode_, sizeof slotOfCode_);
@@ -505,7 +505,7 @@ int64_t LzwEncoder::measureRuleFromFill(int clearRule, int64_t giveUpAt) {
   acc_ = f.acc;
   accBits_ = f.accBits;
   flatSize_ = f.flatSize;
-  width_ = f.width_;
+  width_ = f.codeWidth;
   largest_ = f.largest;
   std::memcpy(slotOfCode_, f.slotOfCode, sizeof slotOfCode_);
   for (int c = clear_ + 2; c < 4096; ++c) child_[slotOfCode_[c]] = static_cast<uint16_t>(c);

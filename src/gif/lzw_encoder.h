@@ -65,7 +65,7 @@ class LzwEncoder {
     Position at;
     int64_t sinkTotal = 0, flushedBytes = 0, clearBits = 0;
     uint64_t acc = 0;
-    int accBits = 0, flatSize = 0, width_ = 0, largest = 0;
+    int accBits = 0, flatSize = 0, codeWidth = 0, largest = 0;
     uint32_t slotOfCode[4096];
   };
 
