@@ -8,13 +8,11 @@
 #include "core/message_sink.h"
 #include "core/preferences.h"
 #include "core/progress.h"
-#include "core/undo_history.h"
 #include "gif/gif_writer.h"
 #include "imaging/optimize_backup.h"
 #include "imaging/optimize_images.h"
 #include "imaging/optimize_lzw.h"
 #include "imaging/optimize_palette.h"
-#include "imaging/optimize_size.h"
 
 namespace fw {
 namespace {

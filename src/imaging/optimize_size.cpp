@@ -29,10 +29,4 @@ int64_t FrameSizeLowerBound(const ImageBlock& frame) {
   return 8 + 10 + PaletteBytes(frame.localPalette.get()) + 1 + data + lengthBytes + 1;
 }
 
-int64_t DocumentSizeLowerBound(const AnimHeader& document) {
-  int64_t total = 6 + 7 + PaletteBytes(document.globalPalette.get()) + 1;
-  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) total += FrameSizeLowerBound(*f);
-  return total;
-}
-
 }  // namespace fw

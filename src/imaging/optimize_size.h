@@ -13,8 +13,4 @@ namespace fw {
 // minimum code size plus one bit.
 int64_t FrameSizeLowerBound(const ImageBlock& frame);
 
-// The same for a whole document: its frames, the screen descriptor, the global palette and
-// the trailer.
-int64_t DocumentSizeLowerBound(const AnimHeader& document);
-
 }  // namespace fw
