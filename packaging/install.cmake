@@ -2,6 +2,7 @@
 # the Debian package CPack makes of them.
 set(FW_APP_ID com.tessaly.Framewright)
 install(TARGETS framewright RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS framewright-editor LIBRARY DESTINATION ${FW_EDITOR_MODULE_DIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/framewright/docs)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${FW_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/${FW_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -6,7 +6,7 @@
 
 #include "app/batch_entry.h"
 #include "app/command_line_help.h"
-#include "app/main_window.h"
+#include "app/editor_loader.h"
 #include "core/heap_tuning.h"
 #include "core/termination.h"
 
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     if (fw::TerminationSignal()) fw::EndWithTerminationSignal();
     return status;
   }
-  const int status = fw::RunEditor(argc, argv);
+  const int status = fw::RunEditorModule(argc, argv);
   if (fw::TerminationSignal()) fw::EndWithTerminationSignal();
   return status;
 }
