@@ -1,5 +1,6 @@
 #pragma once
 // How the C library's allocator treats the large blocks editing churns through.
+#include <cstddef>
 
 namespace fw {
 
@@ -7,7 +8,14 @@ namespace fw {
 // codecs allocate and free planes of that size many times a frame. By default such blocks
 // are mapped fresh from the system and handed back on release, so every use pays for
 // faulting its pages in again; this keeps blocks below 32 MB in the heap and lets freed heap
-// memory be reused rather than returned at once. Call once at start-up.
+// memory be reused rather than returned at once. The heap also grows well ahead of its use,
+// so that PreferHugePagesBeyond has room to work in. Call once at start-up.
 void KeepLargeBlocksForReuse();
+
+// Asks that the heap's untouched memory beyond a block just allocated be backed by 2 MB pages
+// when first touched: the next planes then cost one page fault per 2 MB instead of one per
+// 4 KB, which counts on a long animation's hundreds of megabytes of planes. Only a hint, and
+// nothing at all for blocks outside the heap.
+void PreferHugePagesBeyond(const void* block, size_t bytes);
 
 }  // namespace fw

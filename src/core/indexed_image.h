@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/heap_tuning.h"
 #include "core/palette.h"
 
 namespace fw {
@@ -27,7 +28,8 @@ bool PlaneSizeAllowed(size_t rowBytes, size_t height);
 
 // Leaves new bytes uninitialised where std::allocator would zero them: a decoder that writes
 // every byte of a plane need not pay for clearing it first. Every other way of sizing a vector
-// (assign, or resize with a value) still sets the bytes.
+// (assign, or resize with a value) still sets the bytes. Planes are what fills the heap, so
+// their allocations are where it is asked for huge pages.
 template <typename T>
 struct UninitialisedAllocator : std::allocator<T> {
   template <typename U>
@@ -37,6 +39,11 @@ struct UninitialisedAllocator : std::allocator<T> {
   UninitialisedAllocator() = default;
   template <typename U>
   UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  T* allocate(size_t n) {
+    T* p = std::allocator<T>::allocate(n);
+    PreferHugePagesBeyond(p, n * sizeof(T));
+    return p;
+  }
   template <typename U>
   void construct(U* p) noexcept {
     ::new (static_cast<void*>(p)) U;

@@ -313,7 +313,7 @@ void LzwEncoder::begin(ByteSink& sink, int minCodeSize, int clearRule, int64_t g
   clearPending_ = false;
   shift_ = minCodeSize;
   const size_t tableSize = size_t{4096} << shift_;
-  if (child_.size() < tableSize) child_.assign(tableSize, 0);
+  child_.growZeroed(tableSize);
   NextGeneration(ThreadRunTable());
 }
 

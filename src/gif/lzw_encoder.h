@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/indexed_image.h"
+#include "core/large_table.h"
 #include "gif/byte_sink.h"
 
 namespace fw {
@@ -128,7 +129,7 @@ class LzwEncoder {
   void noteClear(int64_t pixel);
 
   // Child table: code of (prefix, pixel), 0 when absent. Cleared slot by slot on reset.
-  std::vector<uint16_t> child_;
+  LargeTable<uint16_t> child_;
   uint32_t slotOfCode_[4096];
   int shift_ = 0;
 
