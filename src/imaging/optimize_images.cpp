@@ -98,10 +98,10 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
   }
   int64_t size = 0;
   if (substitutes) {
-    std::vector<uint8_t> shown;
-    if (options & optimize_bit::kKeepFullLzwTables) shown = ShownIndexes(screen, f, kept, screen.changedStride());
-    if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown.empty() ? nullptr : shown.data()))
-      altered = true;
+    ShownUnder shown;
+    if (options & optimize_bit::kKeepFullLzwTables)
+      shown = [&](int fill) { return ShownIndexes(screen, f, kept, screen.changedStride(), fill); };
+    if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown)) altered = true;
   }
   if (!altered) {
     NoteMeasured(f, size, measured);

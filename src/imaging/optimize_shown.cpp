@@ -48,7 +48,7 @@ class ColourIndex {
 }  // namespace
 
 std::vector<uint8_t> ShownIndexes(const OptimizeScreen& screen, const ImageBlock& image, const uint8_t* changed,
-                                  size_t stride) {
+                                  size_t stride, int fill) {
   const size_t rowBytes = Stride8(image.width);
   const PixelBytes& pixels = image.indexedImage->pixels;
   std::vector<uint8_t> shown(pixels.begin(), pixels.end());
@@ -57,7 +57,7 @@ std::vector<uint8_t> ShownIndexes(const OptimizeScreen& screen, const ImageBlock
     uint8_t* out = shown.data() + static_cast<size_t>(y) * rowBytes;
     const uint8_t* c = changed + static_cast<size_t>(y) * stride;
     for (int x = 0; x < image.width; ++x) {
-      if (c[x] || screen.state(image.left + x, image.top + y) != OptimizeScreen::kKnown) continue;
+      if (out[x] != fill || c[x] || screen.state(image.left + x, image.top + y) != OptimizeScreen::kKnown) continue;
       const int index = palette.find(screen.colour(image.left + x, image.top + y));
       if (index >= 0) out[x] = static_cast<uint8_t>(index);
     }

@@ -4,20 +4,26 @@
 // are transparent already, take back their colour when that encodes smaller).
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "core/anim_document.h"
 
 namespace fw {
 
+// What the screen shows under the image's pixels that hold `fill` (ShownIndexes), asked for
+// once the fill index is known.
+using ShownUnder = std::function<std::vector<uint8_t>(int fill)>;
+
 // `changed` has a row of `stride` bytes per image row, 1 where the pixel differs from the
 // screen and must stay. Two candidates are measured with the GIF encoder: every unchanged
 // pixel transparent, and only the runs of unchanged pixels that would break a run of one
-// index. With `shown` (ShownIndexes, in the image's own row layout) more: every unchanged pixel
-// drawn in the colour it shows, transparent ones included, and the encoder choosing pixel by
-// pixel between that colour and transparency, preferring either. The image takes the smallest
-// one if it encodes smaller than now; true when it did. `size`, when given, receives the
-// image's encoded size afterwards (0 when it was not measured).
+// index. With `shown` more: every unchanged pixel drawn in the colour it shows, transparent
+// ones included, and the encoder choosing pixel by pixel between that colour and
+// transparency, preferring either. The image takes the smallest one if it encodes smaller
+// than now; true when it did. `size`, when given, receives the image's encoded size
+// afterwards (0 when it was not measured).
 bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size = nullptr,
-                            const uint8_t* shown = nullptr);
+                            const ShownUnder& shown = {});
 
 }  // namespace fw

@@ -158,7 +158,9 @@ TEST_F(OptimizeTest, SubstitutionNeverGrowsAnImageAndKeepsEveryChangedPixel) {
     }
 
     int64_t size = 0;
-    if (!SubstituteTransparency(f, changed.data(), Stride8(w), &size, shown.empty() ? nullptr : shown.data())) {
+    ShownUnder shownUnder;
+    if (!shown.empty()) shownUnder = [&](int) { return shown; };
+    if (!SubstituteTransparency(f, changed.data(), Stride8(w), &size, shownUnder)) {
       EXPECT_EQ(test::FramePixels(f), before);
       EXPECT_EQ(f.transparent(), wasTransparent);
       continue;
@@ -180,8 +182,8 @@ TEST_F(OptimizeTest, SubstitutionNeverGrowsAnImageAndKeepsEveryChangedPixel) {
 }
 
 // Under a transparent pixel that changes nothing the screen's colour is named by the first
-// index holding it, never by the transparent index itself; kept pixels and colours only the
-// transparent index holds stay as they are.
+// index holding it, never by the transparent index itself; kept pixels, colours only the
+// transparent index holds and pixels not holding the fill index stay as they are.
 TEST_F(OptimizeTest, ShownIndexesNameTheScreenColourUnderUnchangedPixels) {
   AnimPtr doc = test::NewDocument(5, 1, 4);
   SetGlobalPalette(*doc, test::MakePalette({{10, 0, 0}, {0, 20, 0}, {0, 0, 30}, {0, 20, 0}}));
@@ -192,8 +194,11 @@ TEST_F(OptimizeTest, ShownIndexesNameTheScreenColourUnderUnchangedPixels) {
   ASSERT_TRUE(screen.allocate(5, 1));
   screen.compare(first);
   screen.compare(second);
-  const std::vector<uint8_t> shown = ShownIndexes(screen, second, screen.changed(), screen.changedStride());
+  const std::vector<uint8_t> shown = ShownIndexes(screen, second, screen.changed(), screen.changedStride(), 2);
   EXPECT_EQ(std::vector<uint8_t>(shown.begin(), shown.begin() + 5), (std::vector<uint8_t>{0, 1, 0, 1, 2}));
+  // Only pixels holding the fill index are looked up: a substitution uses no other.
+  const std::vector<uint8_t> underZero = ShownIndexes(screen, second, screen.changed(), screen.changedStride(), 0);
+  EXPECT_EQ(std::vector<uint8_t>(underZero.begin(), underZero.begin() + 5), (std::vector<uint8_t>{2, 2, 0, 2, 2}));
 }
 
 TEST_F(OptimizeTest, RepeatedPixelsTurnTransparentWhenAnIndexIsFree) {
