@@ -5,6 +5,7 @@
 // difference between a hit and a miss on nearly every lookup.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace fw {
 
@@ -39,6 +40,9 @@ class LargeTable {
   const T& operator[](size_t i) const { return data()[i]; }
   // All zero and `count` long, unless it already is at least that long.
   void growZeroed(size_t count);
+  void zeroAll() {
+    if (size()) std::memset(data(), 0, size() * sizeof(T));
+  }
 
  private:
   LargeZeroedBlock block_;

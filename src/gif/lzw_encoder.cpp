@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <type_traits>
 
 namespace fw {
@@ -100,9 +101,47 @@ struct Skip {
 
 }  // namespace
 
+namespace {
+
+// Encoders of threads that have ended, handed to the threads that start next: each parallel
+// loop starts its own threads, and a new encoder's table would be fresh memory for every one
+// of them. A kept encoder's table is clean, since every encode that ends resets it.
+class SpareEncoders {
+ public:
+  std::unique_ptr<LzwEncoder> take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spares_.empty()) return std::make_unique<LzwEncoder>();
+    std::unique_ptr<LzwEncoder> encoder = std::move(spares_.back());
+    spares_.pop_back();
+    return encoder;
+  }
+  void give(std::unique_ptr<LzwEncoder> encoder) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (encoder && encoder->idle() && spares_.size() < kKept) spares_.push_back(std::move(encoder));
+  }
+
+ private:
+  static constexpr size_t kKept = 16;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<LzwEncoder>> spares_;
+};
+
+// Never destroyed: threads hand their encoders back as they end, the main thread's at exit.
+SpareEncoders& Spares() {
+  static SpareEncoders* const spares = new SpareEncoders;
+  return *spares;
+}
+
+struct ThreadEncoder {
+  std::unique_ptr<LzwEncoder> encoder = Spares().take();
+  ~ThreadEncoder() { Spares().give(std::move(encoder)); }
+};
+
+}  // namespace
+
 LzwEncoder& ThreadLzwEncoder() {
-  thread_local std::unique_ptr<LzwEncoder> encoder(new LzwEncoder);
-  return *encoder;
+  thread_local ThreadEncoder mine;
+  return *mine.encoder;
 }
 
 bool LzwEncoder::flushBytes(bool final) {
@@ -295,6 +334,8 @@ int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x,
 }
 
 void LzwEncoder::begin(ByteSink& sink, int minCodeSize, int clearRule, int64_t giveUpAt) {
+  // An encode cut short by an exception left its entries behind.
+  if (!idle()) child_.zeroAll();
   giveUpBits_ = giveUpAt > kNoLimit / 8 ? kNoLimit : giveUpAt * 8;
   gaveUp_ = false;
   sink_ = &sink;

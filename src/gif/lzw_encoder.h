@@ -44,6 +44,8 @@ class LzwEncoder {
   // (also when it reached `giveUpAt`). The image must stay as it is between the calls.
   int64_t measureToFill(const IndexedImage& image, int width, int height, bool interlaced, int minCodeSize);
   int64_t measureRuleFromFill(int clearRule, int64_t giveUpAt = kNoLimit);
+  // False from the start of an encode until it ends (or pauses at the first fill).
+  bool idle() const { return sink_ == nullptr; }
   // Whether the last encode filled the table: only then can the clear rules differ.
   bool filledTable() const { return filled_; }
   // Whether the last encode stopped at its giveUpAt.

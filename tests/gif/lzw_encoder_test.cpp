@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <stdexcept>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -338,6 +339,35 @@ TEST(LzwEncoding, ChoosingPixelsWritesThePlainStreamOfThePixelsChosen) {
   IndexedImage image = ImageOf(picture, 200), small = ImageOf(std::vector<uint8_t>(400, 1), 200);
   MemorySink sink;
   EXPECT_FALSE(ThreadLzwEncoder().encodeChoosing(sink, image, small, 200, image.height, false, 8));
+}
+
+}  // namespace
+}  // namespace fw
+
+namespace fw {
+namespace {
+
+// A sink whose storage runs out part way, the way a full disk or memory does under a writer
+// that throws.
+class ThrowingSink : public ByteSink {
+ protected:
+  bool store(const void*, size_t n) override {
+    stored_ += n;
+    if (stored_ > 300) throw std::runtime_error("no room");
+    return true;
+  }
+
+ private:
+  size_t stored_ = 0;
+};
+
+TEST(LzwEncoding, AnEncodeCutShortByAnExceptionLeavesNothingForTheNext) {
+  const std::vector<uint8_t> pixels = Noise(20000, 0, 256, 5);
+  const IndexedImage image = ImageOf(pixels, 200);
+  ThrowingSink failing;
+  EXPECT_THROW(ThreadLzwEncoder().encode(failing, image, 200, 100, false, 8), std::runtime_error);
+  // Encoders go on to serve the thread, or other threads once this one ends.
+  EXPECT_EQ(Encode(pixels, 200, 8), ReferenceLzw(pixels, 8));
 }
 
 }  // namespace
