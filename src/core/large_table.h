@@ -1,8 +1,7 @@
 #pragma once
 // Memory for a large table read at random, such as an LZW child table indexed by code and
 // pixel. Where the system offers them, it lies on 2 MB pages: one page fault and one TLB entry
-// where 4 KB pages would take 512 of each, which on the hot path of an encoder is the
-// difference between a hit and a miss on nearly every lookup.
+// where 4 KB pages would take 512 of each, and an encoder's lookups wander over all of them.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

@@ -99,10 +99,6 @@ struct Skip {
   return {static_cast<int>(length) - 1, chain[length - 1]};
 }
 
-}  // namespace
-
-namespace {
-
 // Encoders of threads that have ended, handed to the threads that start next: each parallel
 // loop starts its own threads, and a new encoder's table would be fresh memory for every one
 // of them. A kept encoder's table is clean, since every encode that ends resets it.
