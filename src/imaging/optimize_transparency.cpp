@@ -170,7 +170,7 @@ UnchangedChoices ChoicesOf(const ImageBlock& image, const uint8_t* changed, cons
     for (; x + 16 <= image.width; x += 16) {
       const Bytes16 unchanged = Load16(c + x) == 0;
       const Bytes16 own = Load16(o + x);
-      Store16(o + x, unchanged & (own == fills) ? Load16(s + x) : own);
+      Store16(o + x, (unchanged & (own == fills)) ? Load16(s + x) : own);
       Store16(f + x, unchanged ? fills : Load16(f + x));
     }
     for (; x < image.width; ++x) {
