@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "app_test_case.h"
 #include "core/anim_document.h"
@@ -252,5 +253,5 @@ void AviHotspotTest::hotspotIsPickedStoredAndWrittenInCurAndAni() {
   }
 }
 
-QTEST_MAIN(AviHotspotTest)
+FW_APP_TEST(AviHotspotTest)
 #include "avi_hotspot_test.moc"

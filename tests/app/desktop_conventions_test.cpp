@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "app_test_registry.h"
 #include "app/app_icon.h"
 #include "app/main_window.h"
 #include "app/qt_translation.h"
@@ -112,5 +113,5 @@ void DesktopConventionsTest::toolbarHasIconsAndFitsTheDefaultWindow() {
   QVERIFY(!AppIcon().isNull());
 }
 
-QTEST_MAIN(DesktopConventionsTest)
+FW_APP_TEST(DesktopConventionsTest)
 #include "desktop_conventions_test.moc"

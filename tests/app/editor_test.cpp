@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "core/anim_document.h"
 #include "core/preference_store.h"
@@ -339,5 +340,5 @@ void EditorTest::copyPasteGoesThroughTheClipboardRecord() {
   QVERIFY(other.isModified());
 }
 
-QTEST_MAIN(EditorTest)
+FW_APP_TEST(EditorTest)
 #include "editor_test.moc"

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <cstdlib>
 
+#include "app_test_registry.h"
 #include "app/commands.h"
 #include "app/main_window.h"
 #include "app_test_case.h"
@@ -132,5 +133,5 @@ void KeepPicturesWindowTest::cutPasteDeleteDragAndInsertKeepPictures() {
 
 }  // namespace fw
 
-QTEST_MAIN(fw::KeepPicturesWindowTest)
+FW_APP_TEST(fw::KeepPicturesWindowTest)
 #include "keep_pictures_window_test.moc"

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "app_test_registry.h"
 #include "app/live_edit.h"
 #include "app/main_window.h"
 #include "app_test_case.h"
@@ -252,5 +253,5 @@ void LiveEditTest::unreadableSaveWaitsForTheNext() {
   QCOMPARE(w.document()->frameCount, 3);
 }
 
-QTEST_MAIN(LiveEditTest)
+FW_APP_TEST(LiveEditTest)
 #include "live_edit_test.moc"

@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <cmath>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "core/anim_document.h"
 #include "core/preference_store.h"
@@ -219,5 +220,5 @@ void MoveCropDialogTest::croppingTheAnimationCutsTheScreenAndUndoes() {
   QCOMPARE(test::DocumentDifference(*before, *w.document()), std::string());
 }
 
-QTEST_MAIN(MoveCropDialogTest)
+FW_APP_TEST(MoveCropDialogTest)
 #include "move_crop_dialog_test.moc"

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "app_test_registry.h"
 #include "app/commands.h"
 #include "app/main_window.h"
 #include "core/frame_planes.h"
@@ -333,5 +334,5 @@ void OptimizeDialogTest::approximatedFramesAreShownBesideTheSizes() {
   dialog.reject();
 }
 
-QTEST_MAIN(OptimizeDialogTest)
+FW_APP_TEST(OptimizeDialogTest)
 #include "optimize_dialog_test.moc"

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "app/preferences/palette_choices.h"
 #include "app_test_case.h"
@@ -277,5 +278,5 @@ void PaletteEditorTest::fixedPaletteEditIsStoredAndExportable() {
   Prefs().load(nullptr);
 }
 
-QTEST_MAIN(PaletteEditorTest)
+FW_APP_TEST(PaletteEditorTest)
 #include "palette_editor_test.moc"

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "app_test_case.h"
 #include "core/anim_document.h"
@@ -193,5 +194,5 @@ void PixelEditorTest::enabledWithACurrentFrameInMenuAndContextMenu() {
   QVERIFY(item && item->isEnabled());
 }
 
-QTEST_MAIN(PixelEditorTest)
+FW_APP_TEST(PixelEditorTest)
 #include "pixel_editor_test.moc"

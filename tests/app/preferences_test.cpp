@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app_test_registry.h"
 #include "app/desktop_entry.h"
 #include "app/main_window.h"
 #include "ui/frame_strip.h"
@@ -508,5 +509,5 @@ void PreferencesTest::readLimitsAreRaisedOnTheGeneralPage() {
   Prefs().setDocumentPixelLimit(kDefaultDocumentPixelLimit);
 }
 
-QTEST_MAIN(PreferencesTest)
+FW_APP_TEST(PreferencesTest)
 #include "preferences_test.moc"

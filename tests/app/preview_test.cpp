@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "core/compositor.h"
 #include "core/preferences.h"
@@ -698,5 +699,5 @@ void PreviewTest::webSafeDelaysAreOneUndoStepAndEndTheWarning() {
   QCOMPARE(Delays(*w.document()), (std::vector<int>{0, 2, 7}));
 }
 
-QTEST_MAIN(PreviewTest)
+FW_APP_TEST(PreviewTest)
 #include "preview_test.moc"

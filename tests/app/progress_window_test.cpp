@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app_test_registry.h"
 #include "app/gui_services.h"
 #include "app/main_window.h"
 #include "app_test_case.h"
@@ -163,5 +164,5 @@ void ProgressWindowTest::escapeWhileSavingLeavesTheOldFile() {
   QVERIFY(ProgressContinues());
 }
 
-QTEST_MAIN(ProgressWindowTest)
+FW_APP_TEST(ProgressWindowTest)
 #include "progress_window_test.moc"

@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <functional>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "app_test_case.h"
 #include "core/anim_document.h"
@@ -435,5 +436,5 @@ void PropertyDialogsTest::doubleClickOpensFrameOrAnimationProperties() {
   QCOMPARE(shown, QStringLiteral("AnimationPage"));
 }
 
-QTEST_MAIN(PropertyDialogsTest)
+FW_APP_TEST(PropertyDialogsTest)
 #include "property_dialogs_test.moc"

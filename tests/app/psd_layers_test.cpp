@@ -5,6 +5,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "app_test_case.h"
 #include "core/anim_document.h"
@@ -167,5 +168,5 @@ void PsdLayersTest::choiceIsRememberedAndUsedByBatch() {
   QCOMPARE(r.document->frameCount, 1);
 }
 
-QTEST_MAIN(PsdLayersTest)
+FW_APP_TEST(PsdLayersTest)
 #include "psd_layers_test.moc"

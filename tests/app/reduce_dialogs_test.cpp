@@ -13,6 +13,7 @@
 #include <functional>
 #include <set>
 
+#include "app_test_registry.h"
 #include "app/commands.h"
 #include "app/main_window.h"
 #include "core/preferences.h"
@@ -338,5 +339,5 @@ void ReduceDialogsTest::reduceFramesRefusesBadIntervals() {
   QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }
 
-QTEST_MAIN(ReduceDialogsTest)
+FW_APP_TEST(ReduceDialogsTest)
 #include "reduce_dialogs_test.moc"

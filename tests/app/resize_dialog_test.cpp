@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "core/anim_document.h"
 #include "core/frame_planes.h"
@@ -317,5 +318,5 @@ void ResizeDialogTest::canvasIncreaseGrowsTheScreenAndUndoes() {
   QCOMPARE(test::DocumentDifference(*before, *w.document()), std::string());
 }
 
-QTEST_MAIN(ResizeDialogTest)
+FW_APP_TEST(ResizeDialogTest)
 #include "resize_dialog_test.moc"

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "core/byte_size.h"
 #include "core/undo_history.h"
@@ -111,5 +112,5 @@ void SaveForSizeTest::cancelStopsThePlanAndChangesNothing() {
   QVERIFY(!w.isModified());
 }
 
-QTEST_MAIN(SaveForSizeTest)
+FW_APP_TEST(SaveForSizeTest)
 #include "save_for_size_test.moc"

@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "core/anim_document.h"
 #include "core/preferences.h"
@@ -259,5 +260,5 @@ void SavePasteTest::pastePlainPictureAsFrame() {
   QCOMPARE(w.document()->frameCount, 1);
 }
 
-QTEST_MAIN(SavePasteTest)
+FW_APP_TEST(SavePasteTest)
 #include "save_paste_test.moc"

@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QTest>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "app/window_placement.h"
 #include "core/anim_document.h"
@@ -233,5 +234,5 @@ void ShellTest::helpWithoutABrowserShowsOurOwnWindow() {
   QVERIFY(text->source().path().endsWith(QStringLiteral("/tutorial.html")));
 }
 
-QTEST_MAIN(ShellTest)
+FW_APP_TEST(ShellTest)
 #include "shell_test.moc"

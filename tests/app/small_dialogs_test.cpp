@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "app_test_case.h"
 #include "core/anim_document.h"
@@ -274,5 +275,5 @@ void SmallDialogsTest::blendCancelLeavesNoTrace() {
   QCOMPARE(UndoCount(), steps);
 }
 
-QTEST_MAIN(SmallDialogsTest)
+FW_APP_TEST(SmallDialogsTest)
 #include "small_dialogs_test.moc"

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "app_test_registry.h"
 #include "app/main_window.h"
 #include "core/anim_document.h"
 #include "core/preferences.h"
@@ -665,5 +666,5 @@ void StripTest::frameCostsAddUpToTheSavedFileAndFollowEdits() {
   QVERIFY(another.showFrameCosts());
 }
 
-QTEST_MAIN(StripTest)
+FW_APP_TEST(StripTest)
 #include "strip_test.moc"
