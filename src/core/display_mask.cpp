@@ -59,9 +59,19 @@ inline uint64_t ReverseBitsInEachByte(uint64_t x) {
   return static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(keyed)));
 }
 
+// The bits of a 32-pixel mask word (first pixel highest in its byte) for its first `n` pixels.
+inline uint32_t FirstPixelsOfWord(size_t n) {
+  const unsigned whole = static_cast<unsigned>(n / 8);
+  return ((1u << (8 * whole)) - 1) | ((0xFF00u >> (n % 8)) & 0xFFu) << (8 * whole);
+}
+
 // With AVX2, each group of eight indexes is turned round before the compare, so the flags come
-// out in mask order and 64 pixels take two compares. Returns the pixels it marked.
-[[gnu::target("avx2")]] size_t MarkKeyPixelsAvx2(const uint8_t* src, size_t n, uint8_t key, uint8_t* dst) {
+// out in mask order and 64 pixels take two compares. A row's last few pixels take one more
+// compare when the plane goes on far enough to load them as a word: mask rows are whole words,
+// and this runs once per row, where a scalar tail cost as much as the rest of a narrow row.
+// Returns the pixels it marked.
+[[gnu::target("avx2")]] size_t MarkKeyPixelsAvx2(const uint8_t* src, size_t n, size_t readable, uint8_t key,
+                                                 uint8_t* dst) {
   const __m256i keys32 = _mm256_set1_epi8(static_cast<char>(key));
   const __m256i turn = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8,  //
                                         7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
@@ -73,6 +83,11 @@ inline uint64_t ReverseBitsInEachByte(uint64_t x) {
   for (; x + 32 <= n; x += 32) {
     const uint32_t bits = static_cast<uint32_t>(KeyFlags32(src + x, turn, keys32));
     std::memcpy(dst + x / 8, &bits, 4);
+  }
+  if (x < n && readable - x >= 32) {
+    const uint32_t bits = static_cast<uint32_t>(KeyFlags32(src + x, turn, keys32)) & FirstPixelsOfWord(n - x);
+    std::memcpy(dst + x / 8, &bits, 4);
+    x = n;
   }
   return x;
 }
@@ -90,7 +105,7 @@ void MarkKeyPixels(const uint8_t* src, int width, size_t readable, uint8_t key, 
   const size_t n = static_cast<size_t>(width);
   size_t x = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (kHaveAvx2) x = MarkKeyPixelsAvx2(src, n, key, dst);
+  if (kHaveAvx2) x = MarkKeyPixelsAvx2(src, n, readable, key, dst);
 #endif
 #if defined(__SSE2__)
   const __m128i keys16 = _mm_set1_epi8(static_cast<char>(key));
@@ -119,7 +134,11 @@ void MarkKeyPixels(const uint8_t* src, int width, size_t readable, uint8_t key, 
     // (the next row, or padding); only the plane's last pixels are copied out one by one.
     const size_t rest = n - x;
     uint64_t indexes = 0;
-    std::memcpy(&indexes, src + x, readable - x >= 8 ? 8 : rest);
+    if (readable - x >= 8) {
+      std::memcpy(&indexes, src + x, 8);
+    } else {
+      std::memcpy(&indexes, src + x, rest);
+    }
     dst[x / 8] = static_cast<uint8_t>(KeyBits(indexes, keys) & (0xFF00u >> rest));
   }
 }

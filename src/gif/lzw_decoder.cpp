@@ -77,29 +77,32 @@ struct Rows {
   }
 };
 
+// The code table, one per decoding thread, made on first use. One block, so the decoding loop
+// reaches every part through one register.
 struct Tables {
-  uint16_t* prefix;
-  uint8_t* suffix;
-  uint16_t* length;
-  uint8_t* scratch;
-  // A place in the frame (or in kIdentity for literals) holding the code's string in one
-  // piece, or null when it has none and must be spelled out through the prefix chain.
-  const uint8_t** where;
   // The first eight bytes of the code's string, little-endian, zero beyond its length. Short
   // strings are written straight from here: copying them out of the frame would mostly read
   // bytes stored a moment ago, and such loads stall when they straddle earlier stores.
-  uint64_t* head;
-};
-
-// Companions of the decoder's own tables, one set per decoding thread, made on first use.
-struct MoreTables {
-  const uint8_t* where[kMaxCodes];
   uint64_t head[kMaxCodes];
+  // A place in the frame (or in kIdentity for literals) holding the code's string in one
+  // piece, or null when it has none and must be spelled out through the prefix chain.
+  const uint8_t* where[kMaxCodes];
+  uint16_t length[kMaxCodes];
+  uint16_t prefix[kMaxCodes];
+  uint8_t suffix[kMaxCodes];
+  uint8_t scratch[kMaxCodes];
 };
 
-MoreTables& ThreadMoreTables() {
-  thread_local std::unique_ptr<MoreTables> tables(new MoreTables);
+Tables& ThreadTables() {
+  thread_local std::unique_ptr<Tables> tables(new Tables);
   return *tables;
+}
+
+// The head of the string `previousHead` (of `previousLength` bytes) extended by `next`.
+inline uint64_t ExtendedHead(uint64_t previousHead, int previousLength, uint64_t next) {
+  // Without a branch: string lengths around eight are common, and the two sides alternate.
+  const uint64_t fits = uint64_t{0} - static_cast<uint64_t>(previousLength < 8);
+  return previousHead | ((next << ((8 * previousLength) & 63)) & fits);
 }
 
 // Writes the `length` bytes of a string at d: copied from `src` when there is one, else by
@@ -132,7 +135,7 @@ enum Emitted { kFrameFull, kInOneRow, kAcrossRows };
 // Writes a string that is not a plain short copy: long ones, ones near a row end, ones
 // without a copy source, and KwKwK ones. Kept out of line so the decoding loop keeps its
 // registers.
-[[gnu::noinline]] Emitted EmitLong(const Tables& t, int clear, Rows& rows, Span& span, int code, int length,
+[[gnu::noinline]] Emitted EmitLong(Tables& t, int clear, Rows& rows, Span& span, int code, int length,
                                    bool kwkwk, uint8_t extra, const uint8_t* src) {
   const size_t room = static_cast<size_t>(span.end - span.dst);
   if (static_cast<size_t>(length) <= room) {
@@ -161,7 +164,7 @@ enum Emitted { kFrameFull, kInOneRow, kAcrossRows };
 }
 
 template <bool kLinear>
-LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool terminated, int minCodeSize,
+LzwResult DecodeCodes(Tables& t, const uint8_t* data, size_t size, bool terminated, int minCodeSize,
                       IndexedImage& image, int width, int height, bool interlaced) {
   Rows rows{image.pixels.data(), image.stride(), width, height, interlaced};
   uint8_t* dst;
@@ -173,31 +176,28 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
   auto canSource = [base, planeSize](const uint8_t* at) {
     return static_cast<size_t>(at - base) + kShortCopy <= planeSize;
   };
-  // Local copies: byte stores into the tables could otherwise alias `t` and force reloads.
-  uint16_t* const prefix = t.prefix;
-  uint8_t* const suffix = t.suffix;
-  uint16_t* const length = t.length;
-  const uint8_t** const where = t.where;
-  uint64_t* const head = t.head;
 
   const int clear = 1 << minCodeSize;
   const int end = clear + 1;
   for (int i = 0; i < clear; ++i) {
-    prefix[i] = 0;
-    suffix[i] = static_cast<uint8_t>(i);
-    length[i] = 1;
-    where[i] = kIdentity.bytes + i;
-    head[i] = static_cast<uint64_t>(i);
+    t.prefix[i] = 0;
+    t.suffix[i] = static_cast<uint8_t>(i);
+    t.length[i] = 1;
+    t.where[i] = kIdentity.bytes + i;
+    t.head[i] = static_cast<uint64_t>(i);
   }
+  t.length[clear] = 0;
+  t.length[end] = 0;
 
   int codeSize = minCodeSize + 1;
   uint32_t mask = (1u << codeSize) - 1;
   int nextFree = clear + 2;
-  int previous = -1;  // -1: the next code starts a fresh table
+  int previous = 0;  // the previous code; needed only to spell strings out through the chain
   // Where the previous code's string was written, when the next string follows it directly in
   // the same row: then the new table entry (previous + next's first byte) sits there whole.
   const uint8_t* previousAt = nullptr;
-  // The previous code's length and head, kept at hand for the entry that extends it.
+  // The previous code's length and head, kept at hand for the entry that extends it. No
+  // length: the next code starts a fresh table.
   int previousLength = 0;
   uint64_t previousHead = 0;
 
@@ -252,38 +252,37 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
 
     const uint8_t* const at = dst;
     Emitted emitted = kInOneRow;
-    uint8_t firstByte;
     int n;
     uint64_t h;
-    if (code < nextFree && previous >= 0 && static_cast<unsigned>(code - clear) >= 2) {
+    // Clear and end codes have no length, nor has anything before a fresh table's first code.
+    n = t.length[code];
+    if (code < nextFree && n != 0 && previousLength != 0) {
       // The common case: a known code after another one.
-      n = length[code];
-      h = head[code];
-      firstByte = static_cast<uint8_t>(h);
+      h = t.head[code];
       if (n <= 8 && rowEnd - dst >= 8) {
         std::memcpy(dst, &h, 8);
         dst += n;
-      } else if (n <= kShortCopy && rowEnd - dst >= kShortCopy && (kLinear || where[code])) {
-        CopyShort(dst, where[code]);
+      } else if (n <= kShortCopy && rowEnd - dst >= kShortCopy && (kLinear || t.where[code])) {
+        CopyShort(dst, t.where[code]);
         dst += n;
       } else if (kLinear && n <= kMidCopy && rowEnd - dst >= n + kShortCopy) {
         // In one run of memory a code's source lies wholly behind the string being written,
         // so copying it in short pieces front to back reads nothing this copy stored.
-        const uint8_t* const src = where[code];
+        const uint8_t* const src = t.where[code];
         for (int i = 0; i < n; i += kShortCopy) CopyShort(dst + i, src + i);
         dst += n;
-      } else if ((emitted = emitLong(code, n, false, 0, where[code])) == kFrameFull) {
+      } else if ((emitted = emitLong(code, n, false, 0, t.where[code])) == kFrameFull) {
         return LzwResult::kComplete;
       }
     } else if (code == clear) {
       codeSize = minCodeSize + 1;
       mask = (1u << codeSize) - 1;
       nextFree = clear + 2;
-      previous = -1;
+      previousLength = 0;
       continue;
     } else if (code == end) {
       return stop(terminated ? LzwResult::kEndedEarly : LzwResult::kRanOut);
-    } else if (previous < 0) {
+    } else if (previousLength == 0) {
       // First code of a fresh table: only a literal is meaningful here.
       if (code > end) return stop(LzwResult::kCorrupt);
       *dst++ = static_cast<uint8_t>(code);
@@ -299,13 +298,12 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
       continue;
     } else if (code == nextFree && nextFree < kMaxCodes) {
       // KwKwK: the string is previous + previous's first byte, which lies right behind us.
-      firstByte = static_cast<uint8_t>(previousHead);
       n = previousLength + 1;
-      h = previousLength < 8 ? previousHead | uint64_t{firstByte} << (8 * previousLength) : previousHead;
+      h = ExtendedHead(previousHead, previousLength, previousHead & 0xFF);
       if (n <= 8 && rowEnd - dst >= 8) {
         std::memcpy(dst, &h, 8);
         dst += n;
-      } else if ((emitted = emitLong(previous, n, true, firstByte, previousAt)) == kFrameFull) {
+      } else if ((emitted = emitLong(kLinear ? 0 : previous, n, true, static_cast<uint8_t>(h), previousAt)) == kFrameFull) {
         return LzwResult::kComplete;
       }
     } else {
@@ -315,12 +313,12 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
     if (nextFree < kMaxCodes) {
       // A linear frame always has a copy source, so it never walks the prefix chain.
       if (!kLinear) {
-        prefix[nextFree] = static_cast<uint16_t>(previous);
-        suffix[nextFree] = firstByte;
+        t.prefix[nextFree] = static_cast<uint16_t>(previous);
+        t.suffix[nextFree] = static_cast<uint8_t>(h);
       }
-      length[nextFree] = static_cast<uint16_t>(previousLength + 1);
-      where[nextFree] = previousAt;
-      head[nextFree] = previousLength < 8 ? previousHead | uint64_t{firstByte} << (8 * previousLength) : previousHead;
+      t.length[nextFree] = static_cast<uint16_t>(previousLength + 1);
+      t.where[nextFree] = previousAt;
+      t.head[nextFree] = ExtendedHead(previousHead, previousLength, h & 0xFF);
       ++nextFree;
       // The code width grows when the next entry would not fit it (mask + 1 entries).
       if (static_cast<uint32_t>(nextFree) > mask && codeSize < 12) {
@@ -328,7 +326,7 @@ LzwResult DecodeCodes(const Tables& t, const uint8_t* data, size_t size, bool te
         mask = (1u << codeSize) - 1;
       }
     }
-    previous = code;
+    if (!kLinear) previous = code;
     previousLength = n;
     previousHead = h;
     if (dst == rowEnd) {
@@ -358,8 +356,7 @@ LzwResult LzwDecoder::decode(const uint8_t* data, size_t size, bool terminated, 
                              IndexedImage& image, int width, int height, bool interlaced) {
   if (width <= 0 || height <= 0 || interlaced) std::fill(image.pixels.begin(), image.pixels.end(), 0);
   if (width <= 0 || height <= 0) return LzwResult::kComplete;
-  MoreTables& more = ThreadMoreTables();
-  const Tables t{prefix_, suffix_, length_, scratch_, more.where, more.head};
+  Tables& t = ThreadTables();
   if (interlaced) return DecodeCodes<false>(t, data, size, terminated, minCodeSize, image, width, height, true);
   // Rows in order are decoded as one run of memory, where strings never straddle rows, and
   // then spread out to the plane's padded rows.

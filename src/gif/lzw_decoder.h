@@ -14,7 +14,7 @@ enum class LzwResult {
   kCorrupt,    // a code that no table could hold
 };
 
-// The table and scratch space of one decode; one per thread, reset for every image.
+// Decodes with the calling thread's code table, which is reset for every image.
 class LzwDecoder {
  public:
   // `data` holds the image's data sub-blocks with their length bytes removed; it must be
@@ -25,12 +25,6 @@ class LzwDecoder {
   // padding and the pixels an early end leaves included (to 0), so it may start undefined.
   LzwResult decode(const uint8_t* data, size_t size, bool terminated, int minCodeSize,
                    IndexedImage& image, int width, int height, bool interlaced);
-
- private:
-  uint16_t prefix_[4096];
-  uint8_t suffix_[4096];
-  uint16_t length_[4096];
-  uint8_t scratch_[4096];
 };
 
 // The decoder of the calling thread.

@@ -135,6 +135,29 @@ TEST(FramePlanes, BlackOutTransparentTouchesOnlyTransparentIndex) {
   EXPECT_EQ(f.trueColour[6], 200);
 }
 
+// Every width from one pixel to past two vector blocks, so each row ends in every kind of tail:
+// whole blocks, a partial block read as a word, and the plane's last pixels read one by one.
+TEST(DisplayMask, EveryWidthMarksExactlyTheKeyPixelsAndNothingPastTheRow) {
+  test::ScopedMessages messages;
+  for (int width = 1; width <= 140; ++width) {
+    AnimPtr doc = test::NewDocument(width, 3, 4);
+    ImageBlock& f = test::AddFrame(*doc, 0, 0, width, 3, [](int x, int y) { return (x * 7 + y * 3 + x / 5) % 4; });
+    SetTransparentIndex(f, 1);
+    SetTransparency(f, true);
+    ASSERT_TRUE(HasDisplayMask(f));
+    const size_t stride = MaskStride(width);
+    for (int y = 0; y < 3; ++y)
+      for (size_t byte = 0; byte < stride; ++byte) {
+        uint8_t expected = 0;
+        for (int bit = 0; bit < 8; ++bit) {
+          const int x = static_cast<int>(byte * 8) + bit;
+          if (x < width && f.indexedImage->row(y)[x] == 1) expected |= static_cast<uint8_t>(0x80 >> bit);
+        }
+        ASSERT_EQ(f.maskBitmap[static_cast<size_t>(y) * stride + byte], expected) << width << " " << y << " " << byte;
+      }
+  }
+}
+
 TEST(DisplayMask, FollowsTransparencyAndShowsPreferenceColour) {
   test::ScopedMessages messages;
   AnimPtr doc = test::NewDocument(8, 8, 4);
