@@ -51,62 +51,10 @@ inline uint64_t ReverseBitsInEachByte(uint64_t x) {
 }
 #endif
 
-#if defined(__x86_64__) && defined(__GNUC__)
-[[gnu::target("avx2"), gnu::always_inline]] inline uint64_t KeyFlags32(const uint8_t* at, __m256i turn,
-                                                                       __m256i keys32) {
-  const __m256i indexes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-  const __m256i keyed = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(indexes, turn), keys32);
-  return static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(keyed)));
-}
-
-// The bits of a 32-pixel mask word (first pixel highest in its byte) for its first `n` pixels.
-inline uint32_t FirstPixelsOfWord(size_t n) {
-  const unsigned whole = static_cast<unsigned>(n / 8);
-  return ((1u << (8 * whole)) - 1) | ((0xFF00u >> (n % 8)) & 0xFFu) << (8 * whole);
-}
-
-// With AVX2, each group of eight indexes is turned round before the compare, so the flags come
-// out in mask order and 64 pixels take two compares. A row's last few pixels take one more
-// compare when the plane goes on far enough to load them as a word: mask rows are whole words,
-// and this runs once per row, where a scalar tail cost as much as the rest of a narrow row.
-// Returns the pixels it marked.
-[[gnu::target("avx2")]] size_t MarkKeyPixelsAvx2(const uint8_t* src, size_t n, size_t readable, uint8_t key,
-                                                 uint8_t* dst) {
-  const __m256i keys32 = _mm256_set1_epi8(static_cast<char>(key));
-  const __m256i turn = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8,  //
-                                        7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
-  size_t x = 0;
-  for (; x + 64 <= n; x += 64) {
-    const uint64_t bits = KeyFlags32(src + x, turn, keys32) | KeyFlags32(src + x + 32, turn, keys32) << 32;
-    std::memcpy(dst + x / 8, &bits, 8);
-  }
-  for (; x + 32 <= n; x += 32) {
-    const uint32_t bits = static_cast<uint32_t>(KeyFlags32(src + x, turn, keys32));
-    std::memcpy(dst + x / 8, &bits, 4);
-  }
-  if (x < n && readable - x >= 32) {
-    const uint32_t bits = static_cast<uint32_t>(KeyFlags32(src + x, turn, keys32)) & FirstPixelsOfWord(n - x);
-    std::memcpy(dst + x / 8, &bits, 4);
-    x = n;
-  }
-  return x;
-}
-
-bool CpuHasAvx2() {
-  __builtin_cpu_init();  // this runs among the static constructors, perhaps before the library's own
-  return __builtin_cpu_supports("avx2");
-}
-const bool kHaveAvx2 = CpuHasAvx2();
-#endif
-
-// `readable`: the bytes from `src` to the end of the plane.
-void MarkKeyPixels(const uint8_t* src, int width, size_t readable, uint8_t key, uint8_t* dst) {
+// Marks a row's pixels from `x` (a multiple of 8) on. `readable`: the bytes from `src` to
+// the end of the plane.
+void MarkKeyPixels(const uint8_t* src, size_t n, size_t readable, uint8_t key, uint8_t* dst, size_t x) {
   const uint64_t keys = key * uint64_t{0x0101010101010101u};
-  const size_t n = static_cast<size_t>(width);
-  size_t x = 0;
-#if defined(__x86_64__) && defined(__GNUC__)
-  if (kHaveAvx2) x = MarkKeyPixelsAvx2(src, n, readable, key, dst);
-#endif
 #if defined(__SSE2__)
   const __m128i keys16 = _mm_set1_epi8(static_cast<char>(key));
   const auto keyFlags16 = [&](size_t at) {
@@ -141,6 +89,70 @@ void MarkKeyPixels(const uint8_t* src, int width, size_t readable, uint8_t key, 
     }
     dst[x / 8] = static_cast<uint8_t>(KeyBits(indexes, keys) & (0xFF00u >> rest));
   }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+[[gnu::target("avx2"), gnu::always_inline]] inline uint64_t KeyFlags32(const uint8_t* at, __m256i turn,
+                                                                       __m256i keys32) {
+  const __m256i indexes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  const __m256i keyed = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(indexes, turn), keys32);
+  return static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(keyed)));
+}
+
+// The bits of a 32-pixel mask word (first pixel highest in its byte) for its first `n` pixels.
+inline uint32_t FirstPixelsOfWord(size_t n) {
+  const unsigned whole = static_cast<unsigned>(n / 8);
+  return ((1u << (8 * whole)) - 1) | ((0xFF00u >> (n % 8)) & 0xFFu) << (8 * whole);
+}
+
+// With AVX2, each group of eight indexes is turned round before the compare, so the flags come
+// out in mask order and 64 pixels take two compares. A row's last few pixels take one more
+// compare when the plane goes on far enough to load them as a word: mask rows are whole words.
+// Narrow frames are common (sprites, small changed rectangles), so the whole frame is one call
+// and a row costs little beyond its compares.
+[[gnu::target("avx2")]] void MarkKeyRowsAvx2(const IndexedImage& image, uint8_t key, uint8_t* mask,
+                                             size_t maskStride) {
+  const __m256i keys32 = _mm256_set1_epi8(static_cast<char>(key));
+  const __m256i turn = _mm256_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8,  //
+                                        7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11, 10, 9, 8);
+  const size_t n = static_cast<size_t>(image.width);
+  const uint8_t* src = image.pixels.data();
+  size_t readable = image.pixels.size();
+  for (int y = 0; y < image.height; ++y, src += image.stride(), readable -= image.stride(), mask += maskStride) {
+    size_t x = 0;
+    for (; x + 64 <= n; x += 64) {
+      const uint64_t bits = KeyFlags32(src + x, turn, keys32) | KeyFlags32(src + x + 32, turn, keys32) << 32;
+      std::memcpy(mask + x / 8, &bits, 8);
+    }
+    for (; x + 32 <= n; x += 32) {
+      const uint32_t bits = static_cast<uint32_t>(KeyFlags32(src + x, turn, keys32));
+      std::memcpy(mask + x / 8, &bits, 4);
+    }
+    if (x == n) continue;
+    if (readable - x >= 32) {
+      const uint32_t bits = static_cast<uint32_t>(KeyFlags32(src + x, turn, keys32)) & FirstPixelsOfWord(n - x);
+      std::memcpy(mask + x / 8, &bits, 4);
+    } else {
+      MarkKeyPixels(src, n, readable, key, mask, x);  // the plane's last pixels
+    }
+  }
+}
+
+bool CpuHasAvx2() {
+  __builtin_cpu_init();  // this runs among the static constructors, perhaps before the library's own
+  return __builtin_cpu_supports("avx2");
+}
+const bool kHaveAvx2 = CpuHasAvx2();
+#endif
+
+void MarkKeyRows(const IndexedImage& image, uint8_t key, uint8_t* mask, size_t maskStride) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (kHaveAvx2) return MarkKeyRowsAvx2(image, key, mask, maskStride);
+#endif
+  const size_t n = static_cast<size_t>(image.width);
+  for (int y = 0; y < image.height; ++y)
+    MarkKeyPixels(image.row(y), n, image.pixels.size() - static_cast<size_t>(y) * image.stride(), key,
+                  mask + static_cast<size_t>(y) * maskStride, 0);
 }
 
 }  // namespace
@@ -187,9 +199,7 @@ void BuildDisplayMask(ImageBlock& frame) {
   } catch (const std::bad_alloc&) {
     return;  // drawn without transparency until the next rebuild
   }
-  for (int y = 0; y < image.height; ++y)
-    MarkKeyPixels(image.row(y), image.width, image.pixels.size() - static_cast<size_t>(y) * image.stride(),
-                  frame.transparentIndex, frame.maskBitmap.data() + static_cast<size_t>(y) * stride);
+  MarkKeyRows(image, frame.transparentIndex, frame.maskBitmap.data(), stride);
   // The true-colour plane is left alone: drawing goes through the mask, so blacking out its
   // transparent pixels (which a bitwise-OR blit would need) would only lose their colours.
   SetTableEntry(frame, false);
