@@ -303,7 +303,8 @@ LzwResult DecodeCodes(Tables& t, const uint8_t* data, size_t size, bool terminat
       if (n <= 8 && rowEnd - dst >= 8) {
         std::memcpy(dst, &h, 8);
         dst += n;
-      } else if ((emitted = emitLong(kLinear ? 0 : previous, n, true, static_cast<uint8_t>(h), previousAt)) == kFrameFull) {
+      } else if ((emitted = emitLong(kLinear ? 0 : previous, n, true, static_cast<uint8_t>(h), previousAt)) ==
+                 kFrameFull) {
         return LzwResult::kComplete;
       }
     } else {
