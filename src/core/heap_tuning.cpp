@@ -12,7 +12,7 @@
 namespace fw {
 namespace {
 
-constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+constexpr uintptr_t kHugePage = kHugePageBytes;
 // Smaller blocks are not worth a system call each.
 constexpr size_t kAdvisedBlock = size_t{64} << 10;
 

@@ -4,6 +4,9 @@
 
 namespace fw {
 
+// The large pages the kernel can back anonymous memory with on x86-64.
+inline constexpr size_t kHugePageBytes = size_t{2} << 20;
+
 // Frames of a long animation are a few hundred kilobytes each, and the optimizer and the
 // codecs allocate and free planes of that size many times a frame. By default such blocks
 // are mapped fresh from the system and handed back on release, so every use pays for
