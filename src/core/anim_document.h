@@ -16,6 +16,8 @@
 namespace fw {
 
 class Progress;
+// Defined where LZW data is kept (gif/kept_lzw.cpp); the core only holds it.
+struct KeptLzwStream;
 
 namespace block_kind {
 inline constexpr uint8_t kImage = 0x2C;
@@ -76,6 +78,9 @@ struct ImageBlock : GifBlock {
   // that every size measured agrees with the file.
   uint8_t lzwClearRule = 0;
   std::unique_ptr<IndexedImage> indexedImage;
+  // The LZW data last measured for the frame's pixels, when it was kept (gif/kept_lzw.h);
+  // shared by copies, and only used while the pixels still match it.
+  std::shared_ptr<const KeptLzwStream> keptLzw;
   // Transparency display mask, derived from the indexed rows: one bit per pixel, most
   // significant bit first, 1 where the pixel is transparent, rows padded to 32 bits (the
   // monochrome bitmap layout). Exists exactly while transparency is on; never copied.

@@ -11,6 +11,7 @@
 #include "core/preferences.h"
 #include "core/progress.h"
 #include "core/string_table.h"
+#include "gif/kept_lzw.h"
 #include "gif/lzw_encoder.h"
 
 namespace fw {
@@ -41,11 +42,6 @@ uint8_t ScreenFlags(uint8_t flags, const Palette* global) {
   return static_cast<uint8_t>((TableBits(flags, global) & 0x8F) | (flags & 0x70));
 }
 
-bool PixelsCoverFrame(const ImageBlock& frame) {
-  return frame.indexedImage && frame.width <= frame.indexedImage->width &&
-         frame.height <= frame.indexedImage->height;
-}
-
 // Every size and position is a 16-bit field: larger values would be stored modulo 65536 and
 // give a different picture.
 constexpr int kGifLargest = 0xFFFF;
@@ -53,6 +49,11 @@ constexpr int kGifLargest = 0xFFFF;
 bool FitsField(int value) { return value >= 0 && value <= kGifLargest; }
 
 }  // namespace
+
+bool PixelsCoverFrame(const ImageBlock& frame) {
+  return frame.indexedImage && frame.width <= frame.indexedImage->width &&
+         frame.height <= frame.indexedImage->height;
+}
 
 std::string GifLimitProblem(const AnimHeader& document) {
   if (!FitsField(document.screenWidth) || !FitsField(document.screenHeight))
@@ -88,6 +89,7 @@ bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize, int cle
 }
 
 bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize) {
+  if (const std::vector<uint8_t>* kept = KeptLzwData(frame, minCodeSize)) return sink.write(kept->data(), kept->size());
   return LzwEncode(sink, frame, minCodeSize, frame.lzwClearRule);
 }
 

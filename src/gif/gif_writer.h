@@ -47,11 +47,14 @@ bool IsSignatureComment(const GifBlock& block, const std::string& signature);
 // One frame as a complete one-frame GIF at its own offset.
 int WriteFrameAsGif(const std::string& path, ImageBlock& frame);
 // The LZW data of a frame (sub-blocks only) with the given minimum code size, with the frame's
-// LZW clear rule or the one given (see LzwEncoder::encode).
+// LZW clear rule (data kept with the frame for these pixels, when there is any: see
+// gif/kept_lzw.h) or the one given (see LzwEncoder::encode).
 bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize);
 bool LzwEncode(ByteSink& sink, const ImageBlock& frame, int minCodeSize, int clearRule,
                int64_t giveUpAt = LzwEncoder::kNoLimit);
 
+// Whether the frame's indexed plane holds all of its pixels, as encoding needs.
+bool PixelsCoverFrame(const ImageBlock& frame);
 // The minimum code size WriteGifFrame uses for a frame.
 int FrameMinCodeSize(const ImageBlock& frame);
 // The resolution field WriteGifStream stores in the screen descriptor.

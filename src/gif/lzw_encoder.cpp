@@ -497,16 +497,16 @@ bool LzwEncoder::encodeRows(ByteSink& sink, Image& image, const IndexedImage* al
   return finish(stop, at.prefix);
 }
 
-int64_t LzwEncoder::measureToFill(const IndexedImage& image, int width, int height, bool interlaced,
-                                  int minCodeSize) {
+int64_t LzwEncoder::measureToFill(ByteSink& sink, const IndexedImage& image, int width, int height,
+                                  bool interlaced, int minCodeSize) {
   fork_.reset();
-  CountingSink sink;
+  const int64_t before = sink.total();
   if (width <= 0 || height <= 0 || image.width < width || image.height < height)
-    return encode(sink, image, width, height, interlaced, minCodeSize) ? sink.total() : -1;
+    return encode(sink, image, width, height, interlaced, minCodeSize) ? sink.total() - before : -1;
   begin(sink, minCodeSize, 0, kNoLimit);
   Position at;
   const Stop stop = encodeFromStart(image, nullptr, width, height, interlaced, at, true);
-  if (stop != Stop::kPausedAtFill) return finish(stop, at.prefix) ? sink.total() : -1;
+  if (stop != Stop::kPausedAtFill) return finish(stop, at.prefix) ? sink.total() - before : -1;
   // Kept as it stands just before the first full table's clear decision.
   auto fork = std::make_unique<Fork>();
   fork->image = &image;
@@ -514,11 +514,12 @@ int64_t LzwEncoder::measureToFill(const IndexedImage& image, int width, int heig
   fork->height = height;
   fork->minCodeSize = minCodeSize;
   fork->at = at;
-  fork->sinkTotal = sink.total();
+  fork->sinkTotal = sink.total() - before;
   fork->flushedBytes = flushedBytes_;
   fork->acc = acc_;
   fork->accBits = accBits_;
   fork->flatSize = flatSize_;
+  std::memcpy(fork->flat, flat_, static_cast<size_t>(flatSize_));
   fork->codeWidth = width_;
   fork->largest = largest_;
   fork->clearBits = clearBits_;
@@ -530,18 +531,16 @@ int64_t LzwEncoder::measureToFill(const IndexedImage& image, int width, int heig
   return 0;
 }
 
-int64_t LzwEncoder::measureRuleFromFill(int clearRule, int64_t giveUpAt) {
+int64_t LzwEncoder::measureRuleFromFill(ByteSink& sink, int clearRule, int64_t giveUpAt) {
   if (!fork_) return -1;
   const Fork& f = *fork_;
-  CountingSink sink;
+  const int64_t before = sink.total();
   begin(sink, f.minCodeSize, clearRule, giveUpAt);
-  // The counted bytes so far: only their number matters to a counting sink, not the bytes
-  // still waiting in the buffer.
-  sink.writeMeasured(f.sinkTotal);
   flushedBytes_ = f.flushedBytes;
   acc_ = f.acc;
   accBits_ = f.accBits;
   flatSize_ = f.flatSize;
+  std::memcpy(flat_, f.flat, static_cast<size_t>(flatSize_));
   width_ = f.codeWidth;
   largest_ = f.largest;
   std::memcpy(slotOfCode_, f.slotOfCode, sizeof slotOfCode_);
@@ -556,7 +555,7 @@ int64_t LzwEncoder::measureRuleFromFill(int clearRule, int64_t giveUpAt) {
   if (rule_ == 0 || fullTableShouldClear(pixel)) clearFullTable(pixel);
   ++at.x;
   const Stop stop = codeRows(*f.image, nullptr, f.width, f.height, at, false);
-  return finish(stop, at.prefix) ? sink.total() : -1;
+  return finish(stop, at.prefix) ? f.sinkTotal + (sink.total() - before) : -1;
 }
 
 }  // namespace fw

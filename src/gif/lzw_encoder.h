@@ -36,14 +36,16 @@ class LzwEncoder {
   bool encodeChoosing(ByteSink& sink, IndexedImage& image, const IndexedImage& alternatives, int width, int height,
                       bool interlaced, int minCodeSize, int clearRule = 0, int64_t giveUpAt = kNoLimit);
   // Measuring every clear rule of one image: the rules write the same stream until the table
-  // first fills, so that stretch is encoded once. measureToFill encodes up to there and keeps
-  // the encoder's state; it returns 0 when it got there, else the bytes of the whole stream
-  // (the table never filled, and every rule writes those bytes) or -1 when it could not
-  // encode. measureRuleFromFill then finishes the stream under one rule from the kept state,
-  // as often as asked, and returns the bytes encode() would have written for that rule, or -1
+  // first fills, so that stretch is encoded once. measureToFill encodes up to there into
+  // `sink` and keeps the encoder's state; it returns 0 when it got there, else the bytes of
+  // the whole stream (the table never filled, and every rule writes those bytes) or -1 when it
+  // could not encode. measureRuleFromFill then writes the rest of the stream under one rule
+  // from the kept state into `sink`, as often as asked: what measureToFill wrote followed by
+  // that is what encode() writes for the rule. It returns the bytes of the whole stream, or -1
   // (also when it reached `giveUpAt`). The image must stay as it is between the calls.
-  int64_t measureToFill(const IndexedImage& image, int width, int height, bool interlaced, int minCodeSize);
-  int64_t measureRuleFromFill(int clearRule, int64_t giveUpAt = kNoLimit);
+  int64_t measureToFill(ByteSink& sink, const IndexedImage& image, int width, int height, bool interlaced,
+                        int minCodeSize);
+  int64_t measureRuleFromFill(ByteSink& sink, int clearRule, int64_t giveUpAt = kNoLimit);
   // False from the start of an encode until it ends (or pauses at the first fill).
   bool idle() const { return sink_ == nullptr; }
   // Whether the last encode filled the table: only then can the clear rules differ.
@@ -61,6 +63,8 @@ class LzwEncoder {
     int prefix = 0;
   };
   enum class Stop { kEnd, kGaveUp, kPausedAtFill };
+  static constexpr int kSubBlock = 254;
+  static constexpr int kBlocksPerFlush = 64;
   // The encoder's state where the table first filled, kept by measureToFill.
   struct Fork {
     const IndexedImage* image = nullptr;
@@ -70,6 +74,7 @@ class LzwEncoder {
     uint64_t acc = 0;
     int accBits = 0, flatSize = 0, codeWidth = 0, largest = 0;
     uint32_t slotOfCode[4096];
+    uint8_t flat[kSubBlock * kBlocksPerFlush + 16];
   };
 
   template <class Image>
@@ -140,8 +145,6 @@ class LzwEncoder {
   bool clearPending_ = false;
   uint64_t acc_ = 0;
   int accBits_ = 0;
-  static constexpr int kSubBlock = 254;
-  static constexpr int kBlocksPerFlush = 64;
   uint8_t flat_[kSubBlock * kBlocksPerFlush + 16];
   int flatSize_ = 0;
   uint8_t packets_[(kSubBlock + 1) * kBlocksPerFlush];

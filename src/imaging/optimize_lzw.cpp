@@ -5,6 +5,7 @@
 #include "core/parallel_for.h"
 #include "gif/byte_sink.h"
 #include "gif/gif_writer.h"
+#include "gif/kept_lzw.h"
 #include "gif/lzw_encoder.h"
 
 namespace fw {
@@ -19,22 +20,33 @@ constexpr uint8_t kInterimRule = 2;
 constexpr int kRulesTried[] = {0, 1, 2, 4, 5};
 
 // The clear rules write the same stream until the table first fills: that part is encoded
-// once, on the calling thread's encoder, and each rule's bytes are then measured from there.
-// Returns 0 when the table filled, else the bytes every rule writes (-1: not encodable).
-int64_t RulesShareUpToFill(const ImageBlock& frame) {
+// once, on the calling thread's encoder, into `shared`, and each rule's bytes are then measured
+// from there. Returns 0 when the table filled, else the bytes every rule writes (-1: not
+// encodable).
+int64_t RulesShareUpToFill(const ImageBlock& frame, ByteSink& shared) {
   if (!frame.indexedImage) return -1;
   try {
-    return ThreadLzwEncoder().measureToFill(*frame.indexedImage, frame.width, frame.height, frame.interlaced(),
-                                            FrameMinCodeSize(frame));
+    return ThreadLzwEncoder().measureToFill(shared, *frame.indexedImage, frame.width, frame.height,
+                                            frame.interlaced(), FrameMinCodeSize(frame));
   } catch (const std::bad_alloc&) {
     return -1;
   }
 }
 
-// Bytes of the frame's LZW data under one rule, measured from where the table first filled;
-// -1 when it reaches `giveUpAt` bytes.
-int64_t RuleBytesFromFill(int rule, int64_t giveUpAt = LzwEncoder::kNoLimit) {
-  return ThreadLzwEncoder().measureRuleFromFill(rule, giveUpAt);
+// Bytes of the frame's LZW data under one rule, its data from where the table first filled
+// written to `rest`; -1 when it reaches `giveUpAt` bytes.
+int64_t RuleBytesFromFill(ByteSink& rest, int rule, int64_t giveUpAt = LzwEncoder::kNoLimit) {
+  return ThreadLzwEncoder().measureRuleFromFill(rest, rule, giveUpAt);
+}
+
+// The whole stream of the chosen rule, kept with the frame for Save to write as it is.
+void KeepChosenData(ImageBlock& frame, std::vector<uint8_t> shared, const std::vector<uint8_t>& rest) {
+  try {
+    shared.insert(shared.end(), rest.begin(), rest.end());
+    KeepLzwData(frame, FrameMinCodeSize(frame), std::move(shared));
+  } catch (const std::bad_alloc&) {
+    // Save encodes the frame again instead.
+  }
 }
 
 }  // namespace
@@ -55,38 +67,55 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
     if (f->lzwClearRule) frames.push_back(f);
   std::vector<uint8_t> best(frames.size(), 0);
   std::vector<int64_t> bytesOfBest(frames.size(), -1);
+  std::vector<MemorySink> shared(frames.size()), rest(frames.size());
+  // Whether the chosen rule's data was written here: the whole of it into `shared` (a table that
+  // never filled), or into `shared` and `rest`. The held rule's was only counted.
+  enum Written : char { kNotWritten, kWhole, kSharedAndRest };
+  std::vector<char> written(frames.size(), kNotWritten);
   ParallelFor(frames.size(), [&](size_t i) {
     // Neighbouring frames tend to favour the same rule. Measured first, it lets the others
     // stop early, as soon as they reach its size; the choice does not depend on the order.
     thread_local int likely = 0;
     const ImageBlock& f = *frames[i];
-    const int64_t whole = RulesShareUpToFill(f);
+    const int64_t whole = RulesShareUpToFill(f, shared[i]);
     int64_t& smallest = bytesOfBest[i];
     // A table that never fills is never cleared: every rule writes the same, and the plain
     // one is named.
     if (whole != 0) {
       smallest = whole;
+      written[i] = kWhole;
       return;
     }
     // The rule the frame holds was measured by the image steps; the others from the fill on.
+    // The data of the one measured smallest here is kept.
     const auto measured = known.find(&f);
     const int held = measured != known.end() ? f.lzwClearRule : -1;
-    const auto bytesUnder = [&](int rule, int64_t giveUpAt) {
-      if (rule != held) return RuleBytesFromFill(rule, giveUpAt);
+    const auto bytesUnder = [&](int rule, int64_t giveUpAt, MemorySink& data) {
+      if (rule != held) return RuleBytesFromFill(data, rule, giveUpAt);
       return measured->second < giveUpAt ? measured->second : int64_t{-1};
     };
     int chosen = held >= 0 ? held : likely;
-    smallest = bytesUnder(chosen, LzwEncoder::kNoLimit);
+    smallest = bytesUnder(chosen, LzwEncoder::kNoLimit, rest[i]);
     if (smallest < 0) return;
+    written[i] = chosen != held ? kSharedAndRest : kNotWritten;
+    // Each rule's data goes to a buffer of the thread's that keeps its memory from one
+    // measurement to the next; the chosen one's is exchanged into `rest`.
+    thread_local std::vector<uint8_t> spare;
     const auto tryRule = [&](int rule) {
       if (rule == chosen) return;
       // A lower-numbered rule wins a tie, so it is measured as far as equalling the best.
       const bool winsTie = rule < chosen;
-      const int64_t bytes = bytesUnder(rule, winsTie ? smallest + 1 : smallest);
+      MemorySink data;
+      data.bytes.swap(spare);
+      data.bytes.clear();
+      const int64_t bytes = bytesUnder(rule, winsTie ? smallest + 1 : smallest, data);
       if (bytes >= 0 && (bytes < smallest || (winsTie && bytes == smallest))) {
         smallest = bytes;
         chosen = rule;
+        written[i] = rule != held ? kSharedAndRest : kNotWritten;
+        if (rule != held) rest[i].bytes.swap(data.bytes);
       }
+      spare.swap(data.bytes);
     };
     tryRule(likely);
     for (const int rule : kRulesTried) tryRule(rule);
@@ -96,7 +125,9 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
   MeasuredLzwBytes measured;
   for (size_t i = 0; i < frames.size(); ++i) {
     frames[i]->lzwClearRule = best[i];
-    if (bytesOfBest[i] >= 0) measured.emplace(frames[i], bytesOfBest[i]);
+    if (bytesOfBest[i] < 0) continue;
+    measured.emplace(frames[i], bytesOfBest[i]);
+    if (written[i] != kNotWritten) KeepChosenData(*frames[i], std::move(shared[i].bytes), rest[i].bytes);
   }
   return measured;
 }

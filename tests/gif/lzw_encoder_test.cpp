@@ -235,10 +235,11 @@ TEST(LzwEncoding, ClearRulesChangeNothingBeforeTheTableFills) {
   EXPECT_EQ(Encode(filling, 100, 8, -1), ReferenceLzw(filling, 8));
 }
 
-// Measuring the rules from the point where the table first fills gives each rule's bytes as a
-// whole encode would, in any order and as often as asked, also bounded, on pictures that fill
-// the table many times (noise that then repeats, colours never seen, long runs) in any shape.
-TEST(LzwEncoding, RulesMeasuredFromTheFirstFillCountWhatTheirStreamsTake) {
+// Measuring the rules from the point where the table first fills gives each rule's stream as a
+// whole encode writes it, byte for byte, in any order and as often as asked, also bounded, on
+// pictures that fill the table many times (noise that then repeats, colours never seen, long
+// runs) in any shape.
+TEST(LzwEncoding, RulesMeasuredFromTheFirstFillWriteWhatTheirStreamsHold) {
   std::vector<uint8_t> pixels = Noise(6000, 0, 64, 21);
   for (int k = 0; k < 6; ++k) pixels.insert(pixels.end(), pixels.begin(), pixels.begin() + 6000);
   const std::vector<uint8_t> unseen = Noise(30000, 64, 128, 22);
@@ -250,26 +251,34 @@ TEST(LzwEncoding, RulesMeasuredFromTheFirstFillCountWhatTheirStreamsTake) {
     for (const bool interlaced : {false, true}) {
       SCOPED_TRACE(testing::Message() << width << (interlaced ? " interlaced" : ""));
       const IndexedImage image = ImageOf(pixels, width);
-      int64_t whole[kLzwClearRules];
+      std::vector<uint8_t> whole[kLzwClearRules];
       for (int rule = 0; rule < kLzwClearRules; ++rule) {
-        CountingSink sink;
+        MemorySink sink;
         ASSERT_TRUE(encoder.encode(sink, image, width, image.height, interlaced, 8, rule));
-        whole[rule] = sink.total();
+        whole[rule] = sink.bytes;
       }
-      ASSERT_EQ(encoder.measureToFill(image, width, image.height, interlaced, 8), 0);
+      MemorySink shared;
+      ASSERT_EQ(encoder.measureToFill(shared, image, width, image.height, interlaced, 8), 0);
       for (const int rule : {5, 0, 3, 1, 4, 2, 0, 5}) {
-        EXPECT_EQ(encoder.measureRuleFromFill(rule), whole[rule]) << rule;
-        EXPECT_EQ(encoder.measureRuleFromFill(rule, whole[rule] + 1), whole[rule]) << rule;
-        EXPECT_EQ(encoder.measureRuleFromFill(rule, whole[rule] / 2), -1) << rule;
+        const auto size = static_cast<int64_t>(whole[rule].size());
+        MemorySink rest, bounded, cut;
+        EXPECT_EQ(encoder.measureRuleFromFill(rest, rule), size) << rule;
+        std::vector<uint8_t> stream = shared.bytes;
+        stream.insert(stream.end(), rest.bytes.begin(), rest.bytes.end());
+        EXPECT_EQ(stream, whole[rule]) << rule;
+        EXPECT_EQ(encoder.measureRuleFromFill(bounded, rule, size + 1), size) << rule;
+        EXPECT_EQ(bounded.bytes, rest.bytes) << rule;
+        EXPECT_EQ(encoder.measureRuleFromFill(cut, rule, size / 2), -1) << rule;
         EXPECT_TRUE(encoder.gaveUp());
       }
     }
   }
   // A table that never fills: the whole stream at once, the same for every rule.
   const IndexedImage small = ImageOf(Noise(3000, 0, 256, 23), 100);
-  CountingSink sink;
+  MemorySink sink, measured;
   ASSERT_TRUE(encoder.encode(sink, small, 100, small.height, false, 8));
-  EXPECT_EQ(encoder.measureToFill(small, 100, small.height, false, 8), sink.total());
+  EXPECT_EQ(encoder.measureToFill(measured, small, 100, small.height, false, 8), sink.total());
+  EXPECT_EQ(measured.bytes, sink.bytes);
 }
 
 // The encoder remembers what its look-ahead found while the table and the row stay as they

@@ -153,5 +153,44 @@ TEST_F(OptimizeLzw, TransparentPixelsOfAnFfmpegClipMayTakeBackTheirColour) {
     EXPECT_EQ(peer.frames[i].pixels, test::FramePixels(*f)) << "frame " << i;
 }
 
+// The data the optimizer keeps with the frames it measured is what encoding them writes; once a
+// frame changes (a pixel, its interlacing, its clear rule) Save encodes it again.
+std::vector<uint8_t> WrittenFresh(const AnimHeader& doc) {
+  AnimPtr copy = CopyAnimation(doc, nullptr);
+  for (ImageBlock* f = FirstImage(copy.get()); f; f = NextImage(f)) f->keptLzw.reset();
+  return Written(*copy);
+}
+
+TEST_F(OptimizeLzw, DataKeptWithMeasuredFramesIsWhatEncodingWritesUntilTheFrameChanges) {
+  if (!std::filesystem::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "FFmpeg is not installed";
+  test::TempDir dir;
+  const std::string path = dir.file("clip.gif");
+  const std::string command = "/usr/bin/ffmpeg -v error -f lavfi -i testsrc2=s=320x240:r=10:d=0.6 -y '" + path + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  ReadResult read = ReadGifPath(path);
+  ASSERT_EQ(read.status, kReadComplete);
+  AnimPtr doc = std::move(read.document);
+  OptimizeNeverLarger(*doc, kDefault, nullptr);
+  std::vector<ImageBlock*> kept;
+  for (ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f))
+    if (f->keptLzw) kept.push_back(f);
+  ASSERT_GE(kept.size(), 3u);
+  const std::vector<uint8_t> file = Written(*doc);
+  EXPECT_EQ(file, WrittenFresh(*doc));
+  EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), static_cast<int32_t>(file.size()));
+
+  uint8_t& pixel = kept[0]->indexedImage->row(kept[0]->height / 2)[kept[0]->width / 2];
+  pixel = pixel == 0 ? 1 : 0;
+  kept[1]->descriptorFlags |= 0x40;
+  kept[2]->lzwClearRule = kept[2]->lzwClearRule == 1 ? 4 : 1;
+  const std::vector<uint8_t> changed = Written(*doc);
+  EXPECT_EQ(changed, WrittenFresh(*doc));
+  ReadResult back = ReadGifMemory(changed.data(), changed.size());
+  ASSERT_EQ(back.status, kReadComplete);
+  const ImageBlock* a = FirstImage(doc.get());
+  for (const ImageBlock* b = FirstImage(back.document.get()); a && b; a = NextImage(a), b = NextImage(b))
+    EXPECT_EQ(test::FramePixels(*b), test::FramePixels(*a));
+}
+
 }  // namespace
 }  // namespace fw
