@@ -104,6 +104,39 @@ int EveryUnchangedPixel(const ImageBlock& image, const uint8_t* changed, size_t 
   return replaced;
 }
 
+// The image as it is, and candidate A, measured. Whichever is smaller is the one to beat (the
+// image as it is on a tie); A goes to `chosen` when it is smaller. A, which usually wins, is
+// measured first, so that the image itself is only encoded as far as A's size. Also says
+// whether the image's LZW table filled, where that was seen before its encoding stopped, else
+// whether A's did.
+struct OpeningMeasure {
+  int64_t best = 0;  // 0 when the image could not be measured
+  bool filledTable = false;
+};
+
+OpeningMeasure MeasureImageAndEveryUnchangedFilled(ImageBlock& image, const uint8_t* changed, size_t stride, int fill,
+                                     PixelBytes& candidate, PixelBytes& chosen) {
+  OpeningMeasure opening;
+  const LzwEncoder& encoder = ThreadLzwEncoder();
+  const bool anyReplaced = EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0;
+  const int64_t candidateSize = anyReplaced ? MeasureWith(image, candidate, fill, LzwEncoder::kNoLimit) : 0;
+  if (candidateSize <= 0) {
+    opening.best = FrameEncodedSize(image);
+    opening.filledTable = encoder.filledTable();
+    return opening;
+  }
+  const bool candidateFilledTable = encoder.filledTable();
+  const int64_t asItIs = FrameEncodedSizeBelow(image, candidateSize + 1);
+  opening.filledTable = encoder.filledTable() || (asItIs > candidateSize && candidateFilledTable);
+  if (asItIs > 0 && asItIs <= candidateSize) {
+    opening.best = asItIs;
+  } else if (asItIs > 0) {
+    opening.best = candidateSize;
+    chosen.swap(candidate);
+  }
+  return opening;
+}
+
 // Candidate B: only runs of two or more unchanged pixels are looked at. A run continuing the
 // index of the pixel before it keeps that stretch (it extends the same LZW run) and loses the
 // rest; a run of one index is kept whole; any other run becomes the fill index. Returns the
@@ -220,7 +253,9 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
     return false;
   const int fill = FillIndex(image, changed, stride);
   if (fill < 0) return false;
-  int64_t best = FrameEncodedSize(image);
+  PixelBytes chosen, candidate;
+  const OpeningMeasure opening = MeasureImageAndEveryUnchangedFilled(image, changed, stride, fill, candidate, chosen);
+  int64_t best = opening.best;
   if (size) *size = best;
   if (best <= 0) return false;
   const std::vector<uint8_t> shownPlane = shownUnder ? shownUnder(fill) : std::vector<uint8_t>();
@@ -230,8 +265,7 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
   // smaller than the others on any file we tried, while each costs an encoding of the image:
   // they are left to images the table covers, which are cheap to encode. Without the shown
   // colours B is the only runs candidate there is.
-  const bool everyCandidate = !shown || !ThreadLzwEncoder().filledTable();
-  PixelBytes chosen, candidate;
+  const bool everyCandidate = !shown || !opening.filledTable;
   const auto keepWhenSmaller = [&](int64_t measured = 0) {
     if (measured <= 0) measured = MeasureWith(image, candidate, fill, best);
     if (measured > 0 && measured < best) {
@@ -239,7 +273,6 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
       chosen.swap(candidate);
     }
   };
-  if (EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0) keepWhenSmaller();
   if (everyCandidate && UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0)
     keepWhenSmaller();
   if (shown) {
