@@ -1,6 +1,7 @@
 #pragma once
 // The animation document: a header with the logical screen and the global palette, and a
 // doubly linked list of GIF-shaped blocks behind a sentinel, in stream order.
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <cstdint>
@@ -94,6 +95,9 @@ struct ImageBlock : GifBlock {
   bool interlaced() const { return descriptorFlags & 0x40; }
   int disposal() const { return (controlFlags >> 2) & 7; }
   bool hasTrueColour() const { return !trueColour.empty(); }
+  uint64_t pixelCount() const {
+    return static_cast<uint64_t>(std::max(width, 0)) * static_cast<uint64_t>(std::max(height, 0));
+  }
 };
 
 struct AnimHeader {

@@ -30,4 +30,12 @@ void ParallelFor(size_t count, const std::function<void(size_t)>& work) {
   for (std::thread& h : helpers) h.join();
 }
 
+void ParallelForPixels(size_t count, uint64_t pixels, const std::function<void(size_t)>& work) {
+  if (pixels >= kParallelPixels) {
+    ParallelFor(count, work);
+    return;
+  }
+  for (size_t i = 0; i < count; ++i) work(i);
+}
+
 }  // namespace fw

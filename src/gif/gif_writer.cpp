@@ -132,7 +132,7 @@ class EncodedStretch {
       const auto* f = static_cast<const ImageBlock*>(b);
       if (measured && measured->count(f)) continue;
       frames_.push_back(f);
-      pixels += static_cast<uint64_t>(std::max(0, f->width)) * static_cast<uint64_t>(std::max(0, f->height));
+      pixels += f->pixelCount();
     }
     data_.resize(frames_.size());
     ok_.assign(frames_.size(), 0);
@@ -143,12 +143,7 @@ class EncodedStretch {
         ok_[i] = 0;
       }
     };
-    // A thread waiting for a busy core to start it can cost more than a few frames take.
-    if (pixels < kParallelPixels) {
-      for (size_t i = 0; i < frames_.size(); ++i) encode(i);
-    } else {
-      ParallelFor(frames_.size(), encode);
-    }
+    ParallelForPixels(frames_.size(), pixels, encode);
   }
 
   // The data of the next frame, which must be `frame`; false when it could not be encoded.
@@ -163,7 +158,6 @@ class EncodedStretch {
 
  private:
   static constexpr uint64_t kStretchPixels = uint64_t{16} << 20;
-  static constexpr uint64_t kParallelPixels = uint64_t{1} << 20;
   std::vector<const ImageBlock*> frames_;
   std::vector<MemorySink> data_;
   std::vector<char> ok_;

@@ -68,7 +68,9 @@ OptimizeBackup::OptimizeBackup(const AnimHeader& document) {
       if (next < originals.size() && originals[next] == source) packed_[next++].frame = f;
     if (next != originals.size()) return;
     std::vector<char> ok(originals.size(), 0);
-    ParallelFor(originals.size(), [&](size_t i) {
+    uint64_t pixels = 0;
+    for (const ImageBlock* f : originals) pixels += f->pixelCount();
+    ParallelForPixels(originals.size(), pixels, [&](size_t i) {
       const ImageBlock& f = *originals[i];
       Packed& p = packed_[i];
       try {

@@ -63,8 +63,12 @@ std::vector<uint8_t> LzwClearRules(const AnimHeader& document) {
 
 MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes& known) {
   std::vector<ImageBlock*> frames;
-  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
-    if (f->lzwClearRule) frames.push_back(f);
+  uint64_t pixels = 0;
+  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+    if (!f->lzwClearRule) continue;
+    frames.push_back(f);
+    pixels += f->pixelCount();
+  }
   std::vector<uint8_t> best(frames.size(), 0);
   std::vector<int64_t> bytesOfBest(frames.size(), -1);
   std::vector<MemorySink> shared(frames.size()), rest(frames.size());
@@ -72,7 +76,7 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
   // never filled), or into `shared` and `rest`. The held rule's was only counted.
   enum Written : char { kNotWritten, kWhole, kSharedAndRest };
   std::vector<char> written(frames.size(), kNotWritten);
-  ParallelFor(frames.size(), [&](size_t i) {
+  ParallelForPixels(frames.size(), pixels, [&](size_t i) {
     // Neighbouring frames tend to favour the same rule. Measured first, it lets the others
     // stop early, as soon as they reach its size; the choice does not depend on the order.
     thread_local int likely = 0;
