@@ -36,19 +36,25 @@ std::vector<uint8_t> Written(AnimHeader& doc) {
 class OptimizeLzw : public ::testing::Test {
  protected:
   void SetUp() override { Prefs().setBits(pref::kOptionFlags, pref::kNoSignature, true); }
+  // The clip FFmpeg writes from a lavfi input (and filters) as `arguments`, read back; nullptr
+  // when either failed.
+  AnimPtr FfmpegClip(const std::string& arguments) {
+    const std::string command = "/usr/bin/ffmpeg -v error -f lavfi " + arguments + " -y '" + clipPath() + "'";
+    if (std::system(command.c_str()) != 0) return nullptr;
+    ReadResult read = ReadGifPath(clipPath());
+    return read.status == kReadComplete ? std::move(read.document) : nullptr;
+  }
+  std::string clipPath() const { return dir_.file("clip.gif"); }
   test::ScopedMessages messages_;
+  test::TempDir dir_;
 };
 
 TEST_F(OptimizeLzw, FfmpegClipKeepsFullTablesWhereSmallerAndMeasuresWhatItWrites) {
   if (!std::filesystem::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "FFmpeg is not installed";
-  test::TempDir dir;
-  const std::string path = dir.file("clip.gif");
   // FFmpeg's own writer: full frames at first, then only the changed rectangle.
-  const std::string command = "/usr/bin/ffmpeg -v error -f lavfi -i testsrc=s=320x240:r=10:d=0.4 -y '" + path + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  ReadResult read = ReadGifPath(path);
-  ASSERT_EQ(read.status, kReadComplete);
-  const AnimHeader& clip = *read.document;
+  const AnimPtr read = FfmpegClip("-i testsrc=s=320x240:r=10:d=0.4");
+  ASSERT_TRUE(read);
+  const AnimHeader& clip = *read;
   const test::ComposedTimeline shown = test::ComposeTimeline(clip);
 
   int32_t sizes[2] = {};
@@ -123,14 +129,10 @@ int TransparentTurnedOpaque(const AnimHeader& before, const AnimHeader& after) {
 
 TEST_F(OptimizeLzw, TransparentPixelsOfAnFfmpegClipMayTakeBackTheirColour) {
   if (!std::filesystem::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "FFmpeg is not installed";
-  test::TempDir dir;
-  const std::string path = dir.file("clip.gif");
-  const std::string command = "/usr/bin/ffmpeg -v error -f lavfi -t 1.5 -i mandelbrot=s=160x120:r=10 -vf "
-                              "'split[a][b];[a]palettegen[p];[b][p]paletteuse' -y '" + path + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  ReadResult read = ReadGifPath(path);
-  ASSERT_EQ(read.status, kReadComplete);
-  const AnimHeader& clip = *read.document;
+  const AnimPtr read =
+      FfmpegClip("-t 1.5 -i mandelbrot=s=160x120:r=10 -vf 'split[a][b];[a]palettegen[p];[b][p]paletteuse'");
+  ASSERT_TRUE(read);
+  const AnimHeader& clip = *read;
   const test::ComposedTimeline shown = test::ComposeTimeline(clip);
 
   AnimPtr doc = CopyAnimation(clip, nullptr);
@@ -141,7 +143,7 @@ TEST_F(OptimizeLzw, TransparentPixelsOfAnFfmpegClipMayTakeBackTheirColour) {
   EXPECT_GT(TransparentTurnedOpaque(clip, *doc), 0);
   const std::vector<uint8_t> file = Written(*doc);
   EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), static_cast<int32_t>(file.size()));
-  EXPECT_LT(file.size(), std::filesystem::file_size(path));
+  EXPECT_LT(file.size(), std::filesystem::file_size(clipPath()));
   ReadResult back = ReadGifMemory(file.data(), file.size());
   ASSERT_EQ(back.status, kReadComplete);
   EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*back.document)), "");
@@ -163,13 +165,8 @@ std::vector<uint8_t> WrittenFresh(const AnimHeader& doc) {
 
 TEST_F(OptimizeLzw, DataKeptWithMeasuredFramesIsWhatEncodingWritesUntilTheFrameChanges) {
   if (!std::filesystem::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "FFmpeg is not installed";
-  test::TempDir dir;
-  const std::string path = dir.file("clip.gif");
-  const std::string command = "/usr/bin/ffmpeg -v error -f lavfi -i testsrc2=s=320x240:r=10:d=0.6 -y '" + path + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  ReadResult read = ReadGifPath(path);
-  ASSERT_EQ(read.status, kReadComplete);
-  AnimPtr doc = std::move(read.document);
+  AnimPtr doc = FfmpegClip("-i testsrc2=s=320x240:r=10:d=0.6");
+  ASSERT_TRUE(doc);
   OptimizeNeverLarger(*doc, kDefault, nullptr);
   std::vector<ImageBlock*> kept;
   for (ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f))
