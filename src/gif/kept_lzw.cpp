@@ -1,5 +1,6 @@
 #include "gif/kept_lzw.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
