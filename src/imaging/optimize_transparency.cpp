@@ -104,18 +104,18 @@ int EveryUnchangedPixel(const ImageBlock& image, const uint8_t* changed, size_t 
   return replaced;
 }
 
-// The image as it is, and candidate A, measured. Whichever is smaller is the one to beat (the
-// image as it is on a tie); A goes to `chosen` when it is smaller. A, which usually wins, is
-// measured first, so that the image itself is only encoded as far as A's size. Also says
-// whether the image's LZW table filled, where that was seen before its encoding stopped, else
-// whether A's did.
 struct OpeningMeasure {
   int64_t best = 0;  // 0 when the image could not be measured
   bool filledTable = false;
 };
 
-OpeningMeasure MeasureImageAndEveryUnchangedFilled(ImageBlock& image, const uint8_t* changed, size_t stride, int fill,
-                                     PixelBytes& candidate, PixelBytes& chosen) {
+// The image as it is, and candidate A, measured. Whichever is smaller is the one to beat (the
+// image as it is on a tie); A goes to `chosen` when it is smaller. A, which usually wins, is
+// measured first, so that the image itself is only encoded as far as A's size. Also says
+// whether the image's LZW table filled, where that was seen before its encoding stopped, else
+// whether A's did.
+OpeningMeasure MeasureImageAndEveryUnchangedFilled(ImageBlock& image, const uint8_t* changed, size_t stride,
+                                                   int fill, PixelBytes& candidate, PixelBytes& chosen) {
   OpeningMeasure opening;
   const LzwEncoder& encoder = ThreadLzwEncoder();
   const bool anyReplaced = EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0;
