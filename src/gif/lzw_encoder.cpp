@@ -255,9 +255,8 @@ int LzwEncoder::reachFromTop(int code, const uint8_t* row, const uint8_t* other,
   int length;
   if (recalled(code, x, length)) return length;
   int budget = kReachBudget;
-  bool cut = false;
-  length = reach(code, row, other, x, width, budget, stopAbove, cut);
-  if (!cut) remember(code, x, length);
+  length = reach(code, row, other, x, width, budget, stopAbove);
+  if (length <= stopAbove) remember(code, x, length);
   return length;
 }
 
@@ -295,36 +294,29 @@ int LzwEncoder::chooseStart(uint8_t* row, const uint8_t* other, int x, int width
 }
 
 int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
-                      int stopAbove, bool& cut) const {
+                      int stopAbove) const {
   const uint16_t* child = child_.data();
   int length = 0;
-  for (; x < width; ++x, --budget) {
-    if (budget <= 0) {
-      cut = true;
-      break;
-    }
+  for (; x < width && budget > 0; ++x, --budget) {
     const int own = child[static_cast<uint32_t>(code << shift_ | row[x])];
     const int alternative = other[x] != row[x] ? child[static_cast<uint32_t>(code << shift_ | other[x])] : 0;
     if (own && alternative) {
+      // A search the budget cut short is remembered as well: the next pixels ask exactly these
+      // questions again, and searching afresh from there each time spent most of the
+      // look-ahead's time to find about as much. One stopped past `further` is only a bound.
       const int further = stopAbove - length - 1;
-      bool ownCut = false, alternativeCut = false;
-      const int viaOwn = reach(own, row, other, x + 1, width, budget, further, ownCut);
-      if (!ownCut) remember(own, x + 1, viaOwn);
-      if (viaOwn > further) {
-        cut = true;
-        return length + 1 + viaOwn;
-      }
-      const int viaAlternative = reach(alternative, row, other, x + 1, width, budget, further, alternativeCut);
-      if (!alternativeCut) remember(alternative, x + 1, viaAlternative);
-      cut = cut || ownCut || alternativeCut;
+      const int viaOwn = reach(own, row, other, x + 1, width, budget, further);
+      if (viaOwn > further) return length + 1 + viaOwn;
+      remember(own, x + 1, viaOwn);
+      // With no budget left the alternative is not looked at, and nothing is known of it.
+      if (budget <= 0) return length + 1 + viaOwn;
+      const int viaAlternative = reach(alternative, row, other, x + 1, width, budget, further);
+      if (viaAlternative <= further) remember(alternative, x + 1, viaAlternative);
       return length + 1 + std::max(viaOwn, viaAlternative);
     }
     if (!own && !alternative) break;
     code = own ? own : alternative;
-    if (++length > stopAbove) {
-      cut = true;
-      break;
-    }
+    if (++length > stopAbove) break;
   }
   return length;
 }

@@ -96,12 +96,10 @@ class LzwEncoder {
   // How many pixels of the row from x on the table can add to the string `code`, each pixel
   // taking either of its values; the search gives up after `budget` table steps. Once it
   // finds more than `stopAbove` it returns that count at once: the caller only needed to know.
-  // `cut` is set when the search stopped before it had seen every string it could follow.
-  int reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget, int stopAbove,
-            bool& cut) const;
-  // reach() with the whole budget, or what an uncut search from the same code and pixel found
-  // while the table and the row stayed as they are: the same answer, since a search that was
-  // not cut took fewer steps than a fresh one may.
+  int reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
+            int stopAbove) const;
+  // reach() with the whole budget, or what an earlier search from the same code and pixel
+  // found while the table and the row stayed as they are.
   int reachFromTop(int code, const uint8_t* row, const uint8_t* other, int x, int width, int stopAbove) const;
   bool recalled(int code, int x, int& length) const;
   void remember(int code, int x, int length) const;
@@ -118,7 +116,7 @@ class LzwEncoder {
   int extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x, int width) const;
   // The value a new string starts with at x: the one the next pixels extend further.
   int chooseStart(uint8_t* row, const uint8_t* other, int x, int width) const;
-  static constexpr int kReachBudget = 64;
+  static constexpr int kReachBudget = 96;
   struct Reached {
     uint32_t generation = 0;
     int32_t x = 0;

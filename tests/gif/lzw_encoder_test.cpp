@@ -59,7 +59,7 @@ Bytes ReferenceLzw(const std::vector<uint8_t>& pixels, int minCodeSize, bool cle
 
 // The choosing encoder's decisions spelled out plainly (rows in order, table cleared when
 // full): a pixel takes its other value when only that extends the string, or when the strings
-// the table can follow from there reach further, each search taking at most 64 table steps.
+// the table can follow from there reach further, each search taking at most 96 table steps.
 // Returns the pixels chosen.
 std::vector<uint8_t> ReferenceChoice(std::vector<uint8_t> row, const std::vector<uint8_t>& other, int width,
                                      int minCodeSize) {
@@ -85,7 +85,7 @@ std::vector<uint8_t> ReferenceChoice(std::vector<uint8_t> row, const std::vector
     return length;
   };
   const auto further = [&](int code, int otherCode, size_t at, size_t end) {
-    int a = 64, b = 64;
+    int a = 96, b = 96;
     return reach(otherCode, at, end, b) > reach(code, at, end, a);
   };
   int prefix = row[0];
@@ -282,8 +282,8 @@ TEST(LzwEncoding, RulesMeasuredFromTheFirstFillWriteWhatTheirStreamsHold) {
 }
 
 // The encoder remembers what its look-ahead found while the table and the row stay as they
-// are; its choices must stay exactly those of the plain search, on pictures of few and many
-// colours with most or some pixels free to choose.
+// are; where no search runs out of budget its choices must stay exactly those of the plain
+// search, on pictures of few and many colours with most or some pixels free to choose.
 TEST(LzwEncoding, ChoicesAreThoseOfThePlainSearch) {
   for (const auto& [colours, period, freeOfTen] : {std::tuple{4, 23, 8}, std::tuple{200, 97, 4}}) {
     const std::vector<uint8_t> tile = Noise(static_cast<size_t>(period), 0, colours, 11);
@@ -301,6 +301,31 @@ TEST(LzwEncoding, ChoicesAreThoseOfThePlainSearch) {
                                                     false, 8));
       EXPECT_TRUE(chosen.pixels == ImageOf(ReferenceChoice(blanked, picture, width, 8), width).pixels);
     }
+  }
+}
+
+// Two colours in noise, three pixels in four free to take the other one: every string
+// branches at once, so each search runs out of budget, and what such a search found is reused
+// for the pixels after it. That may only cost what a fresh search at every pixel would have
+// saved, and the stream stays the plain one of the pixels chosen.
+TEST(LzwEncoding, SearchesCutShortChooseAboutAsWellAsFreshOnes) {
+  const std::vector<uint8_t> picture = Noise(20000, 0, 2, 31), coin = Noise(20000, 0, 4, 32);
+  std::vector<uint8_t> other(picture);
+  for (size_t i = 0; i < other.size(); ++i)
+    if (coin[i]) other[i] ^= 1;
+  for (const int width : {400, 20000}) {
+    SCOPED_TRACE(width);
+    IndexedImage chosen = ImageOf(picture, width);
+    MemorySink choosing, plain;
+    ASSERT_TRUE(ThreadLzwEncoder().encodeChoosing(choosing, chosen, ImageOf(other, width), width, chosen.height,
+                                                  false, 2));
+    ASSERT_TRUE(ThreadLzwEncoder().encode(plain, chosen, width, chosen.height, false, 2));
+    EXPECT_EQ(choosing.bytes, plain.bytes);
+    for (size_t i = 0; i < picture.size(); ++i)
+      ASSERT_TRUE(chosen.pixels[i] == picture[i] || chosen.pixels[i] == other[i]) << i;
+    const size_t fresh = Encode(ReferenceChoice(picture, other, width, 2), width, 2).size();
+    EXPECT_LE(choosing.bytes.size(), fresh + fresh / 100);
+    EXPECT_LT(choosing.bytes.size(), Encode(picture, width, 2).size() * 3 / 4);
   }
 }
 
