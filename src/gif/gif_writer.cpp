@@ -175,20 +175,24 @@ int64_t FrameEncodedSize(const ImageBlock& frame) {
   return WriteGifFrame(sink, frame) ? sink.total() : 0;
 }
 
-int64_t FrameEncodedSizeBelow(const ImageBlock& frame, int64_t bound) {
-  CountingSink sink;
-  if (!PixelsCoverFrame(frame) || !WriteFrameHead(sink, frame)) return 0;
+int64_t FrameEncodedSizeBelow(const ImageBlock& frame, int64_t bound, std::vector<uint8_t>* data) {
+  CountingSink head;
+  if (!PixelsCoverFrame(frame) || !WriteFrameHead(head, frame)) return 0;
   const int minCodeSize = FrameMinCodeSize(frame);
   // The code size byte and the terminator come on top of the data.
-  const int64_t dataBound = bound - sink.total() - 2;
+  const int64_t dataBound = bound - head.total() - 2;
   if (dataBound <= 0) return bound;
-  sink.writeByte(static_cast<uint8_t>(minCodeSize));
+  CountingSink counted;
+  MemorySink kept;
+  if (data) kept.bytes.swap(*data);
+  kept.bytes.clear();
+  ByteSink& sink = data ? static_cast<ByteSink&>(kept) : counted;
   LzwEncoder& encoder = ThreadLzwEncoder();
-  if (!encoder.encode(sink, *frame.indexedImage, frame.width, frame.height, frame.interlaced(), minCodeSize,
-                      frame.lzwClearRule, dataBound))
-    return encoder.gaveUp() ? bound : 0;
-  sink.writeByte(0);
-  return std::min(sink.total(), bound);
+  const bool encoded = encoder.encode(sink, *frame.indexedImage, frame.width, frame.height, frame.interlaced(),
+                                      minCodeSize, frame.lzwClearRule, dataBound);
+  if (data) data->swap(kept.bytes);
+  if (!encoded) return encoder.gaveUp() ? bound : 0;
+  return std::min(head.total() + 2 + sink.total(), bound);
 }
 
 int64_t FrameOverheadSize(const ImageBlock& frame) {

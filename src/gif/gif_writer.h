@@ -23,8 +23,9 @@ bool WriteGifFrame(ByteSink& sink, const ImageBlock& frame);
 // Bytes WriteGifFrame would write for the frame; 0 on failure.
 int64_t FrameEncodedSize(const ImageBlock& frame);
 // The same for a measurement that only matters below `bound`: `bound` as soon as the frame
-// is known to take that much or more, without encoding the rest.
-int64_t FrameEncodedSizeBelow(const ImageBlock& frame, int64_t bound);
+// is known to take that much or more, without encoding the rest. With `data`, the LZW data
+// sub-blocks written go there (what there is of them when the bound was reached).
+int64_t FrameEncodedSizeBelow(const ImageBlock& frame, int64_t bound, std::vector<uint8_t>* data = nullptr);
 // The part of that not taken by the LZW data sub-blocks: control extension, descriptor, local
 // table, code size byte and terminator. 0 on failure.
 int64_t FrameOverheadSize(const ImageBlock& frame);

@@ -14,6 +14,7 @@ struct KeptLzwStream {
   int minCodeSize = 0;
   uint8_t clearRule = 0;
   bool interlaced = false;
+  bool tableFilled = true;
   std::vector<uint8_t> subBlocks;
 };
 
@@ -36,7 +37,7 @@ inline uint64_t Finish(uint64_t h) {
 
 bool Matches(const KeptLzwStream& kept, const ImageBlock& frame, int minCodeSize) {
   return kept.width == frame.width && kept.height == frame.height && kept.minCodeSize == minCodeSize &&
-         kept.clearRule == frame.lzwClearRule && kept.interlaced == frame.interlaced() &&
+         (kept.clearRule == frame.lzwClearRule || !kept.tableFilled) && kept.interlaced == frame.interlaced() &&
          kept.pixelHash == HashFramePixels(*frame.indexedImage, frame.width, frame.height);
 }
 
@@ -69,7 +70,7 @@ uint64_t HashFramePixels(const IndexedImage& image, int width, int height) {
   return Finish(lanes[0] ^ Finish(lanes[1] ^ Finish(lanes[2] ^ Finish(lanes[3]))));
 }
 
-void KeepLzwData(ImageBlock& frame, int minCodeSize, std::vector<uint8_t> subBlocks) {
+void KeepLzwData(ImageBlock& frame, int minCodeSize, std::vector<uint8_t> subBlocks, bool tableFilled) {
   if (!PixelsCoverFrame(frame)) return;
   auto kept = std::make_shared<KeptLzwStream>();
   kept->pixelHash = HashFramePixels(*frame.indexedImage, frame.width, frame.height);
@@ -78,6 +79,7 @@ void KeepLzwData(ImageBlock& frame, int minCodeSize, std::vector<uint8_t> subBlo
   kept->minCodeSize = minCodeSize;
   kept->clearRule = frame.lzwClearRule;
   kept->interlaced = frame.interlaced();
+  kept->tableFilled = tableFilled;
   kept->subBlocks = std::move(subBlocks);
   frame.keptLzw = std::move(kept);
 }
@@ -86,6 +88,11 @@ const std::vector<uint8_t>* KeptLzwData(const ImageBlock& frame, int minCodeSize
   const KeptLzwStream* kept = frame.keptLzw.get();
   if (!kept || !PixelsCoverFrame(frame) || !Matches(*kept, frame, minCodeSize)) return nullptr;
   return &kept->subBlocks;
+}
+
+const std::vector<uint8_t>* KeptLzwDataOfEveryRule(const ImageBlock& frame, int minCodeSize) {
+  const KeptLzwStream* kept = frame.keptLzw.get();
+  return kept && !kept->tableFilled ? KeptLzwData(frame, minCodeSize) : nullptr;
 }
 
 }  // namespace fw

@@ -15,10 +15,13 @@ namespace fw {
 uint64_t HashFramePixels(const IndexedImage& image, int width, int height);
 
 // Keeps `subBlocks` (what LzwEncode writes: data sub-blocks, no code size byte, no terminator)
-// as the frame's data for `minCodeSize` and its current clear rule.
-void KeepLzwData(ImageBlock& frame, int minCodeSize, std::vector<uint8_t> subBlocks);
+// as the frame's data for `minCodeSize` and its current clear rule, or for every rule when
+// the encoding never filled the table (no rule has anything to decide then).
+void KeepLzwData(ImageBlock& frame, int minCodeSize, std::vector<uint8_t> subBlocks, bool tableFilled = true);
 // The kept data when it still encodes the frame as it is with `minCodeSize` and its clear rule;
 // nullptr otherwise.
 const std::vector<uint8_t>* KeptLzwData(const ImageBlock& frame, int minCodeSize);
+// The same, only for data that every clear rule writes.
+const std::vector<uint8_t>* KeptLzwDataOfEveryRule(const ImageBlock& frame, int minCodeSize);
 
 }  // namespace fw

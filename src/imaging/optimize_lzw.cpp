@@ -81,8 +81,12 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
     // stop early, as soon as they reach its size; the choice does not depend on the order.
     thread_local int likely = 0;
     const ImageBlock& f = *frames[i];
-    const int64_t whole = RulesShareUpToFill(f, shared[i]);
     int64_t& smallest = bytesOfBest[i];
+    if (const std::vector<uint8_t>* kept = KeptLzwDataOfEveryRule(f, FrameMinCodeSize(f))) {
+      smallest = static_cast<int64_t>(kept->size());
+      return;
+    }
+    const int64_t whole = RulesShareUpToFill(f, shared[i]);
     // A table that never fills is never cleared: every rule writes the same, and the plain
     // one is named.
     if (whole != 0) {

@@ -8,6 +8,7 @@
 #include "core/display_mask.h"
 #include "gif/byte_sink.h"
 #include "gif/gif_writer.h"
+#include "gif/kept_lzw.h"
 #include "gif/lzw_encoder.h"
 
 namespace fw {
@@ -33,14 +34,14 @@ int FillIndex(const ImageBlock& image, const uint8_t* changed, size_t stride) {
 }
 
 // The encoded size the image would have with these pixels and `fill` transparent, or `bound`
-// when that is reached.
-int64_t MeasureWith(ImageBlock& image, PixelBytes& candidate, int fill, int64_t bound) {
+// when that is reached; its LZW data goes to `data`.
+int64_t MeasureWith(ImageBlock& image, PixelBytes& candidate, int fill, int64_t bound, std::vector<uint8_t>& data) {
   IndexedImage& pixels = *image.indexedImage;
   const uint8_t flags = image.controlFlags, index = image.transparentIndex;
   std::swap(pixels.pixels, candidate);
   image.controlFlags |= 1;
   image.transparentIndex = static_cast<uint8_t>(fill);
-  const int64_t size = FrameEncodedSizeBelow(image, bound);
+  const int64_t size = FrameEncodedSizeBelow(image, bound, &data);
   std::swap(pixels.pixels, candidate);
   image.controlFlags = flags;
   image.transparentIndex = index;
@@ -104,9 +105,23 @@ int EveryUnchangedPixel(const ImageBlock& image, const uint8_t* changed, size_t 
   return replaced;
 }
 
+// LZW data of measured candidates: the best so far, kept with the image in the end so that
+// settling the clear rules and Save need not encode it again, and the one being measured.
+// They keep their memory from one image to the next: fresh memory for every measurement of
+// a large image cost more in page faults than keeping the data saved.
+struct MeasuredData {
+  std::vector<uint8_t> best, candidate;
+};
+
+MeasuredData& ThreadMeasuredData() {
+  thread_local MeasuredData data;
+  return data;
+}
+
 struct OpeningMeasure {
   int64_t best = 0;  // 0 when the image could not be measured
   bool filledTable = false;
+  bool bestFilledTable = true;  // whether the encoding of the one to beat filled the table
 };
 
 // The image as it is, and candidate A, measured. Whichever is smaller is the one to beat (the
@@ -119,19 +134,24 @@ OpeningMeasure MeasureImageAndEveryUnchangedFilled(ImageBlock& image, const uint
   OpeningMeasure opening;
   const LzwEncoder& encoder = ThreadLzwEncoder();
   const bool anyReplaced = EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0;
-  const int64_t candidateSize = anyReplaced ? MeasureWith(image, candidate, fill, LzwEncoder::kNoLimit) : 0;
+  MeasuredData& data = ThreadMeasuredData();
+  const int64_t candidateSize =
+      anyReplaced ? MeasureWith(image, candidate, fill, LzwEncoder::kNoLimit, data.candidate) : 0;
   if (candidateSize <= 0) {
-    opening.best = FrameEncodedSize(image);
-    opening.filledTable = encoder.filledTable();
+    opening.best = FrameEncodedSizeBelow(image, LzwEncoder::kNoLimit, &data.best);
+    opening.filledTable = opening.bestFilledTable = encoder.filledTable();
     return opening;
   }
   const bool candidateFilledTable = encoder.filledTable();
-  const int64_t asItIs = FrameEncodedSizeBelow(image, candidateSize + 1);
+  const int64_t asItIs = FrameEncodedSizeBelow(image, candidateSize + 1, &data.best);
   opening.filledTable = encoder.filledTable() || (asItIs > candidateSize && candidateFilledTable);
   if (asItIs > 0 && asItIs <= candidateSize) {
     opening.best = asItIs;
+    opening.bestFilledTable = encoder.filledTable();
   } else if (asItIs > 0) {
     opening.best = candidateSize;
+    opening.bestFilledTable = candidateFilledTable;
+    data.best.swap(data.candidate);
     chosen.swap(candidate);
   }
   return opening;
@@ -226,18 +246,21 @@ int MinCodeSizeWith(ImageBlock& image, PixelBytes& pixels) {
 // Candidate D: the encoder picks, pixel by pixel, whichever value extends the string it is
 // coding, trying the fill index first (runs of it are what the other candidates build on) or
 // the colour first (the table then learns the picture, which small images code better with).
-// `bits` is the code size both choices together need. Returns the bytes of the LZW data,
-// which the plain encoder writes again for these pixels; 0 when it could not encode or the
-// data reached `giveUpAt` bytes, -1 when the pixels chosen take another code size (indexes
-// beyond the palette), so that only measuring tells.
+// `bits` is the code size both choices together need. Returns the bytes of the LZW data
+// (which goes to `data`), which the plain encoder writes again for these pixels; 0 when it
+// could not encode or the data reached `giveUpAt` bytes, -1 when the pixels chosen take
+// another code size (indexes beyond the palette), so that only measuring tells.
 int64_t ChosenByEncoder(ImageBlock& image, const UnchangedChoices& choices, int bits, bool opaqueFirst,
-                        int64_t giveUpAt, PixelBytes& out) {
+                        int64_t giveUpAt, PixelBytes& out, std::vector<uint8_t>& data) {
   IndexedImage chosen = opaqueFirst ? choices.opaque : choices.filled;
   const IndexedImage& other = opaqueFirst ? choices.filled : choices.opaque;
-  CountingSink sink;
-  if (!ThreadLzwEncoder().encodeChoosing(sink, chosen, other, image.width, image.height, image.interlaced(), bits,
-                                         image.lzwClearRule, giveUpAt))
-    return 0;
+  MemorySink sink;
+  sink.bytes.swap(data);
+  sink.bytes.clear();
+  const bool encoded = ThreadLzwEncoder().encodeChoosing(sink, chosen, other, image.width, image.height,
+                                                         image.interlaced(), bits, image.lzwClearRule, giveUpAt);
+  data.swap(sink.bytes);
+  if (!encoded) return 0;
   out.swap(chosen.pixels);
   // No code size is narrower than the palette's: only a wider one can change.
   const int paletteBits = std::max(2, image.activePalette ? PaletteBits(image.activePalette->count()) : 8);
@@ -256,6 +279,8 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
   PixelBytes chosen, candidate;
   const OpeningMeasure opening = MeasureImageAndEveryUnchangedFilled(image, changed, stride, fill, candidate, chosen);
   int64_t best = opening.best;
+  bool bestFilledTable = opening.bestFilledTable;
+  MeasuredData& data = ThreadMeasuredData();
   if (size) *size = best;
   if (best <= 0) return false;
   const std::vector<uint8_t> shownPlane = shownUnder ? shownUnder(fill) : std::vector<uint8_t>();
@@ -267,10 +292,12 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
   // colours B is the only runs candidate there is.
   const bool everyCandidate = !shown || !opening.filledTable;
   const auto keepWhenSmaller = [&](int64_t measured = 0) {
-    if (measured <= 0) measured = MeasureWith(image, candidate, fill, best);
+    if (measured <= 0) measured = MeasureWith(image, candidate, fill, best, data.candidate);
     if (measured > 0 && measured < best) {
       best = measured;
+      bestFilledTable = ThreadLzwEncoder().filledTable();
       chosen.swap(candidate);
+      data.best.swap(data.candidate);
     }
   };
   if (everyCandidate && UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0)
@@ -287,18 +314,23 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
         std::max(MinCodeSizeWith(image, choices.filled.pixels), MinCodeSizeWith(image, choices.opaque.pixels));
     for (const bool opaqueFirst : {false, true}) {
       if (opaqueFirst && !everyCandidate) break;
-      if (const int64_t data = ChosenByEncoder(image, choices, bits, opaqueFirst, best - overhead, candidate);
-          data != 0 && overhead > 0)
-        keepWhenSmaller(data > 0 ? overhead + data : 0);
+      if (const int64_t bytes =
+              ChosenByEncoder(image, choices, bits, opaqueFirst, best - overhead, candidate, data.candidate);
+          bytes != 0 && overhead > 0)
+        keepWhenSmaller(bytes > 0 ? overhead + bytes : 0);
     }
   }
-  if (chosen.empty()) return false;
+  if (chosen.empty()) {
+    KeepLzwData(image, FrameMinCodeSize(image), data.best, bestFilledTable);
+    return false;
+  }
   if (size) *size = best;
 
   image.indexedImage->pixels.swap(chosen);
   image.controlFlags |= 1;
   image.transparentIndex = static_cast<uint8_t>(fill);
   BuildDisplayMask(image);
+  KeepLzwData(image, FrameMinCodeSize(image), data.best, bestFilledTable);
   return true;
 }
 

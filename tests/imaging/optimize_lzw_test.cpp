@@ -163,36 +163,41 @@ std::vector<uint8_t> WrittenFresh(const AnimHeader& doc) {
   return Written(*copy);
 }
 
+// Frames large enough to fill the LZW table, whose data holds for one clear rule, and frames
+// too small to, whose data every rule writes.
 TEST_F(OptimizeLzw, DataKeptWithMeasuredFramesIsWhatEncodingWritesUntilTheFrameChanges) {
   if (!std::filesystem::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "FFmpeg is not installed";
-  AnimPtr doc = FfmpegClip("-i testsrc2=s=320x240:r=10:d=0.6");
-  ASSERT_TRUE(doc);
-  OptimizeNeverLarger(*doc, kDefault, nullptr);
-  std::vector<ImageBlock*> kept;
-  for (ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f))
-    if (f->keptLzw) kept.push_back(f);
-  ASSERT_GE(kept.size(), 3u);
-  const std::vector<uint8_t> file = Written(*doc);
-  EXPECT_EQ(file, WrittenFresh(*doc));
-  EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), static_cast<int32_t>(file.size()));
+  for (const char* size : {"320x240", "48x32"}) {
+    SCOPED_TRACE(size);
+    AnimPtr doc = FfmpegClip(std::string("-i testsrc2=s=") + size + ":r=10:d=0.6");
+    ASSERT_TRUE(doc);
+    OptimizeNeverLarger(*doc, kDefault, nullptr);
+    std::vector<ImageBlock*> kept;
+    for (ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f))
+      if (f->keptLzw) kept.push_back(f);
+    ASSERT_GE(kept.size(), 3u);
+    const std::vector<uint8_t> file = Written(*doc);
+    EXPECT_EQ(file, WrittenFresh(*doc));
+    EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), static_cast<int32_t>(file.size()));
 
-  uint8_t& pixel = kept[0]->indexedImage->row(kept[0]->height / 2)[kept[0]->width / 2];
-  pixel = pixel == 0 ? 1 : 0;
-  kept[1]->descriptorFlags |= 0x40;
-  kept[2]->lzwClearRule = kept[2]->lzwClearRule == 1 ? 4 : 1;
-  const std::vector<uint8_t> changed = Written(*doc);
-  EXPECT_EQ(changed, WrittenFresh(*doc));
-  // Our reader and giflib both decode the frames as they now are.
-  ReadResult back = ReadGifMemory(changed.data(), changed.size());
-  ASSERT_EQ(back.status, kReadComplete);
-  const test::PeerGif peer = test::GiflibDecode(changed);
-  ASSERT_TRUE(peer.ok) << peer.error;
-  ASSERT_EQ(peer.frames.size(), static_cast<size_t>(doc->frameCount));
-  size_t i = 0;
-  const ImageBlock* a = FirstImage(doc.get());
-  for (const ImageBlock* b = FirstImage(back.document.get()); a && b; a = NextImage(a), b = NextImage(b), ++i) {
-    EXPECT_EQ(test::FramePixels(*b), test::FramePixels(*a)) << "frame " << i;
-    EXPECT_EQ(peer.frames[i].pixels, test::FramePixels(*a)) << "frame " << i;
+    uint8_t& pixel = kept[0]->indexedImage->row(kept[0]->height / 2)[kept[0]->width / 2];
+    pixel = pixel == 0 ? 1 : 0;
+    kept[1]->descriptorFlags |= 0x40;
+    kept[2]->lzwClearRule = kept[2]->lzwClearRule == 1 ? 4 : 1;
+    const std::vector<uint8_t> changed = Written(*doc);
+    EXPECT_EQ(changed, WrittenFresh(*doc));
+    // Our reader and giflib both decode the frames as they now are.
+    ReadResult back = ReadGifMemory(changed.data(), changed.size());
+    ASSERT_EQ(back.status, kReadComplete);
+    const test::PeerGif peer = test::GiflibDecode(changed);
+    ASSERT_TRUE(peer.ok) << peer.error;
+    ASSERT_EQ(peer.frames.size(), static_cast<size_t>(doc->frameCount));
+    size_t i = 0;
+    const ImageBlock* a = FirstImage(doc.get());
+    for (const ImageBlock* b = FirstImage(back.document.get()); a && b; a = NextImage(a), b = NextImage(b), ++i) {
+      EXPECT_EQ(test::FramePixels(*b), test::FramePixels(*a)) << "frame " << i;
+      EXPECT_EQ(peer.frames[i].pixels, test::FramePixels(*a)) << "frame " << i;
+    }
   }
 }
 
