@@ -46,6 +46,9 @@ class OptimizeScreen {
   State state(int x, int y) const {
     return static_cast<State>(state_[static_cast<size_t>(y) * stride_ + static_cast<size_t>(x)]);
   }
+  // Row y of the planes, for loops over many pixels.
+  const uint32_t* colourRow(int y) const { return colour_ + static_cast<size_t>(y) * stride_; }
+  const uint8_t* stateRow(int y) const { return state_ + static_cast<size_t>(y) * stride_; }
 
  private:
   void setRect(int left, int top, int width, int height, State state);

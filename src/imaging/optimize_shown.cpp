@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace fw {
@@ -45,6 +46,21 @@ class ColourIndex {
   std::array<uint64_t, kSlots> slots_;
 };
 
+using Bytes16 = uint8_t __attribute__((vector_size(16)));
+
+inline Bytes16 Load16(const uint8_t* p) {
+  Bytes16 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Bit k set where lane k is all ones.
+inline uint32_t LaneMask(Bytes16 v) {
+  uint32_t mask = 0;
+  for (int k = 0; k < 16; ++k) mask |= static_cast<uint32_t>(v[k] & 1) << k;
+  return mask;
+}
+
 }  // namespace
 
 std::vector<uint8_t> ShownIndexes(const OptimizeScreen& screen, const ImageBlock& image, const uint8_t* changed,
@@ -53,14 +69,37 @@ std::vector<uint8_t> ShownIndexes(const OptimizeScreen& screen, const ImageBlock
   const PixelBytes& pixels = image.indexedImage->pixels;
   std::vector<uint8_t> shown(pixels.begin(), pixels.end());
   const ColourIndex palette(image);
+  // Neighbouring pixels mostly show the same colour.
+  uint32_t lastColour = ~uint32_t{0};
+  int lastIndex = -1;
+  const auto showColour = [&](uint8_t& out, uint32_t colour) {
+    if (colour != lastColour) {
+      lastColour = colour;
+      lastIndex = palette.find(colour);
+    }
+    if (lastIndex >= 0) out = static_cast<uint8_t>(lastIndex);
+  };
+  const Bytes16 fills = static_cast<uint8_t>(fill) - Bytes16{};
+  const Bytes16 known = static_cast<uint8_t>(OptimizeScreen::kKnown) - Bytes16{};
   for (int y = 0; y < image.height; ++y) {
     uint8_t* out = shown.data() + static_cast<size_t>(y) * rowBytes;
     const uint8_t* c = changed + static_cast<size_t>(y) * stride;
-    for (int x = 0; x < image.width; ++x) {
-      if (out[x] != fill || c[x] || screen.state(image.left + x, image.top + y) != OptimizeScreen::kKnown) continue;
-      const int index = palette.find(screen.colour(image.left + x, image.top + y));
-      if (index >= 0) out[x] = static_cast<uint8_t>(index);
+    const uint8_t* state = screen.stateRow(image.top + y) + image.left;
+    const uint32_t* colour = screen.colourRow(image.top + y) + image.left;
+    int x = 0;
+    // Sixteen pixels at a time: which of them to look up varies from pixel to pixel, and a
+    // branch on each mispredicted wherever it did.
+    for (; x + 16 <= image.width; x += 16) {
+      const Bytes16 wanted = (Load16(out + x) == fills) & (Load16(c + x) == 0) & (Load16(state + x) == known);
+      uint32_t lanes = LaneMask(wanted);
+      while (lanes) {
+        const int k = __builtin_ctz(lanes);
+        lanes &= lanes - 1;
+        showColour(out[x + k], colour[x + k]);
+      }
     }
+    for (; x < image.width; ++x)
+      if (out[x] == fill && !c[x] && state[x] == OptimizeScreen::kKnown) showColour(out[x], colour[x]);
   }
   return shown;
 }
