@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <utility>
+
+#include "imaging/bytes16.h"
 
 namespace fw {
 namespace {
@@ -45,21 +46,6 @@ class ColourIndex {
   static size_t Slot(uint32_t colour) { return (colour * 0x9E3779B1u) >> 22; }
   std::array<uint64_t, kSlots> slots_;
 };
-
-using Bytes16 = uint8_t __attribute__((vector_size(16)));
-
-inline Bytes16 Load16(const uint8_t* p) {
-  Bytes16 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// Bit k set where lane k is all ones.
-inline uint32_t LaneMask(Bytes16 v) {
-  uint32_t mask = 0;
-  for (int k = 0; k < 16; ++k) mask |= static_cast<uint32_t>(v[k] & 1) << k;
-  return mask;
-}
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 #include "imaging/optimize_transparency.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "gif/gif_writer.h"
 #include "gif/kept_lzw.h"
 #include "gif/lzw_encoder.h"
+#include "imaging/bytes16.h"
 
 namespace fw {
 namespace {
@@ -46,24 +46,6 @@ int64_t MeasureWith(ImageBlock& image, PixelBytes& candidate, int fill, int64_t 
   image.controlFlags = flags;
   image.transparentIndex = index;
   return size;
-}
-
-// Sixteen pixels at a time: these loops run over every pixel of every compared image, and a
-// branch per pixel on whether it changed mispredicts wherever change is scattered.
-using Bytes16 = uint8_t __attribute__((vector_size(16)));
-
-inline Bytes16 Load16(const uint8_t* p) {
-  Bytes16 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-inline void Store16(uint8_t* p, Bytes16 v) { std::memcpy(p, &v, sizeof v); }
-
-inline int SumLanes(Bytes16 v) {
-  int n = 0;
-  for (int i = 0; i < 16; ++i) n += v[i];
-  return n;
 }
 
 // Unchanged pixels of a row (c[x] == 0) become `fill`; returns how many did not hold it yet.
