@@ -252,8 +252,9 @@ void ReduceDialogsTest::trialRunsOnItsWorkerAndIsCancelled() {
   AnimPtr before = CopyAnimation(*doc, nullptr);
   ReduceColoursDialog dialog(*doc, 0, nullptr, nullptr);
   dialog.show();
-  QVERIFY(dialog.trialRunning() || dialog.trialCopy());
-  // The result arrives while the interface goes on; the status line empties again.
+  // Showing the dialog starts a trial, and its result arrives while the interface goes on (a
+  // loaded machine may finish it before the result is delivered, so nothing is asked in
+  // between); the status line empties again.
   auto* status = dialog.findChild<QLabel*>(QStringLiteral("trialStatus"));
   QTRY_VERIFY_WITH_TIMEOUT(dialog.trialCopy() != nullptr, 20000);
   QVERIFY(status->text().isEmpty());
