@@ -55,7 +55,7 @@ std::vector<uint8_t> ShownIndexes(const OptimizeScreen& screen, const ImageBlock
   const PixelBytes& pixels = image.indexedImage->pixels;
   std::vector<uint8_t> shown(pixels.begin(), pixels.end());
   const ColourIndex palette(image);
-  // Neighbouring pixels mostly show the same colour.
+  // Neighbouring pixels often show the same colour (flat areas, backgrounds).
   uint32_t lastColour = ~uint32_t{0};
   int lastIndex = -1;
   const auto showColour = [&](uint8_t& out, uint32_t colour) {
