@@ -99,6 +99,20 @@ struct Skip {
   return {static_cast<int>(length) - 1, chain[length - 1]};
 }
 
+// The part of a skipped run no pixel's other value could have turned elsewhere: where the
+// table has no string for the run so far followed by that value, the choosing encoder keeps
+// to the run, as the skip does. Those lookups do not depend on one another, unlike the climb
+// pixel by pixel.
+Skip UnchallengedPart(const std::vector<uint16_t>& chain, const uint16_t* child, int shift, const uint8_t* other,
+                      int x, int c, Skip skip) {
+  for (int j = 1; j <= skip.pixels; ++j) {
+    const int o = other[x + j];
+    if (o != c && child[static_cast<uint32_t>(chain[static_cast<size_t>(j - 1)] << shift | o)])
+      return {j - 1, chain[static_cast<size_t>(j - 1)]};
+  }
+  return skip;
+}
+
 // Encoders of threads that have ended, handed to the threads that start next: each parallel
 // loop starts its own threads, and a new encoder's table would be fresh memory for every one
 // of them. A kept encoder's table is clean, since every encode that ends resets it.
@@ -413,15 +427,15 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
         if (!keepsFullTables || fullTableShouldClear(rowPixel + x)) clearFullTable(rowPixel + x);
       }
       prefix = start;
-      if constexpr (kChoosing) continue;
 
-      // A long run of c ahead, tested eight pixels at once: rarely true, so next to free
-      // for pictures without runs.
+      // A long run of the start value ahead, tested eight pixels at once: rarely true, so
+      // next to free for pictures without runs.
       if (x + 8 < width) {
         uint64_t ahead;
         std::memcpy(&ahead, row + x + 1, 8);
-        if (ahead == 0x0101010101010101ull * static_cast<uint8_t>(c)) {
-          const Skip skip = SkipRun(runs, child, shift, row, x, width, c);
+        if (ahead == 0x0101010101010101ull * static_cast<uint8_t>(start)) {
+          Skip skip = SkipRun(runs, child, shift, row, x, width, start);
+          if constexpr (kChoosing) skip = UnchallengedPart(runs.chain[start], child, shift, other, x, start, skip);
           x += skip.pixels;
           prefix = skip.code;
         }

@@ -70,8 +70,8 @@ void NoteMeasured(const ImageBlock& f, int64_t size, MeasuredLzwBytes& measured)
 }
 
 // Cuts one compared image down; returns the image after it (the image itself may be gone).
-ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& screen, uint32_t options,
-                        bool& changed, MeasuredLzwBytes& measured) {
+ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& screen, CandidateHistory& history,
+                        uint32_t options, bool& changed, MeasuredLzwBytes& measured) {
   const OptimizeScreen::Scan scan = screen.compare(f);
   LeaveWhenNothingChanged(f, scan, changed);
   int left = scan.left, top = scan.top, width = scan.right - scan.left, height = scan.bottom - scan.top;
@@ -101,7 +101,7 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
     ShownUnder shown;
     if (options & optimize_bit::kKeepFullLzwTables)
       shown = [&](int fill) { return ShownIndexes(screen, f, kept, screen.changedStride(), fill); };
-    if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown)) altered = true;
+    if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown, &history)) altered = true;
   }
   if (!altered) {
     NoteMeasured(f, size, measured);
@@ -130,6 +130,7 @@ ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress
   if (LeaveWhereCoveredNext(document) > 0) result.changed = true;
   SetProgressText(progress, MessageText(optimize_msg::kOptimizingImages));
   StartProgress(progress, document.frameCount);
+  CandidateHistory history;
   for (ImageBlock* f = FirstImage(&document); f;) {
     if (!Comparable(*f, document)) {
       // Whatever it shows, later images must not rely on the screen beneath it.
@@ -137,7 +138,7 @@ ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress
       f = NextImage(f);
     } else {
       try {
-        f = OptimizeOne(document, *f, screen, options, result.changed, result.measured);
+        f = OptimizeOne(document, *f, screen, history, options, result.changed, result.measured);
       } catch (const std::bad_alloc&) {
         ShowMessage(optimize_msg::kNoImageMemory);
         result.complete = false;

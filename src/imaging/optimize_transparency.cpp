@@ -1,6 +1,7 @@
 #include "imaging/optimize_transparency.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -98,45 +99,6 @@ struct MeasuredData {
 MeasuredData& ThreadMeasuredData() {
   thread_local MeasuredData data;
   return data;
-}
-
-struct OpeningMeasure {
-  int64_t best = 0;  // 0 when the image could not be measured
-  bool filledTable = false;
-  bool bestFilledTable = true;  // whether the encoding of the one to beat filled the table
-};
-
-// The image as it is, and candidate A, measured. Whichever is smaller is the one to beat (the
-// image as it is on a tie); A goes to `chosen` when it is smaller. A, which usually wins, is
-// measured first, so that the image itself is only encoded as far as A's size. Also says
-// whether the image's LZW table filled, where that was seen before its encoding stopped, else
-// whether A's did.
-OpeningMeasure MeasureImageAndEveryUnchangedFilled(ImageBlock& image, const uint8_t* changed, size_t stride,
-                                                   int fill, PixelBytes& candidate, PixelBytes& chosen) {
-  OpeningMeasure opening;
-  const LzwEncoder& encoder = ThreadLzwEncoder();
-  const bool anyReplaced = EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0;
-  MeasuredData& data = ThreadMeasuredData();
-  const int64_t candidateSize =
-      anyReplaced ? MeasureWith(image, candidate, fill, LzwEncoder::kNoLimit, data.candidate) : 0;
-  if (candidateSize <= 0) {
-    opening.best = FrameEncodedSizeBelow(image, LzwEncoder::kNoLimit, &data.best);
-    opening.filledTable = opening.bestFilledTable = encoder.filledTable();
-    return opening;
-  }
-  const bool candidateFilledTable = encoder.filledTable();
-  const int64_t asItIs = FrameEncodedSizeBelow(image, candidateSize + 1, &data.best);
-  opening.filledTable = encoder.filledTable() || (asItIs > candidateSize && candidateFilledTable);
-  if (asItIs > 0 && asItIs <= candidateSize) {
-    opening.best = asItIs;
-    opening.bestFilledTable = encoder.filledTable();
-  } else if (asItIs > 0) {
-    opening.best = candidateSize;
-    opening.bestFilledTable = candidateFilledTable;
-    data.best.swap(data.candidate);
-    chosen.swap(candidate);
-  }
-  return opening;
 }
 
 // Candidate B: only runs of two or more unchanged pixels are looked at. A run continuing the
@@ -251,63 +213,95 @@ int64_t ChosenByEncoder(ImageBlock& image, const UnchangedChoices& choices, int 
 
 }  // namespace
 
+CandidateHistory::CandidateHistory() { lastWin_.fill(-kRemembered - 1); }
+
+bool CandidateHistory::worthMeasuring(Candidate candidate) const {
+  return image_ < kFirstImages || image_ % kEveryImage == 0 || image_ - lastWin_[candidate] <= kRemembered;
+}
+
+void CandidateHistory::record(int winner) {
+  if (winner >= 0 && winner < kCount) lastWin_[winner] = image_;
+  ++image_;
+}
+
 bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size,
-                            const ShownUnder& shownUnder) {
+                            const ShownUnder& shownUnder, CandidateHistory* history) {
   if (size) *size = 0;
   if (!image.indexedImage || image.indexedImage->width != image.width || image.indexedImage->height != image.height)
     return false;
   const int fill = FillIndex(image, changed, stride);
   if (fill < 0) return false;
-  PixelBytes chosen, candidate;
-  const OpeningMeasure opening = MeasureImageAndEveryUnchangedFilled(image, changed, stride, fill, candidate, chosen);
-  int64_t best = opening.best;
-  bool bestFilledTable = opening.bestFilledTable;
+  const auto measuring = [&](CandidateHistory::Candidate c) { return !history || history->worthMeasuring(c); };
   MeasuredData& data = ThreadMeasuredData();
-  if (size) *size = best;
-  if (best <= 0) return false;
-  const std::vector<uint8_t> shownPlane = shownUnder ? shownUnder(fill) : std::vector<uint8_t>();
-  const uint8_t* shown = shownPlane.empty() ? nullptr : shownPlane.data();
-
-  // Where the table fills, candidate B and candidate D taking the colour first never measured
-  // smaller than the others on any file we tried, while each costs an encoding of the image:
-  // they are left to images the table covers, which are cheap to encode. Without the shown
-  // colours B is the only runs candidate there is.
-  const bool everyCandidate = !shown || !opening.filledTable;
-  const auto keepWhenSmaller = [&](int64_t measured = 0) {
-    if (measured <= 0) measured = MeasureWith(image, candidate, fill, best, data.candidate);
-    if (measured > 0 && measured < best) {
+  PixelBytes chosen, candidate;
+  int64_t best = 0;  // 0 while nothing is measured
+  int winner = -1;
+  bool bestFilledTable = true, filledTable = false;
+  const auto boundOfBest = [&] { return best > 0 ? best : LzwEncoder::kNoLimit; };
+  const auto keepWhenSmaller = [&](CandidateHistory::Candidate which, int64_t measured = 0) {
+    if (measured <= 0) measured = MeasureWith(image, candidate, fill, boundOfBest(), data.candidate);
+    const bool filled = ThreadLzwEncoder().filledTable();
+    filledTable |= filled;
+    if (measured > 0 && (best <= 0 || measured < best)) {
       best = measured;
-      bestFilledTable = ThreadLzwEncoder().filledTable();
+      winner = which;
+      bestFilledTable = filled;
       chosen.swap(candidate);
       data.best.swap(data.candidate);
     }
   };
-  if (everyCandidate && UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0)
-    keepWhenSmaller();
+  if (measuring(CandidateHistory::kEveryUnchanged) &&
+      EveryUnchangedPixel(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0)
+    keepWhenSmaller(CandidateHistory::kEveryUnchanged);
+  const std::vector<uint8_t> shownPlane = shownUnder ? shownUnder(fill) : std::vector<uint8_t>();
+  const uint8_t* shown = shownPlane.empty() ? nullptr : shownPlane.data();
+  std::optional<UnchangedChoices> choices;
   if (shown) {
-    UnchangedChoices choices = ChoicesOf(image, changed, shown, stride, static_cast<uint8_t>(fill));
+    choices = ChoicesOf(image, changed, shown, stride, static_cast<uint8_t>(fill));
     // Candidate C: every unchanged pixel drawn in its colour, as far as the palette allows.
-    if (choices.opaque.pixels != image.indexedImage->pixels) {
-      candidate = choices.opaque.pixels;
-      keepWhenSmaller();
-    }
-    const int64_t overhead = FrameOverheadSize(image);
-    const int bits =
-        std::max(MinCodeSizeWith(image, choices.filled.pixels), MinCodeSizeWith(image, choices.opaque.pixels));
-    for (const bool opaqueFirst : {false, true}) {
-      if (opaqueFirst && !everyCandidate) break;
-      if (const int64_t bytes =
-              ChosenByEncoder(image, choices, bits, opaqueFirst, best - overhead, candidate, data.candidate);
-          bytes != 0 && overhead > 0)
-        keepWhenSmaller(bytes > 0 ? overhead + bytes : 0);
+    if (measuring(CandidateHistory::kShownColours) && choices->opaque.pixels != image.indexedImage->pixels) {
+      candidate = choices->opaque.pixels;
+      keepWhenSmaller(CandidateHistory::kShownColours);
     }
   }
+  // Where the table fills, candidate B and candidate D taking the colour first never measured
+  // smaller than the others on any file we tried, while each costs an encoding of the image:
+  // they are left to images the table covers, which are cheap to encode. Without the shown
+  // colours B is the only runs candidate there is.
+  const auto everyCandidate = [&] { return !shown || !filledTable; };
+  if (measuring(CandidateHistory::kUnchangedRuns) && everyCandidate() &&
+      UnchangedRuns(image, changed, stride, static_cast<uint8_t>(fill), candidate) > 0)
+    keepWhenSmaller(CandidateHistory::kUnchangedRuns);
+  if (choices) {
+    const int64_t overhead = FrameOverheadSize(image);
+    const int bits =
+        std::max(MinCodeSizeWith(image, choices->filled.pixels), MinCodeSizeWith(image, choices->opaque.pixels));
+    for (const bool opaqueFirst : {false, true}) {
+      const auto which = opaqueFirst ? CandidateHistory::kColourFirst : CandidateHistory::kFillFirst;
+      if (!measuring(which) || (opaqueFirst && !everyCandidate())) continue;
+      const int64_t giveUpAt = best > 0 ? best - overhead : LzwEncoder::kNoLimit;
+      if (const int64_t bytes = ChosenByEncoder(image, *choices, bits, opaqueFirst, giveUpAt, candidate, data.candidate);
+          bytes != 0 && overhead > 0)
+        keepWhenSmaller(which, bytes > 0 ? overhead + bytes : 0);
+    }
+  }
+  // The image as it came, last: only as far as the best candidate's size, which it keeps to on
+  // a tie. Measured on every image, so that a substitution never makes an image larger.
+  const int64_t asItIs = FrameEncodedSizeBelow(image, best > 0 ? best + 1 : LzwEncoder::kNoLimit, &data.candidate);
+  if (asItIs > 0 && (best <= 0 || asItIs <= best)) {
+    best = asItIs;
+    winner = -1;
+    bestFilledTable = ThreadLzwEncoder().filledTable();
+    chosen.clear();
+    data.best.swap(data.candidate);
+  }
+  if (history) history->record(winner);
+  if (size) *size = best;
+  if (best <= 0) return false;
   if (chosen.empty()) {
     KeepLzwData(image, FrameMinCodeSize(image), data.best, bestFilledTable);
     return false;
   }
-  if (size) *size = best;
-
   image.indexedImage->pixels.swap(chosen);
   image.controlFlags |= 1;
   image.transparentIndex = static_cast<uint8_t>(fill);

@@ -284,14 +284,16 @@ TEST(LzwEncoding, RulesMeasuredFromTheFirstFillWriteWhatTheirStreamsHold) {
 // The encoder remembers what its look-ahead found while the table and the row stay as they
 // are; where no search runs out of budget its choices must stay exactly those of the plain
 // search, on pictures of few and many colours with most or some pixels free to choose.
+// Holes of one pixel, and holes as long as a run the encoder skips in one step.
 TEST(LzwEncoding, ChoicesAreThoseOfThePlainSearch) {
-  for (const auto& [colours, period, freeOfTen] : {std::tuple{4, 23, 8}, std::tuple{200, 97, 4}}) {
+  for (const auto& [colours, period, freeOfTen, holeLength] :
+       {std::tuple{4, 23, 8, 1}, std::tuple{200, 97, 4, 1}, std::tuple{4, 23, 6, 13}, std::tuple{200, 97, 5, 29}}) {
     const std::vector<uint8_t> tile = Noise(static_cast<size_t>(period), 0, colours, 11);
     const std::vector<uint8_t> holes = Noise(20000, 0, 10, 12);
     std::vector<uint8_t> picture(20000), blanked(20000);
     for (size_t i = 0; i < picture.size(); ++i) {
       picture[i] = tile[(i * 7 / 5) % tile.size()];
-      blanked[i] = holes[i] < freeOfTen ? uint8_t{255} : picture[i];
+      blanked[i] = holes[i / static_cast<size_t>(holeLength)] < freeOfTen ? uint8_t{255} : picture[i];
     }
     for (const int width : {100, 20000}) {
       SCOPED_TRACE(testing::Message() << colours << " colours, width " << width);

@@ -133,8 +133,10 @@ TEST_F(OptimizeTest, ClippingAndBlockRemovalWorkWithEveryOptionOff) {
   EXPECT_FALSE(Optimize(*out, 0, nullptr));
 }
 
+// Half the rounds share one history of winners, so that some of them leave candidates out.
 TEST_F(OptimizeTest, SubstitutionNeverGrowsAnImageAndKeepsEveryChangedPixel) {
   std::mt19937 rng(5);
+  CandidateHistory history;
   for (int round = 0; round < 120; ++round) {
     const int w = 1 + int(rng() % 40), h = 1 + int(rng() % 12), colours = 2 + int(rng() % 60);
     AnimPtr doc = test::NewDocument(w, h, colours);
@@ -160,7 +162,7 @@ TEST_F(OptimizeTest, SubstitutionNeverGrowsAnImageAndKeepsEveryChangedPixel) {
     int64_t size = 0;
     ShownUnder shownUnder;
     if (!shown.empty()) shownUnder = [&](int) { return shown; };
-    if (!SubstituteTransparency(f, changed.data(), Stride8(w), &size, shownUnder)) {
+    if (!SubstituteTransparency(f, changed.data(), Stride8(w), &size, shownUnder, round % 4 < 2 ? &history : nullptr)) {
       EXPECT_EQ(test::FramePixels(f), before);
       EXPECT_EQ(f.transparent(), wasTransparent);
       continue;
@@ -179,6 +181,18 @@ TEST_F(OptimizeTest, SubstitutionNeverGrowsAnImageAndKeepsEveryChangedPixel) {
         ASSERT_TRUE(after[i] == before[i] || after[i] == f.transparentIndex || tookShown) << round;
     }
   }
+}
+
+// A candidate that never wins is still measured on the first images and on every eighth; one
+// that won is measured on each of the eight images after.
+TEST_F(OptimizeTest, CandidatesThatStopWinningAreMeasuredAgainNowAndThen) {
+  CandidateHistory history;
+  std::vector<int> measured;
+  for (int image = 0; image < 40; ++image) {
+    if (history.worthMeasuring(CandidateHistory::kShownColours)) measured.push_back(image);
+    history.record(image == 16 ? CandidateHistory::kShownColours : -1);
+  }
+  EXPECT_EQ(measured, (std::vector<int>{0, 1, 2, 3, 8, 16, 17, 18, 19, 20, 21, 22, 23, 24, 32}));
 }
 
 // Under a transparent pixel that changes nothing the screen's colour is named by the first
