@@ -1,5 +1,7 @@
 #include "imaging/optimize_lzw.h"
 
+#include <algorithm>
+#include <bit>
 #include <new>
 
 #include "core/parallel_for.h"
@@ -18,6 +20,27 @@ constexpr uint8_t kInterimRule = 2;
 // saved more than 0.07% over the others on any file we tried, while measuring it took a sixth
 // of settling's time.
 constexpr int kRulesTried[] = {0, 1, 2, 4, 5};
+
+constexpr unsigned kEveryRule = [] {
+  unsigned mask = 0;
+  for (const int rule : kRulesTried) mask |= 1u << rule;
+  return mask;
+}();
+
+// Frames every rule is weighed on: the first few, then one in eight.
+constexpr size_t kFirstSampled = 4, kSampleEvery = 8;
+bool IsSampled(size_t frame) { return frame < kFirstSampled || frame % kSampleEvery == 0; }
+
+// The rules that won on the sampled frames within a sampling step of `frame`. A stretch where
+// no table filled names no rule: then every rule is tried.
+unsigned RulesWonNear(const std::vector<uint8_t>& wonBy, size_t frame) {
+  unsigned rules = 0;
+  const size_t from = frame > kSampleEvery ? frame - kSampleEvery : 0;
+  const size_t to = std::min(wonBy.size() - 1, frame + kSampleEvery);
+  for (size_t k = from; k <= to; ++k)
+    if (IsSampled(k)) rules |= wonBy[k];
+  return rules ? rules : kEveryRule;
+}
 
 // The clear rules write the same stream until the table first fills: that part is encoded
 // once, on the calling thread's encoder, into `shared`, and each rule's bytes are then measured
@@ -63,12 +86,8 @@ std::vector<uint8_t> LzwClearRules(const AnimHeader& document) {
 
 MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes& known) {
   std::vector<ImageBlock*> frames;
-  uint64_t pixels = 0;
-  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
-    if (!f->lzwClearRule) continue;
-    frames.push_back(f);
-    pixels += f->pixelCount();
-  }
+  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
+    if (f->lzwClearRule) frames.push_back(f);
   std::vector<uint8_t> best(frames.size(), 0);
   std::vector<int64_t> bytesOfBest(frames.size(), -1);
   std::vector<MemorySink> shared(frames.size()), rest(frames.size());
@@ -76,7 +95,9 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
   // never filled), or into `shared` and `rest`. The held rule's was only counted.
   enum Written : char { kNotWritten, kWhole, kSharedAndRest };
   std::vector<char> written(frames.size(), kNotWritten);
-  ParallelForPixels(frames.size(), pixels, [&](size_t i) {
+  // The rule that won on a frame; a frame whose table never filled names none.
+  std::vector<uint8_t> wonBy(frames.size(), 0);
+  const auto settle = [&](size_t i, unsigned rulesToTry) {
     // Neighbouring frames tend to favour the same rule. Measured first, it lets the others
     // stop early, as soon as they reach its size; the choice does not depend on the order.
     thread_local int likely = 0;
@@ -84,6 +105,19 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
     int64_t& smallest = bytesOfBest[i];
     if (const std::vector<uint8_t>* kept = KeptLzwDataOfEveryRule(f, FrameMinCodeSize(f))) {
       smallest = static_cast<int64_t>(kept->size());
+      return;
+    }
+    // The rule the frame holds was measured by the image steps; the others from the fill on.
+    // The data of the one measured smallest here is kept.
+    const auto measured = known.find(&f);
+    const int held = measured != known.end() ? f.lzwClearRule : -1;
+    // Nothing to weigh: the held rule is the only one to try, and its bytes are known. (Data
+    // kept for that rule alone means its table filled: a table that never fills is named
+    // rule 0 below.)
+    if (held >= 0 && (rulesToTry & ~(1u << held)) == 0 && KeptLzwData(f, FrameMinCodeSize(f))) {
+      best[i] = static_cast<uint8_t>(held);
+      smallest = measured->second;
+      wonBy[i] = static_cast<uint8_t>(1u << held);
       return;
     }
     const int64_t whole = RulesShareUpToFill(f, shared[i]);
@@ -94,15 +128,11 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
       written[i] = kWhole;
       return;
     }
-    // The rule the frame holds was measured by the image steps; the others from the fill on.
-    // The data of the one measured smallest here is kept.
-    const auto measured = known.find(&f);
-    const int held = measured != known.end() ? f.lzwClearRule : -1;
     const auto bytesUnder = [&](int rule, int64_t giveUpAt, MemorySink& data) {
       if (rule != held) return RuleBytesFromFill(data, rule, giveUpAt);
       return measured->second < giveUpAt ? measured->second : int64_t{-1};
     };
-    int chosen = held >= 0 ? held : likely;
+    int chosen = held >= 0 ? held : (rulesToTry >> likely & 1) ? likely : std::countr_zero(rulesToTry);
     smallest = bytesUnder(chosen, LzwEncoder::kNoLimit, rest[i]);
     if (smallest < 0) return;
     written[i] = chosen != held ? kSharedAndRest : kNotWritten;
@@ -110,7 +140,7 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
     // measurement to the next; the chosen one's is exchanged into `rest`.
     thread_local std::vector<uint8_t> spare;
     const auto tryRule = [&](int rule) {
-      if (rule == chosen) return;
+      if (rule == chosen || !(rulesToTry >> rule & 1)) return;
       // A lower-numbered rule wins a tie, so it is measured as far as equalling the best.
       const bool winsTie = rule < chosen;
       MemorySink data;
@@ -128,8 +158,22 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
     tryRule(likely);
     for (const int rule : kRulesTried) tryRule(rule);
     best[i] = static_cast<uint8_t>(chosen);
+    wonBy[i] = static_cast<uint8_t>(1u << chosen);
     likely = chosen;
-  });
+  };
+  // The frames of one stretch of an animation tend to favour the same rules: every rule is
+  // weighed on a few frames, and the frames between them try the rules that won on those
+  // nearby. Which frames try what depends on nothing but their place, so the result is the
+  // same on any number of threads.
+  std::vector<size_t> sampled, between;
+  for (size_t i = 0; i < frames.size(); ++i) (IsSampled(i) ? sampled : between).push_back(i);
+  const auto settleAll = [&](const std::vector<size_t>& which, auto rulesOf) {
+    uint64_t pixels = 0;
+    for (const size_t i : which) pixels += frames[i]->pixelCount();
+    ParallelForPixels(which.size(), pixels, [&](size_t k) { settle(which[k], rulesOf(which[k])); });
+  };
+  settleAll(sampled, [](size_t) { return kEveryRule; });
+  settleAll(between, [&](size_t i) { return RulesWonNear(wonBy, i); });
   MeasuredLzwBytes measured;
   for (size_t i = 0; i < frames.size(); ++i) {
     frames[i]->lzwClearRule = best[i];
