@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <new>
 
 #include "core/parallel_for.h"
@@ -165,8 +166,23 @@ MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes&
   // weighed on a few frames, and the frames between them try the rules that won on those
   // nearby. Which frames try what depends on nothing but their place, so the result is the
   // same on any number of threads.
+  // A frame whose size stands out from its neighbours' (a cut, a sudden change) may well favour
+  // another rule than they do: it weighs every rule as well.
+  const auto heldBytes = [&](size_t i) {
+    const auto it = known.find(frames[i]);
+    return it != known.end() ? it->second : int64_t{-1};
+  };
+  const auto standsOut = [&](size_t i) {
+    const int64_t bytes = heldBytes(i);
+    for (const size_t k : {i - 1, i + 1}) {
+      if (k >= frames.size()) continue;
+      const int64_t near = heldBytes(k);
+      if (bytes >= 0 && near >= 0 && std::abs(bytes - near) > std::min(bytes, near) / 16) return true;
+    }
+    return false;
+  };
   std::vector<size_t> sampled, between;
-  for (size_t i = 0; i < frames.size(); ++i) (IsSampled(i) ? sampled : between).push_back(i);
+  for (size_t i = 0; i < frames.size(); ++i) (IsSampled(i) || standsOut(i) ? sampled : between).push_back(i);
   const auto settleAll = [&](const std::vector<size_t>& which, auto rulesOf) {
     uint64_t pixels = 0;
     for (const size_t i : which) pixels += frames[i]->pixelCount();
