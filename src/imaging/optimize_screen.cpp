@@ -4,7 +4,19 @@
 #include <cstring>
 #include <new>
 
+#include "imaging/colour_index.h"
+
 namespace fw {
+namespace {
+
+// For each index the first one with its colour (itself when the palette lacks it).
+void FirstIndexes(const Palette* palette, uint8_t* first) {
+  const ColourIndex colours(palette);
+  const int count = palette ? std::min(palette->count(), 256) : 0;
+  for (int v = 0; v < 256; ++v) first[v] = static_cast<uint8_t>(v < count ? colours.find(PackedColour((*palette)[v])) : v);
+}
+
+}  // namespace
 
 bool OptimizeScreen::allocate(int width, int height) {
   width_ = std::max(width, 1);
@@ -12,17 +24,20 @@ bool OptimizeScreen::allocate(int width, int height) {
   stride_ = Stride8(width_);
   // The changed plane holds one image at a time; images lie inside the screen, so a
   // screen-sized plane fits any of them in its own row layout.
-  if (!PlaneSizeAllowed(stride_, static_cast<size_t>(height_) * 6)) return false;
+  if (!PlaneSizeAllowed(stride_, static_cast<size_t>(height_) * 7)) return false;
   const size_t plane = stride_ * static_cast<size_t>(height_);
   try {
     colours_.assign(plane, 0);
-    block_.assign(2 * plane, 0);
+    block_.assign(3 * plane, 0);
   } catch (const std::bad_alloc&) {
     return false;
   }
   colour_ = colours_.data();
   state_ = block_.data();
   changed_ = state_ + plane;
+  index_ = changed_ + plane;
+  indexPalette_ = nullptr;
+  onePalette_ = true;
   return true;
 }
 
@@ -61,6 +76,13 @@ OptimizeScreen::Scan OptimizeScreen::compare(const ImageBlock& image) {
   const bool keyed = image.transparent();
   const uint8_t key = image.transparentIndex;
 
+  if (accumulates) {
+    if (!indexPalette_) {
+      indexPalette_ = image.activePalette;
+      FirstIndexes(indexPalette_, firstIndex_);
+    }
+    onePalette_ = onePalette_ && indexPalette_ == image.activePalette;
+  }
   changedStride_ = Stride8(w);
   Scan scan;
   scan.left = w;
@@ -70,6 +92,7 @@ OptimizeScreen::Scan OptimizeScreen::compare(const ImageBlock& image) {
     const size_t at = static_cast<size_t>(image.top + y) * stride_ + static_cast<size_t>(image.left);
     uint32_t* colour = colour_ + at;
     uint8_t* state = state_ + at;
+    uint8_t* index = index_ + at;
     uint8_t* changed = changed_ + static_cast<size_t>(y) * changedStride_;
     int first = -1, last = -1, count = 0;
     for (int x = 0; x < w; ++x) {
@@ -80,6 +103,7 @@ OptimizeScreen::Scan OptimizeScreen::compare(const ImageBlock& image) {
         if (state[x] != kKnown || colour[x] != c || c == kNoColour) keep = true;
         if (accumulates) {
           colour[x] = c;
+          index[x] = firstIndex_[v];
           state[x] = c == kNoColour ? kUnknown : kKnown;
         } else if (leavesUnknown) {
           state[x] = kUnknown;

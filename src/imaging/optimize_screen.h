@@ -49,6 +49,10 @@ class OptimizeScreen {
   // Row y of the planes, for loops over many pixels.
   const uint32_t* colourRow(int y) const { return colour_ + static_cast<size_t>(y) * stride_; }
   const uint8_t* stateRow(int y) const { return state_ + static_cast<size_t>(y) * stride_; }
+  // The first index of the colour each known pixel shows, in the palette every image drawn so
+  // far had, as long as they all had the same one: indexesOf(palette) says whether that is it.
+  const uint8_t* indexRow(int y) const { return index_ + static_cast<size_t>(y) * stride_; }
+  bool indexesOf(const Palette* palette) const { return onePalette_ && palette && indexPalette_ == palette; }
 
  private:
   void setRect(int left, int top, int width, int height, State state);
@@ -60,6 +64,10 @@ class OptimizeScreen {
   uint32_t* colour_ = nullptr;
   uint8_t* state_ = nullptr;
   uint8_t* changed_ = nullptr;
+  uint8_t* index_ = nullptr;
+  const Palette* indexPalette_ = nullptr;
+  uint8_t firstIndex_[256] = {};
+  bool onePalette_ = true;
 };
 
 }  // namespace fw

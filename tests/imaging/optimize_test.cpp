@@ -214,28 +214,36 @@ TEST_F(OptimizeTest, ShownIndexesNameTheScreenColourUnderUnchangedPixels) {
   const std::vector<uint8_t> underZero = ShownIndexes(screen, second, screen.changed(), screen.changedStride(), 0);
   EXPECT_EQ(std::vector<uint8_t>(underZero.begin(), underZero.begin() + 5), (std::vector<uint8_t>{2, 2, 0, 2, 2}));
 
-  // Rows long enough to be taken sixteen pixels at a time, with a tail.
+  // Rows long enough to be taken sixteen pixels at a time, with a tail. Drawn over pixels of the
+  // same palette, and over the same colours drawn with a palette of their own, in another order.
   const int width = 37;
   const auto under = [](int x, int y) { return (x * 7 + y * 3) % 4; };
   const auto over = [](int x, int y) { return (x + y) % 3 == 0 ? 0 : 2; };
-  AnimPtr wide = test::NewDocument(width, 2, 4);
-  SetGlobalPalette(*wide, test::MakePalette({{10, 0, 0}, {0, 20, 0}, {0, 0, 30}, {0, 20, 0}}));
-  ImageBlock& bottom = test::AddFrame(*wide, 0, 0, width, 2, under);
-  ImageBlock& top = test::AddFrame(*wide, 0, 0, width, 2, over);
-  MakeTransparent(top, 2);
-  OptimizeScreen wideScreen;
-  ASSERT_TRUE(wideScreen.allocate(width, 2));
-  wideScreen.compare(bottom);
-  wideScreen.compare(top);
-  const std::vector<uint8_t> wideShown =
-      ShownIndexes(wideScreen, top, wideScreen.changed(), wideScreen.changedStride(), 2);
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < width; ++x) {
-      const int named[] = {0, 1, 2, 1};  // colour 3 is first held by 1; only the fill holds 2's
-      EXPECT_EQ(wideShown[static_cast<size_t>(y) * Stride8(width) + static_cast<size_t>(x)],
-                over(x, y) == 2 ? named[under(x, y)] : over(x, y))
-          << x << "," << y;
-    }
+  for (const bool ownPalette : {false, true}) {
+    SCOPED_TRACE(ownPalette ? "palette of its own beneath" : "one palette");
+    AnimPtr wide = test::NewDocument(width, 2, 4);
+    SetGlobalPalette(*wide, test::MakePalette({{10, 0, 0}, {0, 20, 0}, {0, 0, 30}, {0, 20, 0}}));
+    const int reordered[] = {1, 0, 3, 2};
+    ImageBlock& bottom = test::AddFrame(*wide, 0, 0, width, 2, [&](int x, int y) {
+      return ownPalette ? reordered[under(x, y)] : under(x, y);
+    });
+    if (ownPalette) SetLocalPalette(bottom, test::MakePalette({{0, 20, 0}, {10, 0, 0}, {0, 20, 0}, {0, 0, 30}}));
+    ImageBlock& top = test::AddFrame(*wide, 0, 0, width, 2, over);
+    MakeTransparent(top, 2);
+    OptimizeScreen wideScreen;
+    ASSERT_TRUE(wideScreen.allocate(width, 2));
+    wideScreen.compare(bottom);
+    wideScreen.compare(top);
+    const std::vector<uint8_t> wideShown =
+        ShownIndexes(wideScreen, top, wideScreen.changed(), wideScreen.changedStride(), 2);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < width; ++x) {
+        const int named[] = {0, 1, 2, 1};  // colour 3 is first held by 1; only the fill holds 2's
+        EXPECT_EQ(wideShown[static_cast<size_t>(y) * Stride8(width) + static_cast<size_t>(x)],
+                  over(x, y) == 2 ? named[under(x, y)] : over(x, y))
+            << x << "," << y;
+      }
+  }
 }
 
 TEST_F(OptimizeTest, RepeatedPixelsTurnTransparentWhenAnIndexIsFree) {
