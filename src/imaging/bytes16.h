@@ -22,6 +22,26 @@ inline int SumLanes(Bytes16 v) {
   return n;
 }
 
+// Whether any lane is not zero.
+inline bool AnyLane(Bytes16 v) {
+  uint64_t half[2];
+  std::memcpy(half, &v, sizeof v);
+  return (half[0] | half[1]) != 0;
+}
+
+// How many of the n bytes at p are 1, the others being 0.
+inline int CountOnes(const uint8_t* p, int n) {
+  int total = 0, x = 0;
+  while (x + 16 <= n) {
+    // A lane holds up to 255 before it must be emptied.
+    Bytes16 sums{};
+    for (int blocks = 0; blocks < 255 && x + 16 <= n; ++blocks, x += 16) sums += Load16(p + x);
+    total += SumLanes(sums);
+  }
+  for (; x < n; ++x) total += p[x];
+  return total;
+}
+
 // Bit k set where lane k is all ones.
 inline uint32_t LaneMask(Bytes16 v) {
   uint32_t mask = 0;

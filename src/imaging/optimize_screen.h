@@ -42,11 +42,11 @@ class OptimizeScreen {
   const uint8_t* changed() const { return changed_; }
   size_t changedStride() const { return changedStride_; }
 
-  uint32_t colour(int x, int y) const { return colour_[static_cast<size_t>(y) * stride_ + static_cast<size_t>(x)]; }
   State state(int x, int y) const {
     return static_cast<State>(state_[static_cast<size_t>(y) * stride_ + static_cast<size_t>(x)]);
   }
-  // Row y of the planes, for loops over many pixels.
+  // Row y of the planes, for loops over many pixels. The colours are those of the last image
+  // compared whose palette was not the one all images before it had (see indexesOf).
   const uint32_t* colourRow(int y) const { return colour_ + static_cast<size_t>(y) * stride_; }
   const uint8_t* stateRow(int y) const { return state_ + static_cast<size_t>(y) * stride_; }
   // The first index of the colour each known pixel shows, in the palette every image drawn so
@@ -56,6 +56,9 @@ class OptimizeScreen {
 
  private:
   void setRect(int left, int top, int width, int height, State state);
+  // The colour plane, brought up to date from the indexes.
+  void paintColours();
+  void compareRowByIndex(const uint8_t* p, int w, int keyIndex, int paletteCount, size_t at, uint8_t* changed);
 
   int width_ = 0, height_ = 0;
   size_t stride_ = 0, changedStride_ = 0;
@@ -67,7 +70,8 @@ class OptimizeScreen {
   uint8_t* index_ = nullptr;
   const Palette* indexPalette_ = nullptr;
   uint8_t firstIndex_[256] = {};
-  bool onePalette_ = true;
+  int firstUpTo_ = 256;
+  bool onePalette_ = true, coloursStale_ = false;
 };
 
 }  // namespace fw

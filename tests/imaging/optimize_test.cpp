@@ -195,6 +195,39 @@ TEST_F(OptimizeTest, CandidatesThatStopWinningAreMeasuredAgainNowAndThen) {
   EXPECT_EQ(measured, (std::vector<int>{0, 1, 2, 3, 8, 16, 17, 18, 19, 20, 21, 22, 23, 24, 32}));
 }
 
+// The screen tells changes by colour: an index holding a colour listed earlier changes nothing,
+// and neither does the same colour drawn from another palette, before or after it, in rows
+// long enough for sixteen pixels at a time and a tail.
+TEST_F(OptimizeTest, TheScreenComparesColoursWhateverPaletteDrewThem) {
+  const int width = 37;
+  AnimPtr doc = test::NewDocument(width, 2, 4);
+  SetGlobalPalette(*doc, test::MakePalette({{10, 0, 0}, {0, 20, 0}, {0, 0, 30}, {0, 20, 0}}));
+  const auto base = [](int x, int y) { return (x * 5 + y) % 3; };
+  const auto moved = [](int x, int y) { return x == 20 && y == 1; };
+  // Colour 1 again through index 3, and one pixel really changed.
+  ImageBlock& first = test::AddFrame(*doc, 0, 0, width, 2, base);
+  ImageBlock& same = test::AddFrame(*doc, 0, 0, width, 2, [&](int x, int y) {
+    return moved(x, y) ? (base(x, y) + 1) % 3 : base(x, y) == 1 ? 3 : base(x, y);
+  });
+  // The same picture through a palette of its own that lists the colours in another order.
+  const int reordered[] = {2, 0, 1};
+  ImageBlock& own = test::AddFrame(*doc, 0, 0, width, 2, [&](int x, int y) {
+    return reordered[moved(x, y) ? (base(x, y) + 1) % 3 : base(x, y)];
+  });
+  SetLocalPalette(own, test::MakePalette({{0, 20, 0}, {0, 0, 30}, {10, 0, 0}, {0, 0, 0}}));
+  ImageBlock& back = test::AddFrame(*doc, 0, 0, width, 2, base);
+  OptimizeScreen screen;
+  ASSERT_TRUE(screen.allocate(width, 2));
+  EXPECT_EQ(screen.compare(first).changedCount, width * 2);
+  const OptimizeScreen::Scan one = screen.compare(same);
+  EXPECT_EQ(one.changedCount, 1);
+  EXPECT_EQ(std::make_pair(one.left, one.top), std::make_pair(20, 1));
+  EXPECT_EQ(screen.compare(own).changedCount, 0);
+  const OptimizeScreen::Scan undone = screen.compare(back);
+  EXPECT_EQ(undone.changedCount, 1);
+  EXPECT_EQ(std::make_pair(undone.right, undone.bottom), std::make_pair(21, 2));
+}
+
 // Under a transparent pixel that changes nothing the screen's colour is named by the first
 // index holding it, never by the transparent index itself; kept pixels, colours only the
 // transparent index holds and pixels not holding the fill index stay as they are.
