@@ -10,6 +10,7 @@
 #include "gif/gif_writer.h"
 #include "imaging/optimize.h"
 #include "imaging/optimize_disposal.h"
+#include "imaging/optimize_lzw.h"
 #include "imaging/optimize_removal.h"
 #include "imaging/optimize_screen.h"
 #include "imaging/optimize_shown.h"
@@ -63,15 +64,25 @@ bool LargerThan(const ImageBlock& optimized, int64_t& size, const ImageBlock& or
   return true;
 }
 
-// Notes the LZW data bytes of an image whose encoded size was measured as it now is.
-void NoteMeasured(const ImageBlock& f, int64_t size, MeasuredLzwBytes& measured) {
+// What the steps learn from one image for the next: which transparency candidates win, and
+// which clear rule.
+struct StepHistory {
+  CandidateHistory candidates;
+  RulesAsMeasured rules;
+};
+
+// Notes the LZW data bytes of an image whose encoded size was measured as it now is, and
+// settles its clear rule.
+void NoteMeasured(ImageBlock& f, int64_t size, MeasuredLzwBytes& measured, RulesAsMeasured& rules) {
   const int64_t overhead = FrameOverheadSize(f);
   if (size > overhead && overhead > 0) measured[&f] = size - overhead;
+  rules.settle(f, measured);
 }
 
 // Cuts one compared image down; returns the image after it (the image itself may be gone).
-ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& screen, CandidateHistory& history,
+ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& screen, StepHistory& history,
                         uint32_t options, bool& changed, MeasuredLzwBytes& measured) {
+  if (f.lzwClearRule) f.lzwClearRule = history.rules.next();
   const OptimizeScreen::Scan scan = screen.compare(f);
   LeaveWhenNothingChanged(f, scan, changed);
   int left = scan.left, top = scan.top, width = scan.right - scan.left, height = scan.bottom - scan.top;
@@ -101,19 +112,19 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
     ShownUnder shown;
     if (options & optimize_bit::kKeepFullLzwTables)
       shown = [&](int fill) { return ShownIndexes(screen, f, kept, screen.changedStride(), fill); };
-    if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown, &history)) altered = true;
+    if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown, &history.candidates)) altered = true;
   }
   if (!altered) {
-    NoteMeasured(f, size, measured);
+    NoteMeasured(f, size, measured, history.rules);
     return NextImage(&f);
   }
   changed = true;
   if (original && LargerThan(f, size, *original)) {
     ImageBlock* back = PutBack(std::move(original), f);
-    NoteMeasured(*back, size, measured);
+    NoteMeasured(*back, size, measured, history.rules);
     return NextImage(back);
   }
-  NoteMeasured(f, size, measured);
+  NoteMeasured(f, size, measured, history.rules);
   return NextImage(&f);
 }
 
@@ -130,7 +141,7 @@ ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress
   if (LeaveWhereCoveredNext(document) > 0) result.changed = true;
   SetProgressText(progress, MessageText(optimize_msg::kOptimizingImages));
   StartProgress(progress, document.frameCount);
-  CandidateHistory history;
+  StepHistory history;
   for (ImageBlock* f = FirstImage(&document); f;) {
     if (!Comparable(*f, document)) {
       // Whatever it shows, later images must not rely on the screen beneath it.

@@ -1,5 +1,7 @@
 #pragma once
 // The optimizer's choice of LZW clear rule, frame by frame.
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "core/anim_document.h"
@@ -13,9 +15,49 @@ namespace fw {
 void PreferKeptLzwTables(AnimHeader& document, bool on);
 // Each frame's rule in order, to tell whether a run changed any.
 std::vector<uint8_t> LzwClearRules(const AnimHeader& document);
+// The clear rules settling weighs, one bit each.
+inline constexpr unsigned kEveryLzwRule = 0x37;
+
+struct SettledRule {
+  int rule = 0;
+  int64_t bytes = -1;   // the frame's data bytes under it; -1 when it could not be encoded
+  bool filled = false;  // whether the table filled, so that the rule was chosen at all
+};
+
+// The frame takes the rule of `rulesToTry` that writes the fewest bytes (a lower-numbered one on
+// a tie; rule 0 where the table never fills) and keeps that rule's data. `heldBytes` are its
+// data bytes under the rule it holds when those were measured (else -1), which spares encoding
+// it again.
+SettledRule SettleFrameRule(ImageBlock& frame, unsigned rulesToTry, int64_t heldBytes);
+
+// Frames every rule is weighed on, by their place among the frames settled together: the
+// frames between them try the rules that won near them.
+bool SampledForRules(size_t frame);
+// Whether a frame's size differs from its neighbour's enough to be weighed on its own (a cut, a
+// sudden change): it may well favour another rule.
+bool SizeStandsOut(int64_t bytes, int64_t near);
+
+// The rules of the frames the image steps measure, settled as they go, in order: every rule is
+// weighed on sampled frames and on frames whose size stands out from the one before, and the
+// frames between keep the rule the last of those chose, which they were measured with.
+class RulesAsMeasured {
+ public:
+  RulesAsMeasured();
+  // The rule to measure the next frame with.
+  uint8_t next() const { return rule_; }
+  // Settles a frame measured with next(), whose data bytes `measured` holds (it is left out
+  // when they are unknown), and notes what it settled to there.
+  void settle(ImageBlock& frame, MeasuredLzwBytes& measured);
+
+ private:
+  size_t frames_ = 0;
+  uint8_t rule_;
+  int64_t lastBytes_ = -1;
+};
+
 // Each frame that may keep full tables gets the rule that writes the fewest bytes, the plain
-// one on a tie. `known` holds the data bytes of frames already measured under the rule they
-// hold. Returns the bytes each of those frames' data now takes.
-MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes& known = {});
+// one on a tie, but for the frames in `settled`, whose rule and data bytes stand. Returns the
+// data bytes of every frame measured.
+MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes& settled = {});
 
 }  // namespace fw
