@@ -71,7 +71,7 @@ OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress) 
     run.changed |= images.changed;
     run.complete = images.complete;
   }
-  run.measured = SettleLzwClearing(document, images.measured);
+  run.measured = SettleLzwClearing(document, images.measured, images.weighed);
   if (LzwClearRules(document) != rulesBefore) run.changed = true;
   return run;
 }

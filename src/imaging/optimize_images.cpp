@@ -73,22 +73,22 @@ struct StepHistory {
 
 // Notes the LZW data bytes of an image whose encoded size was measured as it now is, and
 // settles its clear rule.
-void NoteMeasured(ImageBlock& f, int64_t size, MeasuredLzwBytes& measured, RulesAsMeasured& rules) {
+void NoteMeasured(ImageBlock& f, int64_t size, ImageStepsResult& result, RulesAsMeasured& rules) {
   const int64_t overhead = FrameOverheadSize(f);
-  if (size > overhead && overhead > 0) measured[&f] = size - overhead;
-  rules.settle(f, measured);
+  if (size > overhead && overhead > 0) result.measured[&f] = size - overhead;
+  rules.settle(f, result.measured, result.weighed);
 }
 
 // Cuts one compared image down; returns the image after it (the image itself may be gone).
 ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& screen, StepHistory& history,
-                        uint32_t options, bool& changed, MeasuredLzwBytes& measured) {
+                        uint32_t options, ImageStepsResult& result) {
   if (f.lzwClearRule) f.lzwClearRule = history.rules.next();
   const OptimizeScreen::Scan scan = screen.compare(f);
-  LeaveWhenNothingChanged(f, scan, changed);
+  LeaveWhenNothingChanged(f, scan, result.changed);
   int left = scan.left, top = scan.top, width = scan.right - scan.left, height = scan.bottom - scan.top;
   if (!scan.anyChanged()) {
     if ((options & optimize_bit::kRemoveFrames) && CanFoldIntoPrevious(f)) {
-      changed = true;
+      result.changed = true;
       return FoldIntoPrevious(document, f);
     }
     left = top = 0;
@@ -115,16 +115,16 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
     if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown, &history.candidates)) altered = true;
   }
   if (!altered) {
-    NoteMeasured(f, size, measured, history.rules);
+    NoteMeasured(f, size, result, history.rules);
     return NextImage(&f);
   }
-  changed = true;
+  result.changed = true;
   if (original && LargerThan(f, size, *original)) {
     ImageBlock* back = PutBack(std::move(original), f);
-    NoteMeasured(*back, size, measured, history.rules);
+    NoteMeasured(*back, size, result, history.rules);
     return NextImage(back);
   }
-  NoteMeasured(f, size, measured, history.rules);
+  NoteMeasured(f, size, result, history.rules);
   return NextImage(&f);
 }
 
@@ -149,7 +149,7 @@ ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress
       f = NextImage(f);
     } else {
       try {
-        f = OptimizeOne(document, *f, screen, history, options, result.changed, result.measured);
+        f = OptimizeOne(document, *f, screen, history, options, result);
       } catch (const std::bad_alloc&) {
         ShowMessage(optimize_msg::kNoImageMemory);
         result.complete = false;

@@ -5,6 +5,7 @@
 
 #include "core/anim_document.h"
 #include "gif/gif_writer.h"
+#include "imaging/optimize_lzw.h"
 
 namespace fw {
 
@@ -15,6 +16,8 @@ struct ImageStepsResult {
   bool complete = true;  // false when memory ran out (message shown) or the progress stopped
   // The LZW data bytes of images measured as the steps left them, under the rule they hold.
   MeasuredLzwBytes measured;
+  // The clear rule that won on the images that weighed every rule.
+  LzwRuleVotes weighed;
 };
 
 // Runs the steps for options bit 2 with bits 4 and 64 as given. Images must lie inside the

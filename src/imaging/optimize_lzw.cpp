@@ -138,15 +138,13 @@ bool SizeStandsOut(int64_t bytes, int64_t near) {
 
 RulesAsMeasured::RulesAsMeasured() : rule_(kInterimRule) {}
 
-void RulesAsMeasured::settle(ImageBlock& frame, MeasuredLzwBytes& measured) {
+void RulesAsMeasured::settle(ImageBlock& frame, MeasuredLzwBytes& measured, LzwRuleVotes& weighed) {
   const auto it = measured.find(&frame);
   if (it == measured.end() || !frame.lzwClearRule) return;
   const int64_t held = it->second;
-  const bool weighed = SampledForRules(frames_++) || SizeStandsOut(held, lastBytes_);
-  if (!weighed) {
+  const bool sampled = SampledForRules(frames_++);
+  if (!sampled && !SizeStandsOut(held, lastBytes_)) {
     lastBytes_ = held;
-    // Data every rule writes is named by the plain rule, as settling names it.
-    if (KeptLzwDataOfEveryRule(frame, FrameMinCodeSize(frame))) frame.lzwClearRule = 0;
     return;
   }
   const SettledRule settled = SettleFrameRule(frame, kEveryLzwRule, held);
@@ -156,43 +154,66 @@ void RulesAsMeasured::settle(ImageBlock& frame, MeasuredLzwBytes& measured) {
     return;
   }
   it->second = settled.bytes;
-  if (settled.filled) rule_ = static_cast<uint8_t>(settled.rule);
+  weighed[&frame] = settled.filled ? static_cast<uint8_t>(1u << settled.rule) : uint8_t{0};
+  // A frame that stands out says little about the ones after it.
+  if (settled.filled && sampled) rule_ = static_cast<uint8_t>(settled.rule);
 }
 
-MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes& settled) {
+MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes& known, const LzwRuleVotes& weighed) {
+  // Frames with a rule to settle and frames already weighed (which only vote), in order.
   std::vector<ImageBlock*> frames;
   MeasuredLzwBytes measured;
   for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
-    if (const auto it = settled.find(f); it != settled.end()) {
-      measured.emplace(f, it->second);
-    } else if (f->lzwClearRule) {
-      frames.push_back(f);
-    }
+    if (const auto it = known.find(f); it != known.end()) measured.emplace(f, it->second);
+    if (f->lzwClearRule || weighed.count(f)) frames.push_back(f);
   }
+  std::vector<uint8_t> votes(frames.size(), 0);
   std::vector<SettledRule> result(frames.size());
+  const auto heldBytes = [&](size_t i) {
+    const auto it = known.find(frames[i]);
+    return it != known.end() ? it->second : int64_t{-1};
+  };
   const auto settleAll = [&](const std::vector<size_t>& which, auto rulesOf) {
     uint64_t pixels = 0;
     for (const size_t i : which) pixels += frames[i]->pixelCount();
-    ParallelForPixels(which.size(), pixels,
-                      [&](size_t k) { result[which[k]] = SettleFrameRule(*frames[which[k]], rulesOf(which[k]), -1); });
+    ParallelForPixels(which.size(), pixels, [&](size_t k) {
+      const size_t i = which[k];
+      result[i] = SettleFrameRule(*frames[i], rulesOf(i), heldBytes(i));
+    });
   };
   // The frames of one stretch of an animation tend to favour the same rules: every rule is
   // weighed on a few frames, and the frames between them try the rules that won on those
-  // nearby. Which frames try what depends on nothing but their place, so the result is the
-  // same on any number of threads.
+  // nearby (a rule they were measured with costs nothing to try). Frames the image steps
+  // measured were sampled there. Which frames try what depends on nothing but their place, so
+  // the result is the same on any number of threads.
   std::vector<size_t> sampled, between;
-  for (size_t i = 0; i < frames.size(); ++i) (SampledForRules(i) ? sampled : between).push_back(i);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (const auto it = weighed.find(frames[i]); it != weighed.end()) {
+      votes[i] = it->second;
+    } else if (heldBytes(i) < 0 && SampledForRules(i)) {
+      sampled.push_back(i);
+    } else {
+      between.push_back(i);
+    }
+  }
   settleAll(sampled, [](size_t) { return kEveryLzwRule; });
+  for (const size_t i : sampled)
+    if (result[i].filled) votes[i] = static_cast<uint8_t>(1u << result[i].rule);
   settleAll(between, [&](size_t i) {
     unsigned rules = 0;
     const size_t from = i > kSampleEvery ? i - kSampleEvery : 0, to = std::min(frames.size() - 1, i + kSampleEvery);
-    for (size_t k = from; k <= to; ++k)
-      if (SampledForRules(k) && result[k].filled) rules |= 1u << result[k].rule;
+    for (size_t k = from; k <= to; ++k) rules |= votes[k];
     // A stretch where no table filled names no rule: then every rule is tried.
     return rules ? rules : kEveryLzwRule;
   });
-  for (size_t i = 0; i < frames.size(); ++i)
-    if (result[i].bytes >= 0) measured.emplace(frames[i], result[i].bytes);
+  for (const std::vector<size_t>* settled : {&sampled, &between})
+    for (const size_t i : *settled) {
+      if (result[i].bytes >= 0) {
+        measured[frames[i]] = result[i].bytes;
+      } else {
+        measured.erase(frames[i]);
+      }
+    }
   return measured;
 }
 

@@ -2,6 +2,7 @@
 // The optimizer's choice of LZW clear rule, frame by frame.
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "core/anim_document.h"
@@ -37,17 +38,22 @@ bool SampledForRules(size_t frame);
 // sudden change): it may well favour another rule.
 bool SizeStandsOut(int64_t bytes, int64_t near);
 
-// The rules of the frames the image steps measure, settled as they go, in order: every rule is
-// weighed on sampled frames and on frames whose size stands out from the one before, and the
-// frames between keep the rule the last of those chose, which they were measured with.
+// The rule that won on each frame that weighed every rule (none where the table never
+// filled), one bit.
+using LzwRuleVotes = std::unordered_map<const ImageBlock*, uint8_t>;
+
+// The rules of the frames the image steps measure, as they go, in order: every rule is weighed
+// on sampled frames and on frames whose size stands out from the one before, and the frames
+// between are measured with the rule the last sampled frame chose.
 class RulesAsMeasured {
  public:
   RulesAsMeasured();
   // The rule to measure the next frame with.
   uint8_t next() const { return rule_; }
   // Settles a frame measured with next(), whose data bytes `measured` holds (it is left out
-  // when they are unknown), and notes what it settled to there.
-  void settle(ImageBlock& frame, MeasuredLzwBytes& measured);
+  // when they are unknown): where it weighs every rule, it notes the new bytes there and the
+  // rule that won in `weighed`.
+  void settle(ImageBlock& frame, MeasuredLzwBytes& measured, LzwRuleVotes& weighed);
 
  private:
   size_t frames_ = 0;
@@ -56,8 +62,10 @@ class RulesAsMeasured {
 };
 
 // Each frame that may keep full tables gets the rule that writes the fewest bytes, the plain
-// one on a tie, but for the frames in `settled`, whose rule and data bytes stand. Returns the
-// data bytes of every frame measured.
-MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes& settled = {});
+// one on a tie, but for the frames in `weighed`, whose rule stands. `known` holds the data
+// bytes of frames measured under the rule they hold. Returns the data bytes of every frame
+// measured.
+MeasuredLzwBytes SettleLzwClearing(AnimHeader& document, const MeasuredLzwBytes& known = {},
+                                   const LzwRuleVotes& weighed = {});
 
 }  // namespace fw
