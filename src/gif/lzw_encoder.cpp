@@ -276,6 +276,9 @@ int LzwEncoder::reachFromTop(int code, const uint8_t* row, const uint8_t* other,
 
 bool LzwEncoder::reachesFurther(int code, int otherCode, const uint8_t* row, const uint8_t* other, int x,
                                 int width) const {
+  // Where either string stops at once, the other reaches further or not without a search.
+  if (!extends(otherCode, row, other, x, width)) return false;
+  if (!extends(code, row, other, x, width)) return true;
   const int own = reachFromTop(code, row, other, x, width, kNoStop);
   // No string can grow past the row's end.
   if (own >= width - x) return false;
@@ -294,17 +297,15 @@ int LzwEncoder::extendChoosing(int prefix, int code, uint8_t* row, const uint8_t
 
 int LzwEncoder::chooseStart(uint8_t* row, const uint8_t* other, int x, int width) const {
   const int c = row[x], o = other[x];
-  if (o == c || x + 1 >= width) return c;
-  // Most often at most one of them can be extended at all: no search needed.
-  const uint16_t* child = child_.data();
-  const auto extends = [&](int start) {
-    return child[static_cast<uint32_t>(start << shift_ | row[x + 1])] != 0 ||
-           child[static_cast<uint32_t>(start << shift_ | other[x + 1])] != 0;
-  };
-  const bool ownExtends = extends(c), otherExtends = extends(o);
-  if (!otherExtends || (ownExtends && !reachesFurther(c, o, row, other, x + 1, width))) return c;
+  if (o == c || !reachesFurther(c, o, row, other, x + 1, width)) return c;
   row[x] = static_cast<uint8_t>(o);
   return o;
+}
+
+bool LzwEncoder::extends(int code, const uint8_t* row, const uint8_t* other, int x, int width) const {
+  if (x >= width) return false;
+  const uint16_t* child = child_.data();
+  return child[static_cast<uint32_t>(code << shift_ | row[x])] || child[static_cast<uint32_t>(code << shift_ | other[x])];
 }
 
 int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
@@ -319,12 +320,16 @@ int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x,
       // questions again, and searching afresh from there each time spent most of the
       // look-ahead's time to find about as much. One stopped past `further` is only a bound.
       const int further = stopAbove - length - 1;
-      const int viaOwn = reach(own, row, other, x + 1, width, budget, further);
+      // A string the table cannot extend at the next pixel reaches no further: most are, in
+      // detailed pictures, and answering that here spares a call.
+      const int viaOwn = extends(own, row, other, x + 1, width) ? reach(own, row, other, x + 1, width, budget, further) : 0;
       if (viaOwn > further) return length + 1 + viaOwn;
       remember(own, x + 1, viaOwn);
       // With no budget left the alternative is not looked at, and nothing is known of it.
       if (budget <= 0) return length + 1 + viaOwn;
-      const int viaAlternative = reach(alternative, row, other, x + 1, width, budget, further);
+      const int viaAlternative = extends(alternative, row, other, x + 1, width)
+                                     ? reach(alternative, row, other, x + 1, width, budget, further)
+                                     : 0;
       if (viaAlternative <= further) remember(alternative, x + 1, viaAlternative);
       return length + 1 + std::max(viaOwn, viaAlternative);
     }

@@ -98,6 +98,8 @@ class LzwEncoder {
   // finds more than `stopAbove` it returns that count at once: the caller only needed to know.
   int reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
             int stopAbove) const;
+  // Whether the table holds `code` followed by either value of pixel x.
+  bool extends(int code, const uint8_t* row, const uint8_t* other, int x, int width) const;
   // reach() with the whole budget, or what an earlier search from the same code and pixel
   // found while the table and the row stayed as they are.
   int reachFromTop(int code, const uint8_t* row, const uint8_t* other, int x, int width, int stopAbove) const;
