@@ -23,8 +23,16 @@ constexpr uint8_t kInterimRule = 2;
 constexpr int kRulesTried[] = {0, 1, 2, 4, 5};
 static_assert(kEveryLzwRule == (1u << 0 | 1u << 1 | 1u << 2 | 1u << 4 | 1u << 5));
 
-// Frames every rule is weighed on: the first few, then one in eight.
+// Frames every rule is weighed on, by their place among the frames settled together: the first
+// few, then one in eight. The frames between them try the rules that won near them.
 constexpr size_t kFirstSampled = 4, kSampleEvery = 8;
+bool SampledForRules(size_t frame) { return frame < kFirstSampled || frame % kSampleEvery == 0; }
+
+// Whether a frame's size differs from its neighbour's enough to be weighed on its own (a cut, a
+// sudden change): it may well favour another rule.
+bool SizeStandsOut(int64_t bytes, int64_t near) {
+  return bytes >= 0 && near >= 0 && std::abs(bytes - near) > std::min(bytes, near) / 16;
+}
 
 // The clear rules write the same stream until the table first fills: that part is encoded
 // once, on the calling thread's encoder, into `shared`, and each rule's bytes are then measured
@@ -128,12 +136,6 @@ SettledRule SettleFrameRule(ImageBlock& frame, unsigned rulesToTry, int64_t held
   // The held rule's data, measured before, is kept with the frame already.
   if (chosen != held) KeepChosenData(frame, std::move(shared.bytes), rest.bytes);
   return {chosen, smallest, true};
-}
-
-bool SampledForRules(size_t frame) { return frame < kFirstSampled || frame % kSampleEvery == 0; }
-
-bool SizeStandsOut(int64_t bytes, int64_t near) {
-  return bytes >= 0 && near >= 0 && std::abs(bytes - near) > std::min(bytes, near) / 16;
 }
 
 RulesAsMeasured::RulesAsMeasured() : rule_(kInterimRule) {}

@@ -31,13 +31,6 @@ struct SettledRule {
 // it again.
 SettledRule SettleFrameRule(ImageBlock& frame, unsigned rulesToTry, int64_t heldBytes);
 
-// Frames every rule is weighed on, by their place among the frames settled together: the
-// frames between them try the rules that won near them.
-bool SampledForRules(size_t frame);
-// Whether a frame's size differs from its neighbour's enough to be weighed on its own (a cut, a
-// sudden change): it may well favour another rule.
-bool SizeStandsOut(int64_t bytes, int64_t near);
-
 // The rule that won on each frame that weighed every rule (none where the table never
 // filled), one bit.
 using LzwRuleVotes = std::unordered_map<const ImageBlock*, uint8_t>;
