@@ -1,4 +1,5 @@
 // Shrinking palettes to the entries the pixels use.
+#include <algorithm>
 #include <vector>
 
 #include "core/progress.h"
@@ -34,6 +35,13 @@ bool CompactionTable(const Palette& palette, const int32_t* usage, RemapTable& t
   return true;
 }
 
+void MoveCounts(int32_t* usage, const RemapTable& table) {
+  int32_t moved[256] = {};
+  for (size_t i = 0; i < 256; ++i)
+    if (table[i] >= 0) moved[table[i]] += usage[i];
+  std::copy(moved, moved + 256, usage);
+}
+
 void ShrinkGlobalPalette(AnimHeader& document, Progress* progress, bool& changed) {
   if (!document.globalPalette) return;
   // The stored table may be stale (the usage worker counts in the background): count afresh.
@@ -47,10 +55,16 @@ void ShrinkGlobalPalette(AnimHeader& document, Progress* progress, bool& changed
   StartProgress(progress, document.frameCount);
   // Every global-palette image moves, even if a stop is requested meanwhile: images left on
   // the old numbering would show wrong colours.
-  ApplyRemapAvoidingCollisions(document, table, *palette, progress);
+  const bool asGiven = ApplyRemapAvoidingCollisions(document, table, *palette, progress);
   MoveBackground(document, table);
   SetGlobalPalette(document, std::move(palette));
-  ComputeColourUsage(document, document.colourUsage.data(), true);
+  // Where every pixel moved by the table, the counts move with it; counting again would read
+  // every pixel of the animation once more.
+  if (asGiven) {
+    MoveCounts(document.colourUsage.data(), table);
+  } else {
+    ComputeColourUsage(document, document.colourUsage.data(), true);
+  }
   changed = true;
 }
 

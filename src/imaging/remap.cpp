@@ -94,9 +94,10 @@ void ApplyRemapTable(ImageBlock& block, Palette* destination, const Rgb* entries
   if (table) RefreshDisplayMask(block);
 }
 
-void ApplyRemapAvoidingCollisions(ImageBlock& block, const RemapTable& table, Palette& destination) {
-  if (!block.indexedImage) return;
+bool ApplyRemapAvoidingCollisions(ImageBlock& block, const RemapTable& table, Palette& destination) {
+  if (!block.indexedImage) return true;
   RemapTable own = table;
+  bool asGiven = true;
   if (block.transparent()) {
     const int t = block.transparentIndex;
     const int v = table[size_t(t)];
@@ -104,18 +105,22 @@ void ApplyRemapAvoidingCollisions(ImageBlock& block, const RemapTable& table, Pa
       const int free = FreeDestination(table, destination.count());
       if (free >= 0) own[size_t(t)] = static_cast<int16_t>(free);
       else own = WithOwnTransparentEntry(block, table, destination);
+      asGiven = false;
     }
   }
   ApplyRemapTable(block, destination, &own);
+  return asGiven;
 }
 
-void ApplyRemapAvoidingCollisions(AnimHeader& document, const RemapTable& table, Palette& destination,
+bool ApplyRemapAvoidingCollisions(AnimHeader& document, const RemapTable& table, Palette& destination,
                                   Progress* progress) {
+  bool asGiven = true;
   for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
     if (!UsesGlobalPalette(*f) || !f->indexedImage) continue;
-    ApplyRemapAvoidingCollisions(*f, table, destination);
+    if (!ApplyRemapAvoidingCollisions(*f, table, destination)) asGiven = false;
     StepProgress(progress);
   }
+  return asGiven;
 }
 
 void ApplyRemapForcedSlot(AnimHeader& document, const RemapTable& table, int slot, Palette& destination,

@@ -23,8 +23,9 @@ inline void ApplyRemapTable(ImageBlock& block, Palette& destination, const Remap
 // One block, or every 8-bit block on the global palette. When a block's transparent index
 // would land on a destination that another source index also reaches, that block's
 // transparent pixels get the lowest destination index the table never produces, if there is one.
-void ApplyRemapAvoidingCollisions(ImageBlock& block, const RemapTable& table, Palette& destination);
-void ApplyRemapAvoidingCollisions(AnimHeader& document, const RemapTable& table, Palette& destination,
+// True when every block took the table as it is.
+bool ApplyRemapAvoidingCollisions(ImageBlock& block, const RemapTable& table, Palette& destination);
+bool ApplyRemapAvoidingCollisions(AnimHeader& document, const RemapTable& table, Palette& destination,
                                   Progress* progress);
 // Every 8-bit block on the global palette; each transparent block's transparent index goes to
 // `slot`.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 
 #include "colour_test_util.h"
@@ -304,6 +305,11 @@ TEST_F(OptimizeTest, ShrinkingKeepsUsedEntriesInOrderOnlyWhereTheTableGetsSmalle
   const int kept[] = {2, 5, 9, 12};
   for (int i = 0; i < 4; ++i) EXPECT_EQ((*out->globalPalette)[i], (*old)[kept[i]]);
   EXPECT_EQ(ImageAt(out.get(), 1)->transparentIndex, 3);
+  // The stored colour usage follows the pixels to their new indexes.
+  std::array<int32_t, 256> counted{};
+  ComputeColourUsage(*out, counted.data(), true);
+  EXPECT_TRUE(std::equal(counted.begin(), counted.end(), out->colourUsage.data()));
+  EXPECT_EQ(counted[0], 8 + 4);  // index 2: a third of the first image, the diagonal of the second
 
   AnimPtr all = test::NewDocument(4, 4, 4);
   test::AddFrame(*all, 0, 0, 4, 4, [](int x, int) { return x; });
