@@ -320,6 +320,9 @@ int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x,
       // questions again, and searching afresh from there each time spent most of the
       // look-ahead's time to find about as much. One stopped past `further` is only a bound.
       const int further = stopAbove - length - 1;
+      // A branch point takes a step of the budget too, which so bounds the pixels a search
+      // visits however the table branches.
+      --budget;
       // A string the table cannot extend at the next pixel reaches no further: most are, in
       // detailed pictures, and answering that here spares a call.
       const int viaOwn = extends(own, row, other, x + 1, width) ? reach(own, row, other, x + 1, width, budget, further) : 0;

@@ -59,7 +59,8 @@ Bytes ReferenceLzw(const std::vector<uint8_t>& pixels, int minCodeSize, bool cle
 
 // The choosing encoder's decisions spelled out plainly (rows in order, table cleared when
 // full): a pixel takes its other value when only that extends the string, or when the strings
-// the table can follow from there reach further, each search taking at most 96 table steps.
+// the table can follow from there reach further, each search taking at most 96 table steps
+// (branch points included).
 // Returns the pixels chosen.
 std::vector<uint8_t> ReferenceChoice(std::vector<uint8_t> row, const std::vector<uint8_t>& other, int width,
                                      int minCodeSize) {
@@ -75,6 +76,7 @@ std::vector<uint8_t> ReferenceChoice(std::vector<uint8_t> row, const std::vector
     for (; at < end && budget > 0; ++at, --budget) {
       const int own = child(code, row[at]), alternative = other[at] != row[at] ? child(code, other[at]) : 0;
       if (own && alternative) {
+        --budget;
         const int viaOwn = reach(own, at + 1, end, budget);
         return length + 1 + std::max(viaOwn, reach(alternative, at + 1, end, budget));
       }
