@@ -285,16 +285,6 @@ bool LzwEncoder::reachesFurther(int code, int otherCode, const uint8_t* row, con
   return reachFromTop(otherCode, row, other, x, width, own) > own;
 }
 
-int LzwEncoder::extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x,
-                               int width) const {
-  const int o = other[x];
-  if (o == row[x]) return code;
-  const int longer = child_[static_cast<uint32_t>(prefix << shift_ | o)];
-  if (!longer || (code && !reachesFurther(code, longer, row, other, x + 1, width))) return code;
-  row[x] = static_cast<uint8_t>(o);
-  return longer;
-}
-
 int LzwEncoder::chooseStart(uint8_t* row, const uint8_t* other, int x, int width) const {
   const int c = row[x], o = other[x];
   if (o == c || !reachesFurther(c, o, row, other, x + 1, width)) return c;
@@ -404,9 +394,18 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
       const int c = row[x];
       const uint32_t slot = static_cast<uint32_t>(prefix << shift | c);
       int code = child[slot];
-      // Only pixels with two values have a choice to weigh.
-      if constexpr (kChoosing)
-        if (other[x] != c) code = extendChoosing(prefix, code, row, other, x, width);
+      // Only pixels with two values have a choice to weigh, and only where the table holds the
+      // string with the other value: most often it does not, and that is settled here.
+      if constexpr (kChoosing) {
+        const int o = other[x];
+        if (o != c) {
+          const int longer = child[static_cast<uint32_t>(prefix << shift | o)];
+          if (longer && (!code || reachesFurther(code, longer, row, other, x + 1, width))) {
+            row[x] = static_cast<uint8_t>(o);
+            code = longer;
+          }
+        }
+      }
       if (code) {
         prefix = code;
         continue;

@@ -112,10 +112,6 @@ class LzwEncoder {
   static constexpr int kNoStop = std::numeric_limits<int>::max() / 2;
   // Whether `otherCode` leads to a longer string than `code` from x on (a tie keeps `code`).
   bool reachesFurther(int code, int otherCode, const uint8_t* row, const uint8_t* other, int x, int width) const;
-  // The code the string `prefix` extends to at x, `code` being its extension by the pixel's
-  // own value (0 when absent): the other value's when only that one exists or it reaches
-  // further, the pixel being rewritten to it.
-  int extendChoosing(int prefix, int code, uint8_t* row, const uint8_t* other, int x, int width) const;
   // The value a new string starts with at x: the one the next pixels extend further.
   int chooseStart(uint8_t* row, const uint8_t* other, int x, int width) const;
   static constexpr int kReachBudget = 96;
