@@ -295,7 +295,8 @@ int LzwEncoder::chooseStart(uint8_t* row, const uint8_t* other, int x, int width
 bool LzwEncoder::extends(int code, const uint8_t* row, const uint8_t* other, int x, int width) const {
   if (x >= width) return false;
   const uint16_t* child = child_.data();
-  return child[static_cast<uint32_t>(code << shift_ | row[x])] || child[static_cast<uint32_t>(code << shift_ | other[x])];
+  return child[static_cast<uint32_t>(code << shift_ | row[x])] ||
+         child[static_cast<uint32_t>(code << shift_ | other[x])];
 }
 
 int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
@@ -315,7 +316,8 @@ int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x,
       --budget;
       // A string the table cannot extend at the next pixel reaches no further: most are, in
       // detailed pictures, and answering that here spares a call.
-      const int viaOwn = extends(own, row, other, x + 1, width) ? reach(own, row, other, x + 1, width, budget, further) : 0;
+      const int viaOwn =
+          extends(own, row, other, x + 1, width) ? reach(own, row, other, x + 1, width, budget, further) : 0;
       if (viaOwn > further) return length + 1 + viaOwn;
       remember(own, x + 1, viaOwn);
       // With no budget left the alternative is not looked at, and nothing is known of it.

@@ -14,7 +14,8 @@ namespace {
 void FirstIndexes(const Palette* palette, uint8_t* first) {
   const ColourIndex colours(palette);
   const int count = palette ? std::min(palette->count(), 256) : 0;
-  for (int v = 0; v < 256; ++v) first[v] = static_cast<uint8_t>(v < count ? colours.find(PackedColour((*palette)[v])) : v);
+  for (int v = 0; v < 256; ++v)
+    first[v] = static_cast<uint8_t>(v < count ? colours.find(PackedColour((*palette)[v])) : v);
 }
 
 }  // namespace

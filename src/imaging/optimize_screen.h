@@ -45,8 +45,8 @@ class OptimizeScreen {
   State state(int x, int y) const {
     return static_cast<State>(state_[static_cast<size_t>(y) * stride_ + static_cast<size_t>(x)]);
   }
-  // Row y of the planes, for loops over many pixels. The colours are those of the last image
-  // compared whose palette was not the one all images before it had (see indexesOf).
+  // Row y of the planes, for loops over many pixels. The colours are brought up to date only
+  // when an image is compared by colour: while indexesOf(its palette) holds, read the indexes.
   const uint32_t* colourRow(int y) const { return colour_ + static_cast<size_t>(y) * stride_; }
   const uint8_t* stateRow(int y) const { return state_ + static_cast<size_t>(y) * stride_; }
   // The first index of the colour each known pixel shows, in the palette every image drawn so

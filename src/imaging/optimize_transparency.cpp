@@ -280,7 +280,8 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
       const auto which = opaqueFirst ? CandidateHistory::kColourFirst : CandidateHistory::kFillFirst;
       if (!measuring(which) || (opaqueFirst && !everyCandidate())) continue;
       const int64_t giveUpAt = best > 0 ? best - overhead : LzwEncoder::kNoLimit;
-      if (const int64_t bytes = ChosenByEncoder(image, *choices, bits, opaqueFirst, giveUpAt, candidate, data.candidate);
+      if (const int64_t bytes =
+              ChosenByEncoder(image, *choices, bits, opaqueFirst, giveUpAt, candidate, data.candidate);
           bytes != 0 && overhead > 0)
         keepWhenSmaller(which, bytes > 0 ? overhead + bytes : 0);
     }
