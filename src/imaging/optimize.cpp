@@ -52,7 +52,7 @@ bool RemoveTextAndApplicationBlocks(AnimHeader& document) {
 
 constexpr const char* kOptionsChosen = "OptimizeChosen";
 
-OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress) {
+OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress, const MeasuredLzwBytes* inputBytes) {
   OptimizeOutcome run;
   const std::vector<uint8_t> rulesBefore = LzwClearRules(document);
   // Set first, so that every size the image steps compare is what the file will take.
@@ -67,7 +67,7 @@ OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress) 
   }
   ImageStepsResult images;
   if (options & optimize_bit::kCrop) {
-    images = OptimizeImages(document, options, progress);
+    images = OptimizeImages(document, options, progress, inputBytes);
     run.changed |= images.changed;
     run.complete = images.complete;
   }
@@ -76,10 +76,11 @@ OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress) 
   return run;
 }
 
-OptimizeOutcome RunGuarded(AnimHeader& document, uint32_t options, Progress* progress) {
+OptimizeOutcome RunGuarded(AnimHeader& document, uint32_t options, Progress* progress,
+                           const MeasuredLzwBytes* inputBytes = nullptr) {
   OptimizeOutcome run;
   try {
-    run = Run(document, options, progress);
+    run = Run(document, options, progress, inputBytes);
   } catch (const std::bad_alloc&) {
     ShowMessage(optimize_msg::kNoImageMemory);
     run.changed = true;  // some step may have finished before memory ran out
@@ -109,7 +110,7 @@ bool Optimize(AnimHeader& document, uint32_t options, Progress* progress) {
 
 OptimizeOutcome OptimizeNeverLarger(AnimHeader& document, uint32_t options, Progress* progress) {
   OptimizeBackup input(document);
-  OptimizeOutcome run = RunGuarded(document, options, progress);
+  OptimizeOutcome run = RunGuarded(document, options, progress, input.kept() ? &input.inputBytes() : nullptr);
   if (input.kept() && run.changed && NoSmallerThan(document, run.measured, input) && input.putBack(document)) {
     document.encodedSize = -1;
     run.changed = false;

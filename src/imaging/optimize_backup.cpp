@@ -85,6 +85,8 @@ OptimizeBackup::OptimizeBackup(const AnimHeader& document) {
     });
     for (const char good : ok)
       if (!good) return;
+    for (size_t i = 0; i < originals.size(); ++i)
+      inputBytes_.emplace(originals[i], static_cast<int64_t>(packed_[i].data.size()));
     copy_ = std::move(copy);
   } catch (const std::bad_alloc&) {
     copy_.reset();

@@ -19,6 +19,8 @@ class OptimizeBackup {
   bool kept() const { return copy_ != nullptr; }
   // EncodedSize(force) of the kept document; -1 when it cannot be measured.
   int64_t encodedSize();
+  // The LZW data bytes of each kept frame, by the document's frame it was kept from.
+  const MeasuredLzwBytes& inputBytes() const { return inputBytes_; }
   // Exchanges `document` with the kept one, its pixels decoded again. False, the document
   // unchanged, when memory ran out.
   bool putBack(AnimHeader& document);
@@ -33,6 +35,7 @@ class OptimizeBackup {
   };
   AnimPtr copy_;
   std::vector<Packed> packed_;
+  MeasuredLzwBytes inputBytes_;
 };
 
 }  // namespace fw

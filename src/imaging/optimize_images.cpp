@@ -64,6 +64,15 @@ bool LargerThan(const ImageBlock& optimized, int64_t& size, const ImageBlock& or
   return true;
 }
 
+// The encoded size of the image as the optimization found it, with its header as it is now
+// (which palette steps only ever make smaller); 0 when unknown.
+int64_t InputSize(const ImageBlock& f, const MeasuredLzwBytes* inputBytes) {
+  if (!inputBytes) return 0;
+  const auto it = inputBytes->find(&f);
+  const int64_t overhead = FrameOverheadSize(f);
+  return it != inputBytes->end() && overhead > 0 ? it->second + overhead : 0;
+}
+
 // What the steps learn from one image for the next: which transparency candidates win, and
 // which clear rule.
 struct StepHistory {
@@ -81,7 +90,7 @@ void NoteMeasured(ImageBlock& f, int64_t size, ImageStepsResult& result, RulesAs
 
 // Cuts one compared image down; returns the image after it (the image itself may be gone).
 ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& screen, StepHistory& history,
-                        uint32_t options, ImageStepsResult& result) {
+                        uint32_t options, int64_t inputSize, ImageStepsResult& result) {
   if (f.lzwClearRule) f.lzwClearRule = history.rules.next();
   const OptimizeScreen::Scan scan = screen.compare(f);
   LeaveWhenNothingChanged(f, scan, result.changed);
@@ -112,7 +121,8 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
     ShownUnder shown;
     if (options & optimize_bit::kKeepFullLzwTables)
       shown = [&](int fill) { return ShownIndexes(screen, f, kept, screen.changedStride(), fill); };
-    if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown, &history.candidates)) altered = true;
+    if (SubstituteTransparency(f, kept, screen.changedStride(), &size, shown, &history.candidates, inputSize))
+      altered = true;
   }
   if (!altered) {
     NoteMeasured(f, size, result, history.rules);
@@ -130,7 +140,8 @@ ImageBlock* OptimizeOne(AnimHeader& document, ImageBlock& f, OptimizeScreen& scr
 
 }  // namespace
 
-ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress* progress) {
+ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress* progress,
+                                const MeasuredLzwBytes* inputBytes) {
   ImageStepsResult result;
   OptimizeScreen screen;
   if (!screen.allocate(document.screenWidth, document.screenHeight)) {
@@ -149,7 +160,7 @@ ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress
       f = NextImage(f);
     } else {
       try {
-        f = OptimizeOne(document, *f, screen, history, options, result);
+        f = OptimizeOne(document, *f, screen, history, options, InputSize(*f, inputBytes), result);
       } catch (const std::bad_alloc&) {
         ShowMessage(optimize_msg::kNoImageMemory);
         result.complete = false;

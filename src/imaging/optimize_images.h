@@ -21,7 +21,10 @@ struct ImageStepsResult {
 };
 
 // Runs the steps for options bit 2 with bits 4 and 64 as given. Images must lie inside the
-// logical screen (the optimizer clips them first).
-ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress* progress);
+// logical screen (the optimizer clips them first). `inputBytes`, when given, holds the LZW data
+// bytes of images as the optimization found them (before any palette step): an image that comes
+// out smaller than that needs no measuring as it came to keep its promise of never growing.
+ImageStepsResult OptimizeImages(AnimHeader& document, uint32_t options, Progress* progress,
+                                const MeasuredLzwBytes* inputBytes = nullptr);
 
 }  // namespace fw

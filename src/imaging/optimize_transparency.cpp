@@ -220,12 +220,12 @@ bool CandidateHistory::worthMeasuring(Candidate candidate) const {
 }
 
 void CandidateHistory::record(int winner) {
-  if (winner >= 0 && winner < kCount) lastWin_[winner] = image_;
+  lastWin_[winner >= 0 && winner < kCount ? winner : kAsItIs] = image_;
   ++image_;
 }
 
 bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size,
-                            const ShownUnder& shownUnder, CandidateHistory* history) {
+                            const ShownUnder& shownUnder, CandidateHistory* history, int64_t inputSize) {
   if (size) *size = 0;
   if (!image.indexedImage || image.indexedImage->width != image.width || image.indexedImage->height != image.height)
     return false;
@@ -286,9 +286,22 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
         keepWhenSmaller(which, bytes > 0 ? overhead + bytes : 0);
     }
   }
+  const auto takeChosen = [&] {
+    if (history) history->record(winner);
+    if (size) *size = best;
+    image.indexedImage->pixels.swap(chosen);
+    image.controlFlags |= 1;
+    image.transparentIndex = static_cast<uint8_t>(fill);
+    BuildDisplayMask(image);
+    KeepLzwData(image, FrameMinCodeSize(image), data.best, bestFilledTable);
+    return true;
+  };
   // The image as it came, last: only as far as the best candidate's size, which it keeps to on
-  // a tie. Measured on every image, so that a substitution never makes an image larger.
-  const int64_t asItIs = FrameEncodedSizeBelow(image, best > 0 ? best + 1 : LzwEncoder::kNoLimit, &data.candidate);
+  // a tie. It is what keeps a substitution from making the image larger, unless the best
+  // candidate is already smaller than the image was before the optimization.
+  if (best > 0 && best < inputSize && !measuring(CandidateHistory::kAsItIs)) return takeChosen();
+  const int64_t asItIs =
+      FrameEncodedSizeBelow(image, best > 0 ? best + 1 : LzwEncoder::kNoLimit, &data.candidate);
   if (asItIs > 0 && (best <= 0 || asItIs <= best)) {
     best = asItIs;
     winner = -1;
@@ -296,19 +309,11 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
     chosen.clear();
     data.best.swap(data.candidate);
   }
+  if (!chosen.empty()) return takeChosen();
   if (history) history->record(winner);
   if (size) *size = best;
-  if (best <= 0) return false;
-  if (chosen.empty()) {
-    KeepLzwData(image, FrameMinCodeSize(image), data.best, bestFilledTable);
-    return false;
-  }
-  image.indexedImage->pixels.swap(chosen);
-  image.controlFlags |= 1;
-  image.transparentIndex = static_cast<uint8_t>(fill);
-  BuildDisplayMask(image);
-  KeepLzwData(image, FrameMinCodeSize(image), data.best, bestFilledTable);
-  return true;
+  if (best > 0) KeepLzwData(image, FrameMinCodeSize(image), data.best, bestFilledTable);
+  return false;
 }
 
 }  // namespace fw

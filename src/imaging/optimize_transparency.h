@@ -22,7 +22,8 @@ using ShownUnder = std::function<std::vector<uint8_t>(int fill)>;
 // won.
 class CandidateHistory {
  public:
-  enum Candidate { kEveryUnchanged, kUnchangedRuns, kShownColours, kFillFirst, kColourFirst, kCount };
+  // kAsItIs: the image staying as it came.
+  enum Candidate { kEveryUnchanged, kUnchangedRuns, kShownColours, kFillFirst, kColourFirst, kAsItIs, kCount };
   CandidateHistory();
   bool worthMeasuring(Candidate candidate) const;
   // The candidate the image took, or -1 when it stayed as it came.
@@ -42,8 +43,11 @@ class CandidateHistory {
 // transparency, preferring either. The image takes the smallest one if it encodes smaller
 // than now; true when it did. `size`, when given, receives the image's encoded size
 // afterwards (0 when it was not measured). With a `history`, candidates that lost on the recent
-// images are left out; the image as it came is measured every time all the same.
+// images are left out. The image as it came is measured all the same, unless it lost on the
+// recent images too and the best candidate is smaller than `inputSize`, the size the image had
+// before the optimization (0 when unknown): it never ends larger than that.
 bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size = nullptr,
-                            const ShownUnder& shown = {}, CandidateHistory* history = nullptr);
+                            const ShownUnder& shown = {}, CandidateHistory* history = nullptr,
+                            int64_t inputSize = 0);
 
 }  // namespace fw
