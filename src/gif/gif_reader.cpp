@@ -9,6 +9,7 @@
 #include "core/preferences.h"
 #include "core/progress.h"
 #include "core/string_table.h"
+#include "gif/kept_lzw.h"
 #include "gif/lzw_decoder.h"
 
 namespace fw {
@@ -201,6 +202,9 @@ int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, Fr
   }
   SetIndexedImage(image, std::move(pixels));
   ClearEmptyFrame(image);
+  const bool decodesAgain = r == LzwResult::kComplete || r == LzwResult::kEndedEarly;
+  if (decodesAgain && image.width > 0 && image.height > 0)
+    KeepReadLzwData(image, minCodeSize, data.bytes.data(), data.size);
   return 1;
 }
 

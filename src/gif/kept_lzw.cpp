@@ -8,16 +8,6 @@
 
 namespace fw {
 
-struct KeptLzwStream {
-  uint64_t pixelHash = 0;
-  int32_t width = 0, height = 0;
-  int minCodeSize = 0;
-  uint8_t clearRule = 0;
-  bool interlaced = false;
-  bool tableFilled = true;
-  std::vector<uint8_t> subBlocks;
-};
-
 namespace {
 
 // Each step is a bijection of the lane for a fixed word, and of the word for a fixed lane, so
@@ -35,10 +25,15 @@ inline uint64_t Finish(uint64_t h) {
   return h ^ (h >> 33);
 }
 
-bool Matches(const KeptLzwStream& kept, const ImageBlock& frame, int minCodeSize) {
-  return kept.width == frame.width && kept.height == frame.height && kept.minCodeSize == minCodeSize &&
-         (kept.clearRule == frame.lzwClearRule || !kept.tableFilled) && kept.interlaced == frame.interlaced() &&
+bool HoldsPixelsOf(const KeptLzwStream& kept, const ImageBlock& frame) {
+  return PixelsCoverFrame(frame) && kept.width == frame.width && kept.height == frame.height &&
          kept.pixelHash == HashFramePixels(*frame.indexedImage, frame.width, frame.height);
+}
+
+bool Matches(const KeptLzwStream& kept, const ImageBlock& frame, int minCodeSize) {
+  return !kept.asRead && kept.minCodeSize == minCodeSize &&
+         (kept.clearRule == frame.lzwClearRule || !kept.tableFilled) && kept.interlaced == frame.interlaced() &&
+         HoldsPixelsOf(kept, frame);
 }
 
 }  // namespace
@@ -70,8 +65,9 @@ uint64_t HashFramePixels(const IndexedImage& image, int width, int height) {
   return Finish(lanes[0] ^ Finish(lanes[1] ^ Finish(lanes[2] ^ Finish(lanes[3]))));
 }
 
-void KeepLzwData(ImageBlock& frame, int minCodeSize, std::vector<uint8_t> subBlocks, bool tableFilled) {
-  if (!PixelsCoverFrame(frame)) return;
+namespace {
+
+std::shared_ptr<KeptLzwStream> StreamOfPixels(const ImageBlock& frame, int minCodeSize) {
   auto kept = std::make_shared<KeptLzwStream>();
   kept->pixelHash = HashFramePixels(*frame.indexedImage, frame.width, frame.height);
   kept->width = frame.width;
@@ -79,14 +75,42 @@ void KeepLzwData(ImageBlock& frame, int minCodeSize, std::vector<uint8_t> subBlo
   kept->minCodeSize = minCodeSize;
   kept->clearRule = frame.lzwClearRule;
   kept->interlaced = frame.interlaced();
+  return kept;
+}
+
+}  // namespace
+
+void KeepLzwData(ImageBlock& frame, int minCodeSize, std::vector<uint8_t> subBlocks, bool tableFilled) {
+  if (!PixelsCoverFrame(frame)) return;
+  auto kept = StreamOfPixels(frame, minCodeSize);
   kept->tableFilled = tableFilled;
   kept->subBlocks = std::move(subBlocks);
   frame.keptLzw = std::move(kept);
 }
 
+void KeepReadLzwData(ImageBlock& frame, int minCodeSize, const uint8_t* data, size_t size) {
+  // No encoder needs half as much again as the plane; data that does holds junk, not worth
+  // the memory.
+  if (!PixelsCoverFrame(frame) || size > frame.pixelCount() + frame.pixelCount() / 2 + 64) return;
+  auto kept = StreamOfPixels(frame, minCodeSize);
+  kept->asRead = true;
+  kept->subBlocks.reserve(size + (size + 254) / 255);
+  for (size_t at = 0; at < size; at += 255) {
+    const size_t length = std::min<size_t>(255, size - at);
+    kept->subBlocks.push_back(static_cast<uint8_t>(length));
+    kept->subBlocks.insert(kept->subBlocks.end(), data + at, data + at + length);
+  }
+  frame.keptLzw = std::move(kept);
+}
+
+std::shared_ptr<const KeptLzwStream> ReadLzwData(const ImageBlock& frame) {
+  const std::shared_ptr<const KeptLzwStream>& kept = frame.keptLzw;
+  return kept && kept->asRead && HoldsPixelsOf(*kept, frame) ? kept : nullptr;
+}
+
 const std::vector<uint8_t>* KeptLzwData(const ImageBlock& frame, int minCodeSize) {
   const KeptLzwStream* kept = frame.keptLzw.get();
-  if (!kept || !PixelsCoverFrame(frame) || !Matches(*kept, frame, minCodeSize)) return nullptr;
+  if (!kept || !Matches(*kept, frame, minCodeSize)) return nullptr;
   return &kept->subBlocks;
 }
 

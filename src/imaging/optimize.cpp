@@ -90,11 +90,18 @@ OptimizeOutcome RunGuarded(AnimHeader& document, uint32_t options, Progress* pro
   return run;
 }
 
-// Whether the optimized document encodes larger than (or as large as) its input.
+// Whether the optimized document encodes larger than (or as large as) its input. A result
+// smaller than the input with its frames' data as their file held it is smaller than the file;
+// otherwise the input is weighed as Save would write it, which the user gets back.
 bool NoSmallerThan(AnimHeader& result, const MeasuredLzwBytes& measured, OptimizeBackup& input) {
   const int64_t after = EncodedSizeMeasured(&result, measured, nullptr);
   if (after < 0) return false;
-  const int64_t before = input.encodedSize();
+  int64_t before = input.encodedSize();
+  if (before < 0 || after < before) return false;
+  if (!input.keepsDataAsRead()) return true;
+  // Without the input's size as written, the file's size is the only measure: keeping it is safe.
+  if (!input.encodeDataAsRead()) return true;
+  before = input.encodedSize();
   return before >= 0 && after >= before;
 }
 

@@ -1,5 +1,6 @@
 #include "imaging/optimize_backup.h"
 
+#include <algorithm>
 #include <new>
 
 #include "core/display_mask.h"
@@ -75,10 +76,16 @@ OptimizeBackup::OptimizeBackup(const AnimHeader& document) {
       Packed& p = packed_[i];
       try {
         p.image = HeaderOf(*f.indexedImage);
+        p.asRead = ReadLzwData(f);
+        if (p.asRead) {
+          p.minCodeSize = p.asRead->minCodeSize;
+          ok[i] = 1;
+          return;
+        }
         p.minCodeSize = FrameMinCodeSize(f);
         MemorySink sink;
         ok[i] = LzwEncode(sink, f, p.minCodeSize);
-        p.data = std::move(sink.bytes);
+        p.encoded = std::move(sink.bytes);
       } catch (const std::bad_alloc&) {
         ok[i] = 0;
       }
@@ -86,7 +93,7 @@ OptimizeBackup::OptimizeBackup(const AnimHeader& document) {
     for (const char good : ok)
       if (!good) return;
     for (size_t i = 0; i < originals.size(); ++i)
-      inputBytes_.emplace(originals[i], static_cast<int64_t>(packed_[i].data.size()));
+      inputBytes_.emplace(originals[i], static_cast<int64_t>(packed_[i].data().size()));
     copy_ = std::move(copy);
   } catch (const std::bad_alloc&) {
     copy_.reset();
@@ -96,8 +103,47 @@ OptimizeBackup::OptimizeBackup(const AnimHeader& document) {
 int64_t OptimizeBackup::encodedSize() {
   if (!copy_) return -1;
   MeasuredLzwBytes measured;
-  for (const Packed& p : packed_) measured.emplace(p.frame, static_cast<int64_t>(p.data.size()));
+  for (const Packed& p : packed_) measured.emplace(p.frame, static_cast<int64_t>(p.data().size()));
   return EncodedSizeMeasured(copy_.get(), measured, nullptr);
+}
+
+bool OptimizeBackup::keepsDataAsRead() const {
+  return std::any_of(packed_.begin(), packed_.end(), [](const Packed& p) { return p.asRead != nullptr; });
+}
+
+bool OptimizeBackup::encodeDataAsRead() {
+  if (!copy_) return false;
+  try {
+    for (Packed& p : packed_) {
+      if (!p.asRead) continue;
+      auto image = std::make_unique<IndexedImage>(*p.image);
+      image->pixels.resize(image->stride() * static_cast<size_t>(image->height));
+      if (!Decode(p, *image)) return false;
+      // Encoded as the frame it was copied from, then left without its plane again.
+      p.frame->indexedImage = std::move(image);
+      const int minCodeSize = FrameMinCodeSize(*p.frame);
+      MemorySink sink;
+      const bool encoded = LzwEncode(sink, *p.frame, minCodeSize);
+      p.frame->indexedImage.reset();
+      if (!encoded) return false;
+      p.minCodeSize = minCodeSize;
+      p.encoded = std::move(sink.bytes);
+      p.asRead.reset();
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+bool OptimizeBackup::Decode(const Packed& p, IndexedImage& image) {
+  size_t size = 0;
+  const std::vector<uint8_t> data = Unblocked(p.data(), size);
+  const bool interlaced = p.asRead ? p.asRead->interlaced : p.frame->interlaced();
+  const LzwResult r = ThreadLzwDecoder().decode(data.data(), size, true, p.minCodeSize, image, p.frame->width,
+                                                p.frame->height, interlaced);
+  // The file's data decoded once already; our own encoder's data is of these very pixels.
+  return r == LzwResult::kComplete || (p.asRead && r == LzwResult::kEndedEarly);
 }
 
 bool OptimizeBackup::putBack(AnimHeader& document) {
@@ -106,12 +152,7 @@ bool OptimizeBackup::putBack(AnimHeader& document) {
     for (Packed& p : packed_) {
       IndexedImage& image = *p.image;
       image.pixels.resize(image.stride() * static_cast<size_t>(image.height));
-      size_t size = 0;
-      const std::vector<uint8_t> data = Unblocked(p.data, size);
-      const LzwResult r = ThreadLzwDecoder().decode(data.data(), size, true, p.minCodeSize, image,
-                                                    p.frame->width, p.frame->height, p.frame->interlaced());
-      // Our own encoder's data for these very pixels: anything else is a fault of ours.
-      if (r != LzwResult::kComplete) return false;
+      if (!Decode(p, image)) return false;
     }
   } catch (const std::bad_alloc&) {
     return false;

@@ -28,6 +28,7 @@ using namespace optimize_bit;
 struct Case {
   std::string name;
   AnimPtr doc;
+  bool read = false;  // from a file, not drawn here
 };
 
 bool HasLocalPalettes(const AnimHeader& doc) {
@@ -211,7 +212,7 @@ std::vector<Case> PeerAnimations() {
       ADD_FAILURE() << "could not read " << name;
       continue;
     }
-    cases.push_back({name, std::move(read.document)});
+    cases.push_back({name, std::move(read.document), true});
   }
   return cases;
 }
@@ -283,13 +284,20 @@ void CheckOptimizer(const Case& c) {
     for (const ImageBlock* f = FirstImage(copy.get()); f && before; f = NextImage(f), before = NextImage(before))
       EXPECT_LE(FrameEncodedSize(*f), FrameEncodedSize(*before)) << "frame " << IndexOfImage(copy.get(), f);
   }
-  // The input kept in case the result is no smaller gives back the very document, and the size
-  // encoding it gives, whatever the optimizer did meanwhile.
+  // The input kept in case the result is no smaller gives back the very document, whatever the
+  // optimizer did meanwhile, from the file's own data where frames are as read, and once asked,
+  // the size Save gives it.
   {
     AnimPtr work = CopyAnimation(original, nullptr);
     OptimizeBackup backup(*work);
     ASSERT_TRUE(backup.kept());
+    EXPECT_EQ(backup.keepsDataAsRead(), c.read);
+    ASSERT_TRUE(backup.encodeDataAsRead());
     EXPECT_EQ(backup.encodedSize(), EncodedSize(work.get(), true, nullptr));
+  }
+  {
+    AnimPtr work = CopyAnimation(original, nullptr);
+    OptimizeBackup backup(*work);
     Optimize(*work, kDefault, nullptr);
     ASSERT_TRUE(backup.putBack(*work));
     EXPECT_EQ(test::DocumentDifference(*work, original), "");

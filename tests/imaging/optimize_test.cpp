@@ -10,9 +10,13 @@
 #include "core/preference_store.h"
 #include "core/preferences.h"
 #include "core/progress.h"
+#include "gif/byte_sink.h"
+#include "gif/gif_reader.h"
 #include "gif/gif_writer.h"
+#include "gif/lzw_encoder.h"
 #include "imaging/optimize.h"
 #include "imaging/optimize_backup.h"
+#include "imaging/optimize_lzw.h"
 #include "imaging/optimize_palette.h"
 #include "imaging/optimize_screen.h"
 #include "imaging/optimize_shown.h"
@@ -471,6 +475,41 @@ TEST_F(OptimizeTest, AResultThatWouldGrowKeepsTheInput) {
   EXPECT_FALSE(run.changed);
   EXPECT_EQ(test::DocumentDifference(*kept, *doc), "");
   EXPECT_EQ(EncodedSize(kept.get(), true, nullptr), before);
+}
+
+// A file whose data is smaller than Save writes (its frame keeps a full table, where Save
+// clears at once) and that the optimizer cannot beat: the result equals the file, yet it is
+// smaller than the input saved again, so it stays.
+TEST_F(OptimizeTest, TheInputIsWeighedAsSaveWritesItWhenTheResultIsNoSmallerThanItsFile) {
+  AnimPtr doc = test::NewDocument(120, 120, 64);
+  std::mt19937 random(11);
+  std::vector<uint8_t> rows(60 * 120);
+  for (uint8_t& v : rows) v = static_cast<uint8_t>(random() % 64);
+  // Noise fills the table; its rows repeated are what a kept table still knows.
+  ImageBlock& f = test::AddFrame(*doc, 0, 0, 120, 120, [&](int x, int y) { return rows[size_t(y % 60 * 120 + x)]; });
+  const int64_t clearing = FrameEncodedSize(f);
+  int64_t best = clearing;
+  for (uint8_t rule = 1; rule < kLzwClearRules; ++rule) {
+    if (!(kEveryLzwRule >> rule & 1)) continue;
+    f.lzwClearRule = rule;
+    if (FrameEncodedSize(f) < best) best = FrameEncodedSize(f);
+    else f.lzwClearRule = 0;
+  }
+  ASSERT_LT(best, clearing);
+  const int64_t fileSize = EncodedSize(doc.get(), true, nullptr);
+  MemorySink file;
+  ASSERT_EQ(WriteGifStream(file, *doc, nullptr), 1);
+  ReadResult read = ReadGifMemory(file.bytes.data(), file.bytes.size());
+  ASSERT_EQ(read.status, kReadComplete);
+  AnimHeader& input = *read.document;
+  AnimPtr original = CopyAnimation(input, nullptr);
+  ASSERT_EQ(FirstImage(&input)->lzwClearRule, 0);
+
+  const OptimizeOutcome run = OptimizeNeverLarger(input, kLosslessDefault, nullptr);
+  EXPECT_TRUE(run.changed);
+  EXPECT_EQ(EncodedSize(&input, true, nullptr), fileSize);
+  EXPECT_LT(EncodedSize(&input, true, nullptr), EncodedSize(original.get(), true, nullptr));
+  EXPECT_EQ(test::TimelineDifference(test::ComposeTimeline(*original), test::ComposeTimeline(input)), "");
 }
 
 // The input kept in case the result would grow comes back byte for byte: planes kept as LZW
