@@ -100,7 +100,7 @@ bool NoSmallerThan(AnimHeader& result, const MeasuredLzwBytes& measured, Optimiz
   if (before < 0 || after < before) return false;
   if (!input.keepsDataAsRead()) return true;
   // Without the input's size as written, the file's size is the only measure: keeping it is safe.
-  if (!input.encodeDataAsRead()) return true;
+  if (!input.encodeDataAsRead(result)) return true;
   before = input.encodedSize();
   return before >= 0 && after >= before;
 }

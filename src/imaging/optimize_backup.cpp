@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <unordered_map>
 
 #include "core/display_mask.h"
 #include "core/parallel_for.h"
@@ -76,13 +77,14 @@ OptimizeBackup::OptimizeBackup(const AnimHeader& document) {
       Packed& p = packed_[i];
       try {
         p.image = HeaderOf(*f.indexedImage);
+        p.codeSizeSaved = FrameMinCodeSize(f);
         p.asRead = ReadLzwData(f);
         if (p.asRead) {
           p.minCodeSize = p.asRead->minCodeSize;
           ok[i] = 1;
           return;
         }
-        p.minCodeSize = FrameMinCodeSize(f);
+        p.minCodeSize = p.codeSizeSaved;
         MemorySink sink;
         ok[i] = LzwEncode(sink, f, p.minCodeSize);
         p.encoded = std::move(sink.bytes);
@@ -111,23 +113,40 @@ bool OptimizeBackup::keepsDataAsRead() const {
   return std::any_of(packed_.begin(), packed_.end(), [](const Packed& p) { return p.asRead != nullptr; });
 }
 
-bool OptimizeBackup::encodeDataAsRead() {
+bool OptimizeBackup::encodeDataAsRead(const AnimHeader& result) {
   if (!copy_) return false;
+  // Frames the optimizer left as they came carry the data Save writes for them already.
+  std::unordered_multimap<uint64_t, const KeptLzwStream*> written;
+  for (const ImageBlock* f = FirstImage(&result); f; f = NextImage(f))
+    if (f->keptLzw && !f->keptLzw->asRead) written.emplace(f->keptLzw->pixelHash, f->keptLzw.get());
+  const auto savedAlready = [&](const Packed& p) -> const KeptLzwStream* {
+    const auto [from, to] = written.equal_range(p.asRead->pixelHash);
+    for (auto it = from; it != to; ++it) {
+      const KeptLzwStream& kept = *it->second;
+      if (kept.width == p.frame->width && kept.height == p.frame->height && kept.minCodeSize == p.codeSizeSaved &&
+          (kept.clearRule == p.frame->lzwClearRule || !kept.tableFilled) && kept.interlaced == p.frame->interlaced())
+        return &kept;
+    }
+    return nullptr;
+  };
   try {
     for (Packed& p : packed_) {
       if (!p.asRead) continue;
-      auto image = std::make_unique<IndexedImage>(*p.image);
-      image->pixels.resize(image->stride() * static_cast<size_t>(image->height));
-      if (!Decode(p, *image)) return false;
-      // Encoded as the frame it was copied from, then left without its plane again.
-      p.frame->indexedImage = std::move(image);
-      const int minCodeSize = FrameMinCodeSize(*p.frame);
-      MemorySink sink;
-      const bool encoded = LzwEncode(sink, *p.frame, minCodeSize);
-      p.frame->indexedImage.reset();
-      if (!encoded) return false;
-      p.minCodeSize = minCodeSize;
-      p.encoded = std::move(sink.bytes);
+      if (const KeptLzwStream* kept = savedAlready(p)) {
+        p.encoded = kept->subBlocks;
+      } else {
+        auto image = std::make_unique<IndexedImage>(*p.image);
+        image->pixels.resize(image->stride() * static_cast<size_t>(image->height));
+        if (!Decode(p, *image)) return false;
+        // Encoded as the frame it was copied from, then left without its plane again.
+        p.frame->indexedImage = std::move(image);
+        MemorySink sink;
+        const bool encoded = LzwEncode(sink, *p.frame, p.codeSizeSaved);
+        p.frame->indexedImage.reset();
+        if (!encoded) return false;
+        p.encoded = std::move(sink.bytes);
+      }
+      p.minCodeSize = p.codeSizeSaved;
       p.asRead.reset();
     }
   } catch (const std::bad_alloc&) {
@@ -162,6 +181,8 @@ bool OptimizeBackup::putBack(AnimHeader& document) {
     p.frame->indexedImage = std::move(p.image);
     SetColourTable(*p.frame->indexedImage, p.frame->activePalette);
     BuildDisplayMask(*p.frame);
+    // Save need not encode again what was encoded here for it.
+    if (!p.asRead) KeepLzwData(*p.frame, p.minCodeSize, std::move(p.encoded));
   }
   packed_.clear();
   ExchangeDocuments(document, *copy_);

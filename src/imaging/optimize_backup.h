@@ -24,8 +24,9 @@ class OptimizeBackup {
   // Whether some frame is kept as its file's data rather than as Save would write it.
   bool keepsDataAsRead() const;
   // Replaces data kept as read by the data Save writes, so that encodedSize() becomes
-  // EncodedSize(force) of the kept document. False when memory ran out.
-  bool encodeDataAsRead();
+  // EncodedSize(force) of the kept document; frames `result` holds unchanged lend their data.
+  // False when memory ran out.
+  bool encodeDataAsRead(const AnimHeader& result);
   // The LZW data bytes of each kept frame, by the document's frame it was kept from.
   const MeasuredLzwBytes& inputBytes() const { return inputBytes_; }
   // Exchanges `document` with the kept one, its pixels decoded again. False, the document
@@ -38,7 +39,8 @@ class OptimizeBackup {
   struct Packed {
     ImageBlock* frame = nullptr;  // in copy_
     std::unique_ptr<IndexedImage> image;
-    int minCodeSize = 0;
+    int minCodeSize = 0;    // of the data kept
+    int codeSizeSaved = 0;  // of the data Save writes
     std::shared_ptr<const KeptLzwStream> asRead;
     std::vector<uint8_t> encoded;
     const std::vector<uint8_t>& data() const { return asRead ? asRead->subBlocks : encoded; }
