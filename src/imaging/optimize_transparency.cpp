@@ -300,9 +300,12 @@ bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t st
   // a tie. It is what keeps a substitution from making the image larger, unless the best
   // candidate is already smaller than the image was before the optimization.
   if (best > 0 && best < inputSize && !measuring(CandidateHistory::kAsItIs)) return takeChosen();
+  // With a history, a candidate that saves next to nothing loses to the image as it came, and
+  // so stops being measured on every image.
+  const int64_t tie = history && best > 0 ? best + best / 512 : best;
   const int64_t asItIs =
-      FrameEncodedSizeBelow(image, best > 0 ? best + 1 : LzwEncoder::kNoLimit, &data.candidate);
-  if (asItIs > 0 && (best <= 0 || asItIs <= best)) {
+      FrameEncodedSizeBelow(image, best > 0 ? tie + 1 : LzwEncoder::kNoLimit, &data.candidate);
+  if (asItIs > 0 && (best <= 0 || asItIs <= tie)) {
     best = asItIs;
     winner = -1;
     bestFilledTable = ThreadLzwEncoder().filledTable();

@@ -43,9 +43,10 @@ class CandidateHistory {
 // transparency, preferring either. The image takes the smallest one if it encodes smaller
 // than now; true when it did. `size`, when given, receives the image's encoded size
 // afterwards (0 when it was not measured). With a `history`, candidates that lost on the recent
-// images are left out. The image as it came is measured all the same, unless it lost on the
-// recent images too and the best candidate is smaller than `inputSize`, the size the image had
-// before the optimization (0 when unknown): it never ends larger than that.
+// images are left out, and the image as it came wins against a candidate that saves less than
+// 1/512 of it. The image as it came is measured all the same, unless it lost on the recent
+// images too and the best candidate is smaller than `inputSize`, the size the image had before
+// the optimization (0 when unknown): it never ends larger than that.
 bool SubstituteTransparency(ImageBlock& image, const uint8_t* changed, size_t stride, int64_t* size = nullptr,
                             const ShownUnder& shown = {}, CandidateHistory* history = nullptr,
                             int64_t inputSize = 0);

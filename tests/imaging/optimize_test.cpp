@@ -191,6 +191,33 @@ TEST_F(OptimizeTest, SubstitutionNeverGrowsAnImageAndKeepsEveryChangedPixel) {
   }
 }
 
+// Noise with a few unchanged pixels at its start: making them transparent saves a few bytes.
+// With a history that is not worth it (so the candidate stops being measured on every image).
+TEST_F(OptimizeTest, WithAHistoryACandidateThatSavesNextToNothingLeavesTheImageAsItCame) {
+  std::mt19937 rng(7);
+  AnimPtr doc = test::NewDocument(160, 100, 128);
+  std::vector<uint8_t> noise(160 * 100);
+  for (uint8_t& v : noise) v = static_cast<uint8_t>(rng() % 64);
+  const ImageBlock& f = test::AddFrame(*doc, 0, 0, 160, 100, [&](int x, int y) { return noise[size_t(y * 160 + x)]; });
+  const int64_t size = FrameEncodedSize(f);
+  const size_t stride = Stride8(160);
+  for (int unchanged = 8; unchanged < 400; unchanged += 8) {
+    std::vector<uint8_t> changed(stride * 100, 1);
+    for (int i = 0; i < unchanged; ++i) changed[size_t(i / 160) * stride + size_t(i % 160)] = 0;
+    AnimPtr without = CopyAnimation(*doc, nullptr);
+    int64_t after = 0;
+    if (!SubstituteTransparency(*FirstImage(without.get()), changed.data(), stride, &after)) continue;
+    if ((size - after) * 512 >= size) continue;
+    CandidateHistory history;
+    AnimPtr with = CopyAnimation(*doc, nullptr);
+    EXPECT_FALSE(SubstituteTransparency(*FirstImage(with.get()), changed.data(), stride, &after, {}, &history, size));
+    EXPECT_EQ(after, size);
+    EXPECT_EQ(test::FramePixels(*FirstImage(with.get())), test::FramePixels(f));
+    return;
+  }
+  FAIL() << "no substitution saved less than 1/512 of the image";
+}
+
 // A candidate that never wins is still measured on the first images and on every eighth; one
 // that won is measured on each of the eight images after.
 TEST_F(OptimizeTest, CandidatesThatStopWinningAreMeasuredAgainNowAndThen) {
