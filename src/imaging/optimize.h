@@ -60,8 +60,10 @@ OptimizeOutcome OptimizeReporting(AnimHeader& document, uint32_t options, Progre
 // The same, true when anything changed.
 bool Optimize(AnimHeader& document, uint32_t options, Progress* progress);
 
-// Optimize, keeping the document as it was when the result would not be smaller. Without
-// memory for a copy of the input the result is kept as it is.
+// Optimize, keeping the document as it was when the result would not be smaller: smaller than
+// the input with its frames' data as their file held them (where they still hold what was
+// read), or else smaller than the input as Save writes it. Without memory for a copy of the
+// input the result is kept as it is.
 OptimizeOutcome OptimizeNeverLarger(AnimHeader& document, uint32_t options, Progress* progress);
 
 // The options the dialog's OK stores, and a note that the user chose them.
