@@ -123,6 +123,7 @@ static void CopyImageFields(ImageBlock& c, const ImageBlock& f) {
   c.transparentIndex = f.transparentIndex;
   c.descriptorFlags = f.descriptorFlags;
   c.lzwClearRule = f.lzwClearRule;
+  c.narrowLzwCodes = f.narrowLzwCodes;
   c.keptLzw = f.keptLzw;
   c.name = f.name;
   AtomAddRef(c.name);

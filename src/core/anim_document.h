@@ -78,6 +78,10 @@ struct ImageBlock : GifBlock {
   // full table a while (see LzwEncoder::encode). The optimizer's choice, kept with the frame so
   // that every size measured agrees with the file.
   uint8_t lzwClearRule = 0;
+  // Whether the LZW data starts from the narrowest code size the frame's indexes allow rather
+  // than from the palette's: smaller where a frame uses only low indexes, as some encoders
+  // write. Also the optimizer's choice; saving otherwise keeps to the palette's size.
+  bool narrowLzwCodes = false;
   std::unique_ptr<IndexedImage> indexedImage;
   // The LZW data last measured for the frame's pixels, when it was kept (gif/kept_lzw.h);
   // shared by copies, and only used while the pixels still match it.

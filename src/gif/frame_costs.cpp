@@ -18,6 +18,8 @@ uint64_t FrameCostKey(const ImageBlock& frame) {
   uint64_t key = Mix(0, static_cast<uint32_t>(frame.width));
   key = Mix(key, static_cast<uint32_t>(frame.height));
   key = Mix(key, frame.interlaced());
+  key = Mix(key, frame.lzwClearRule);
+  key = Mix(key, frame.narrowLzwCodes);
   key = Mix(key, frame.localPalette ? static_cast<uint64_t>(frame.localPalette->count()) : 0);
   key = Mix(key, frame.activePalette ? static_cast<uint64_t>(frame.activePalette->count()) : 0);
   const IndexedImage* image = frame.indexedImage.get();

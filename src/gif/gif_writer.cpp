@@ -72,8 +72,9 @@ std::string GifLimitProblem(const AnimHeader& document) {
 }
 
 int FrameMinCodeSize(const ImageBlock& frame) {
-  int bits = frame.activePalette ? PaletteBits(frame.activePalette->count()) : 8;
-  if (bits < 8 && PixelsCoverFrame(frame)) {
+  const bool covered = PixelsCoverFrame(frame);
+  int bits = frame.narrowLzwCodes && covered ? 1 : frame.activePalette ? PaletteBits(frame.activePalette->count()) : 8;
+  if (bits < 8 && covered) {
     // Indexes beyond the palette would otherwise turn into control codes and wreck the
     // stream; a wider code size keeps every pixel as it is.
     const int maxIndex = HighestIndex(*frame.indexedImage, frame.width, frame.height);

@@ -54,7 +54,7 @@ constexpr const char* kOptionsChosen = "OptimizeChosen";
 
 OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress, const MeasuredLzwBytes* inputBytes) {
   OptimizeOutcome run;
-  const std::vector<uint8_t> rulesBefore = LzwClearRules(document);
+  const std::vector<uint8_t> choicesBefore = LzwStreamChoices(document);
   // Set first, so that every size the image steps compare is what the file will take.
   PreferKeptLzwTables(document, options & optimize_bit::kKeepFullLzwTables);
   if (ClipToScreen(document)) run.changed = true;
@@ -72,7 +72,7 @@ OptimizeOutcome Run(AnimHeader& document, uint32_t options, Progress* progress, 
     run.complete = images.complete;
   }
   run.measured = SettleLzwClearing(document, images.measured, images.weighed);
-  if (LzwClearRules(document) != rulesBefore) run.changed = true;
+  if (LzwStreamChoices(document) != choicesBefore) run.changed = true;
   return run;
 }
 

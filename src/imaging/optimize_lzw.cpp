@@ -67,13 +67,17 @@ void KeepChosenData(ImageBlock& frame, std::vector<uint8_t> shared, const std::v
 }  // namespace
 
 void PreferKeptLzwTables(AnimHeader& document, bool on) {
-  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) f->lzwClearRule = on ? kInterimRule : 0;
+  for (ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+    f->lzwClearRule = on ? kInterimRule : 0;
+    f->narrowLzwCodes = on;
+  }
 }
 
-std::vector<uint8_t> LzwClearRules(const AnimHeader& document) {
-  std::vector<uint8_t> rules;
-  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) rules.push_back(f->lzwClearRule);
-  return rules;
+std::vector<uint8_t> LzwStreamChoices(const AnimHeader& document) {
+  std::vector<uint8_t> choices;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f))
+    choices.push_back(static_cast<uint8_t>(f->lzwClearRule | f->narrowLzwCodes << 7));
+  return choices;
 }
 
 SettledRule SettleFrameRule(ImageBlock& frame, unsigned rulesToTry, int64_t heldBytes) {

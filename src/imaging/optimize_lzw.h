@@ -10,12 +10,12 @@
 
 namespace fw {
 
-// Every frame of the document to be written with a rule that keeps full tables (or, when off,
-// with the plain one) while images are optimized, so that the sizes they compare are near
-// what the file will take.
+// Every frame of the document to be written with a rule that keeps full tables and the
+// narrowest code size its indexes allow (or, when off, as Save writes by default) while images
+// are optimized, so that the sizes they compare are near what the file will take.
 void PreferKeptLzwTables(AnimHeader& document, bool on);
-// Each frame's rule in order, to tell whether a run changed any.
-std::vector<uint8_t> LzwClearRules(const AnimHeader& document);
+// Each frame's rule and code size choice in order, to tell whether a run changed any.
+std::vector<uint8_t> LzwStreamChoices(const AnimHeader& document);
 // The clear rules settling weighs, one bit each.
 inline constexpr unsigned kEveryLzwRule = 0x37;
 

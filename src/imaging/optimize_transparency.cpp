@@ -15,9 +15,9 @@
 namespace fw {
 namespace {
 
-// The index unchanged pixels become: the transparent index of a transparent image, else the
-// highest palette index no kept pixel uses (so that no kept pixel turns transparent). -1 when
-// there is none.
+// The index unchanged pixels become: the transparent index of a transparent image, else a
+// palette index no kept pixel uses (so that no kept pixel turns transparent): the lowest where
+// the frame's code size follows its highest index, else the highest. -1 when there is none.
 int FillIndex(const ImageBlock& image, const uint8_t* changed, size_t stride) {
   if (image.transparent()) return image.transparentIndex;
   bool used[256] = {};
@@ -29,6 +29,11 @@ int FillIndex(const ImageBlock& image, const uint8_t* changed, size_t stride) {
       if (c[x]) used[p[x]] = true;
   }
   const int entries = image.activePalette ? image.activePalette->count() : 256;
+  if (image.narrowLzwCodes) {
+    for (int i = 0; i < entries; ++i)
+      if (!used[i]) return i;
+    return -1;
+  }
   for (int i = entries - 1; i >= 0; --i)
     if (!used[i]) return i;
   return -1;
@@ -206,9 +211,11 @@ int64_t ChosenByEncoder(ImageBlock& image, const UnchangedChoices& choices, int 
   data.swap(sink.bytes);
   if (!encoded) return 0;
   out.swap(chosen.pixels);
-  // No code size is narrower than the palette's: only a wider one can change.
+  // Without narrow codes no code size is narrower than the palette's: only a wider one can
+  // change.
   const int paletteBits = std::max(2, image.activePalette ? PaletteBits(image.activePalette->count()) : 8);
-  return bits == paletteBits || MinCodeSizeWith(image, out) == bits ? sink.total() : -1;
+  const bool sameBits = (bits == paletteBits && !image.narrowLzwCodes) || MinCodeSizeWith(image, out) == bits;
+  return sameBits ? sink.total() : -1;
 }
 
 }  // namespace

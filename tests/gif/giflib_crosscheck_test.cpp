@@ -227,6 +227,40 @@ TEST(GiflibDecodesOurOutput, KeptTablesDecodeToTheSamePixels) {
   EXPECT_TRUE(messages.ids().empty());
 }
 
+// Frames that use only low indexes of a 256-colour palette, written from the narrowest code
+// size those allow (two colours take 2 bits: GIF has no 1-bit code size), and one edited
+// afterwards to an index the narrow size cannot hold, which widens it again.
+TEST(GiflibDecodesOurOutput, NarrowCodeSizesFollowTheHighestIndex) {
+  test::ScopedMessages messages;
+  Prefs().setBits(pref::kOptionFlags, pref::kInterlaceAllowed, true);
+  Prefs().setBits(pref::kOptionFlags, pref::kNoSignature, true);
+  AnimPtr doc = test::NewDocument(97, 61, 256);
+  for (const int colours : {2, 3, 16, 100, 256}) {
+    ImageBlock& f = test::AddFrame(*doc, 0, 0, 97, 61, [&](int x, int y) { return (x * 7 + y * 13 + x * y) % colours; });
+    f.narrowLzwCodes = true;
+    if (colours == 16) f.descriptorFlags |= 0x40;
+  }
+  const auto codeSizes = [](const Bytes& bytes) {
+    std::vector<int> sizes;
+    for (const auto& image : test::WalkGif(bytes).images) sizes.push_back(image.minCodeSize);
+    return sizes;
+  };
+  Bytes bytes = WriteToMemory(*doc);
+  EXPECT_EQ(codeSizes(bytes), (std::vector<int>{2, 2, 4, 7, 8}));
+  ExpectGiflibSees(*doc, bytes);
+  ExpectOurReaderSees(*doc, bytes);
+  EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), static_cast<int64_t>(bytes.size()));
+
+  ImageAt(doc.get(), 0)->indexedImage->row(60)[96] = 9;
+  doc->encodedSize = -1;
+  bytes = WriteToMemory(*doc);
+  EXPECT_EQ(codeSizes(bytes), (std::vector<int>{4, 2, 4, 7, 8}));
+  ExpectGiflibSees(*doc, bytes);
+  for (ImageBlock* f = FirstImage(doc.get()); f; f = NextImage(f)) f->narrowLzwCodes = false;
+  EXPECT_EQ(codeSizes(WriteToMemory(*doc)), (std::vector<int>{8, 8, 8, 8, 8}));
+  EXPECT_TRUE(messages.ids().empty());
+}
+
 // Palette sizes around the powers of two: the minimum code size byte, the size codes and
 // the padding of both tables must agree with each other and with what giflib reads.
 TEST(GiflibDecodesOurOutput, PaletteSizesSetCodeSizeAndPaddedTables) {

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "core/preferences.h"
 #include "gif/byte_sink.h"
+#include "gif/gif_bytes.h"
 #include "gif/gif_reader.h"
 #include "gif/gif_writer.h"
 #include "imaging/optimize.h"
@@ -155,6 +157,64 @@ TEST_F(OptimizeLzw, TransparentPixelsOfAnFfmpegClipMayTakeBackTheirColour) {
   size_t i = 0;
   for (const ImageBlock* f = FirstImage(back.document.get()); f; f = NextImage(f), ++i)
     EXPECT_EQ(peer.frames[i].pixels, test::FramePixels(*f)) << "frame " << i;
+}
+
+// Pillow writes every frame from its 256-colour palette's code size. Frames that scatter a few
+// low indexes over the picture are written by the optimizer from a narrower code size, the rest
+// of their rectangle transparent through a low index too, and without the option again from
+// the palette's.
+TEST_F(OptimizeLzw, FramesOfFewLowIndexesCodeFromANarrowSizeOnlyWithTheOption) {
+  const std::string script =
+      "import sys\nfrom PIL import Image\npal = [v for i in range(256) for v in (i, 255 - i, (i * 7) % 256)]\n"
+      "frames = []\nfor k in range(3):\n  im = Image.new('P', (80, 60))\n  im.putpalette(pal)\n"
+      "  im.putdata([(x * y) % 200 for y in range(60) for x in range(80)])\n"
+      "  for j in range(1, k + 1):\n    for y in range(20, 30):\n      for x in range(20 * j, 20 * j + 16):\n"
+      "        if (x + y) % 3 == 0: im.putpixel((x, y), 1 + x % 2)\n"
+      "  frames.append(im)\n"
+      "frames[0].save(sys.argv[1], save_all=True, append_images=frames[1:], optimize=False, duration=100, loop=0)\n";
+  const std::string py = dir_.file("make.py");
+  {
+    FILE* out = std::fopen(py.c_str(), "w");
+    ASSERT_TRUE(out);
+    std::fputs(script.c_str(), out);
+    std::fclose(out);
+  }
+  if (std::system(("/usr/bin/python3 " + py + " '" + clipPath() + "' >/dev/null 2>&1").c_str()) != 0)
+    GTEST_SKIP() << "Pillow is not installed";
+  ReadResult read = ReadGifPath(clipPath());
+  ASSERT_EQ(read.status, kReadComplete);
+  const AnimHeader& clip = *read.document;
+  ASSERT_EQ(clip.frameCount, 3);
+  const test::ComposedTimeline shown = test::ComposeTimeline(clip);
+  const auto codeSizes = [](const std::vector<uint8_t>& file) {
+    std::vector<int> sizes;
+    for (const auto& image : test::WalkGif(file).images) sizes.push_back(image.minCodeSize);
+    return sizes;
+  };
+  ASSERT_EQ(codeSizes(test::ReadBytes(clipPath())), (std::vector<int>{8, 8, 8}));
+
+  AnimPtr doc = CopyAnimation(clip, nullptr);
+  OptimizeNeverLarger(*doc, kDefault, nullptr);
+  std::vector<uint8_t> file = Written(*doc);
+  const std::vector<int> sizes = codeSizes(file);
+  ASSERT_EQ(sizes.size(), 3u);
+  EXPECT_EQ(sizes[0], 8);
+  EXPECT_LE(sizes[1], 3);
+  EXPECT_LE(sizes[2], 3);
+  EXPECT_EQ(EncodedSize(doc.get(), true, nullptr), static_cast<int32_t>(file.size()));
+  const test::PeerGif peer = test::GiflibDecode(file);
+  ASSERT_TRUE(peer.ok) << peer.error;
+  ReadResult back = ReadGifMemory(file.data(), file.size());
+  ASSERT_EQ(back.status, kReadComplete);
+  EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*back.document)), "");
+  size_t i = 0;
+  for (const ImageBlock* f = FirstImage(back.document.get()); f; f = NextImage(f), ++i)
+    EXPECT_EQ(peer.frames.at(i).pixels, test::FramePixels(*f)) << "frame " << i;
+
+  Optimize(*doc, kDefault & ~kKeepFullLzwTables, nullptr);
+  file = Written(*doc);
+  for (const int size : codeSizes(file)) EXPECT_EQ(size, 8);
+  EXPECT_EQ(test::TimelineDifference(shown, test::ComposeTimeline(*doc)), "");
 }
 
 // The data the optimizer keeps with the frames it measured is what encoding them writes; once a
