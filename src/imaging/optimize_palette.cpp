@@ -138,7 +138,8 @@ bool OptimizePalettes(AnimHeader& document, uint32_t options, Progress* progress
   if ((options & optimize_bit::kRemoveLocalPalettes) &&
       !RemoveLocalPalettes(document, options, progress, changed, approximated))
     return false;
-  if (options & optimize_bit::kShrinkPalettes) return ShrinkPalettes(document, progress, changed);
+  if (options & optimize_bit::kShrinkPalettes)
+    return ShrinkPalettes(document, progress, changed, options & optimize_bit::kKeepFullLzwTables);
   return true;
 }
 

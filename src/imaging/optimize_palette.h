@@ -31,6 +31,8 @@ bool FoldsExactly(const ImageBlock& image, std::vector<Rgb>& running, int32_t* u
 bool LocalPalettesFoldExactly(const AnimHeader& document);
 
 // Entries of the global palette, and of each local palette, that no pixel uses are dropped.
-bool ShrinkPalettes(AnimHeader& document, Progress* progress, bool& changed);
+// For `narrowCodes` (frames coded from the narrowest code size) the global palette's entries
+// are also ordered by how many images use them.
+bool ShrinkPalettes(AnimHeader& document, Progress* progress, bool& changed, bool narrowCodes = false);
 
 }  // namespace fw

@@ -1,5 +1,8 @@
 // Shrinking palettes to the entries the pixels use.
 #include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstdint>
 #include <vector>
 
 #include "core/progress.h"
@@ -35,6 +38,77 @@ bool CompactionTable(const Palette& palette, const int32_t* usage, RemapTable& t
   return true;
 }
 
+// Which global palette entries each image uses, and how many pixels it has.
+struct ImageColours {
+  std::bitset<256> used;
+  int64_t pixels = 0;
+};
+
+// The code size each image starts from, weighed by the codes that size affects (a wider
+// start costs a bit a code until the table outgrows it), for entries numbered by `rank`.
+int64_t StartingCodeBits(const std::vector<ImageColours>& images, const std::array<int, 256>& rank) {
+  int64_t total = 0;
+  for (const ImageColours& image : images) {
+    int highest = 0;
+    for (int i = 0; i < 256; ++i)
+      if (image.used[size_t(i)]) highest = std::max(highest, rank[size_t(i)]);
+    int bits = 2;
+    while (bits < 8 && highest >= (1 << bits)) ++bits;
+    total += bits * std::min<int64_t>(image.pixels, 512);
+  }
+  return total;
+}
+
+// With narrow code sizes a frame's codes start as wide as its highest index needs: the used
+// entries go first in the order of how many images use them (ties keep their order), so that
+// images drawn from the common colours code narrow; kept only where that narrows the codes
+// more than the entries' own order does. False when that changes nothing.
+bool FrameUseOrderTable(const Palette& palette, const int32_t* usage, const std::vector<ImageColours>& images,
+                        RemapTable& table, std::vector<Rgb>& entries) {
+  const int n = palette.count();
+  for (int i = n; i < 256; ++i)
+    if (usage[i] > 0) return false;
+  std::array<int, 256> imagesUsing{};
+  for (const ImageColours& image : images)
+    for (int i = 0; i < 256; ++i) imagesUsing[size_t(i)] += image.used[size_t(i)];
+  std::vector<int> used;
+  for (int i = 0; i < n; ++i)
+    if (usage[i] > 0) used.push_back(i);
+  std::array<int, 256> inOrder{}, byUse{};
+  for (size_t k = 0; k < used.size(); ++k) inOrder[size_t(used[k])] = static_cast<int>(k);
+  std::stable_sort(used.begin(), used.end(), [&](int a, int b) { return imagesUsing[size_t(a)] > imagesUsing[size_t(b)]; });
+  for (size_t k = 0; k < used.size(); ++k) byUse[size_t(used[k])] = static_cast<int>(k);
+  if (StartingCodeBits(images, byUse) >= StartingCodeBits(images, inOrder)) return false;
+  table.fill(-1);
+  entries.clear();
+  for (const int i : used) {
+    table[size_t(i)] = static_cast<int16_t>(entries.size());
+    entries.push_back(palette[i]);
+  }
+  size_t size = 2;
+  while (size < entries.size()) size *= 2;
+  entries.resize(size, Rgb{});
+  return true;
+}
+
+// The global palette's usage, and the entries each image using it draws with.
+std::vector<ImageColours> CountGlobalUsage(AnimHeader& document, int32_t* usage) {
+  std::fill(usage, usage + 256, 0);
+  std::vector<ImageColours> images;
+  for (const ImageBlock* f = FirstImage(&document); f; f = NextImage(f)) {
+    if (f->localPalette) continue;
+    int32_t counts[256];
+    CountIndexes(*f, counts, true);
+    ImageColours& image = images.emplace_back();
+    image.pixels = static_cast<int64_t>(f->pixelCount());
+    for (int i = 0; i < 256; ++i) {
+      usage[i] += counts[i];
+      image.used[size_t(i)] = counts[i] > 0;
+    }
+  }
+  return images;
+}
+
 void MoveCounts(int32_t* usage, const RemapTable& table) {
   int32_t moved[256] = {};
   for (size_t i = 0; i < 256; ++i)
@@ -42,13 +116,17 @@ void MoveCounts(int32_t* usage, const RemapTable& table) {
   std::copy(moved, moved + 256, usage);
 }
 
-void ShrinkGlobalPalette(AnimHeader& document, Progress* progress, bool& changed) {
+void ShrinkGlobalPalette(AnimHeader& document, Progress* progress, bool& changed, bool byImagesUsing) {
   if (!document.globalPalette) return;
   // The stored table may be stale (the usage worker counts in the background): count afresh.
-  ComputeColourUsage(document, document.colourUsage.data(), true);
+  const std::vector<ImageColours> images = CountGlobalUsage(document, document.colourUsage.data());
   RemapTable table;
   std::vector<Rgb> entries;
-  if (!CompactionTable(*document.globalPalette, document.colourUsage.data(), table, entries)) return;
+  const int32_t* usage = document.colourUsage.data();
+  // Where reordering does not pay, dropping unused entries still may.
+  if (!((byImagesUsing && FrameUseOrderTable(*document.globalPalette, usage, images, table, entries)) ||
+        CompactionTable(*document.globalPalette, usage, table, entries)))
+    return;
   std::unique_ptr<Palette> palette = Palette::Create(entries.data(), static_cast<int>(entries.size()));
   if (!palette) return;
   SetProgressText(progress, MessageText(optimize_msg::kShrinkingGlobalPalette));
@@ -95,8 +173,8 @@ bool ShrinkLocalPalettes(AnimHeader& document, Progress* progress, bool& changed
 
 }  // namespace
 
-bool ShrinkPalettes(AnimHeader& document, Progress* progress, bool& changed) {
-  ShrinkGlobalPalette(document, progress, changed);
+bool ShrinkPalettes(AnimHeader& document, Progress* progress, bool& changed, bool narrowCodes) {
+  ShrinkGlobalPalette(document, progress, changed, narrowCodes);
   if (progress && !ProgressContinues()) return false;
   return ShrinkLocalPalettes(document, progress, changed);
 }
