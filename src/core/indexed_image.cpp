@@ -36,9 +36,9 @@ uint8_t RowMax(const uint8_t* row, int width) {
 }
 }  // namespace
 
-int HighestIndex(const IndexedImage& image, int width, int height) {
+int HighestIndex(const IndexedImage& image, int width, int height, int enough) {
   uint8_t m = 0;
-  for (int y = 0; y < height && m < 255; ++y) m = std::max(m, RowMax(image.row(y), width));
+  for (int y = 0; y < height && m < enough; ++y) m = std::max(m, RowMax(image.row(y), width));
   return m;
 }
 

@@ -105,8 +105,9 @@ std::unique_ptr<IndexedImage> AllocIndexedImage(int width, int height, const Pal
 std::unique_ptr<IndexedImage> AllocIndexedImageForOverwrite(int width, int height, const Palette* palette);
 // Sets every byte of the rows, padding included.
 void FillIndexed(IndexedImage& image, uint8_t index);
-// The highest index among the first `width` pixels of the first `height` rows (0 when none).
-int HighestIndex(const IndexedImage& image, int width, int height);
+// The highest index among the first `width` pixels of the first `height` rows (0 when none),
+// or, once a row has reached `enough`, the highest so far.
+int HighestIndex(const IndexedImage& image, int width, int height, int enough = 255);
 void SetColourTable(IndexedImage& image, const Palette* palette);
 int WriteColourEntries(IndexedImage& image, int first, int count, const Rgb* entries);
 int ReadColourEntries(const IndexedImage& image, int first, int count, Rgb* entries);

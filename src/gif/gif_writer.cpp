@@ -76,8 +76,9 @@ int FrameMinCodeSize(const ImageBlock& frame) {
   int bits = frame.narrowLzwCodes && covered ? 1 : frame.activePalette ? PaletteBits(frame.activePalette->count()) : 8;
   if (bits < 8 && covered) {
     // Indexes beyond the palette would otherwise turn into control codes and wreck the
-    // stream; a wider code size keeps every pixel as it is.
-    const int maxIndex = HighestIndex(*frame.indexedImage, frame.width, frame.height);
+    // stream; a wider code size keeps every pixel as it is. An index of 128 or more takes all
+    // eight bits, so the search stops there.
+    const int maxIndex = HighestIndex(*frame.indexedImage, frame.width, frame.height, 128);
     while (bits < 8 && maxIndex >= (1 << bits)) ++bits;
   }
   return std::max(2, bits);
