@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "core/indexed_image.h"
 #include "core/message_sink.h"
@@ -12,6 +14,8 @@
 #include "gif/frame_pixel_budget.h"
 #include "gif/gif_reader.h"
 #include "gif/gif_writer.h"
+#include "gif/kept_lzw.h"
+#include "gif/lzw_decoder.h"
 
 namespace {
 
@@ -60,6 +64,31 @@ bool SameFrames(const fw::AnimHeader& a, const fw::AnimHeader& b) {
   return !f && !g;
 }
 
+// The data a frame keeps as its file held it must decode to the very pixels read: the
+// optimizer gives its input back from that data.
+bool KeptDataDecodesToFrames(const fw::AnimHeader& doc) {
+  for (const fw::ImageBlock* f = fw::FirstImage(&doc); f; f = fw::NextImage(f)) {
+    const std::shared_ptr<const fw::KeptLzwStream> kept = fw::ReadLzwData(*f);
+    if (!kept) continue;
+    std::vector<uint8_t> data;
+    const std::vector<uint8_t>& blocks = kept->subBlocks;
+    for (size_t at = 0; at < blocks.size() && blocks[at]; at += 1 + blocks[at])
+      data.insert(data.end(), blocks.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                  blocks.begin() + static_cast<std::ptrdiff_t>(at) + 1 + blocks[at]);
+    const size_t size = data.size();
+    data.resize(size + 8, 0);
+    const std::unique_ptr<fw::IndexedImage> image = fw::AllocIndexedImage(f->width, f->height, f->activePalette);
+    if (!image) continue;
+    const fw::LzwResult r = fw::ThreadLzwDecoder().decode(data.data(), size, true, kept->minCodeSize, *image,
+                                                          f->width, f->height, kept->interlaced);
+    if (r != fw::LzwResult::kComplete && r != fw::LzwResult::kEndedEarly) return false;
+    for (int y = 0; y < f->height; ++y)
+      for (int x = 0; x < f->width; ++x)
+        if (image->row(y)[x] != f->indexedImage->row(y)[x]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -77,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!read.document || PaddedPixels(*read.document) > kRoundTripBudget) return 0;
 
   fw::AnimHeader& doc = *read.document;
+  if (!KeptDataDecodesToFrames(doc)) std::abort();
   // A frame placed so that it reaches past 65535 is read, but GIF cannot hold it: the writer
   // refuses such a document with a message naming the limit, which is right.
   if (!fw::GifLimitProblem(doc).empty()) return 0;
