@@ -70,13 +70,8 @@ bool KeptDataDecodesToFrames(const fw::AnimHeader& doc) {
   for (const fw::ImageBlock* f = fw::FirstImage(&doc); f; f = fw::NextImage(f)) {
     const std::shared_ptr<const fw::KeptLzwStream> kept = fw::ReadLzwData(*f);
     if (!kept) continue;
-    std::vector<uint8_t> data;
-    const std::vector<uint8_t>& blocks = kept->subBlocks;
-    for (size_t at = 0; at < blocks.size() && blocks[at]; at += 1 + blocks[at])
-      data.insert(data.end(), blocks.begin() + static_cast<std::ptrdiff_t>(at) + 1,
-                  blocks.begin() + static_cast<std::ptrdiff_t>(at) + 1 + blocks[at]);
-    const size_t size = data.size();
-    data.resize(size + 8, 0);
+    size_t size = 0;
+    const std::vector<uint8_t> data = fw::UnblockedLzwData(kept->subBlocks, size);
     const std::unique_ptr<fw::IndexedImage> image = fw::AllocIndexedImage(f->width, f->height, f->activePalette);
     if (!image) continue;
     const fw::LzwResult r = fw::ThreadLzwDecoder().decode(data.data(), size, true, kept->minCodeSize, *image,

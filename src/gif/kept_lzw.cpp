@@ -88,6 +88,19 @@ void KeepLzwData(ImageBlock& frame, int minCodeSize, std::vector<uint8_t> subBlo
   frame.keptLzw = std::move(kept);
 }
 
+std::vector<uint8_t> UnblockedLzwData(const std::vector<uint8_t>& subBlocks, size_t& size) {
+  std::vector<uint8_t> out;
+  out.reserve(subBlocks.size() + 8);
+  for (size_t at = 0; at < subBlocks.size() && subBlocks[at] != 0; at += 1 + subBlocks[at]) {
+    const size_t length = std::min<size_t>(subBlocks[at], subBlocks.size() - at - 1);
+    out.insert(out.end(), subBlocks.begin() + static_cast<std::ptrdiff_t>(at + 1),
+               subBlocks.begin() + static_cast<std::ptrdiff_t>(at + 1 + length));
+  }
+  size = out.size();
+  out.resize(size + 8, 0);
+  return out;
+}
+
 void KeepReadLzwData(ImageBlock& frame, int minCodeSize, const uint8_t* data, size_t size) {
   // No encoder needs half as much again as the plane; data that does holds junk, not worth
   // the memory.

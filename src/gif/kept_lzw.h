@@ -40,6 +40,10 @@ const std::vector<uint8_t>* KeptLzwData(const ImageBlock& frame, int minCodeSize
 // The same, only for data that every clear rule writes.
 const std::vector<uint8_t>* KeptLzwDataOfEveryRule(const ImageBlock& frame, int minCodeSize);
 
+// The data of `subBlocks` laid end to end, followed by the zeros the LZW decoder may read ahead
+// (not counted in `size`). A length byte that claims more than is left takes what is left.
+std::vector<uint8_t> UnblockedLzwData(const std::vector<uint8_t>& subBlocks, size_t& size);
+
 // Keeps the frame's data as its file held it: `size` bytes with the sub-block lengths removed,
 // decoded with `minCodeSize` into the frame's current pixels.
 void KeepReadLzwData(ImageBlock& frame, int minCodeSize, const uint8_t* data, size_t size);

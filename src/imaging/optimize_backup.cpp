@@ -37,19 +37,6 @@ std::unique_ptr<IndexedImage> HeaderOf(const IndexedImage& image) {
   return header;
 }
 
-// The data of the sub-blocks laid end to end, followed by the zeros the decoder may read
-// ahead (not counted in `size`).
-std::vector<uint8_t> Unblocked(const std::vector<uint8_t>& subBlocks, size_t& size) {
-  std::vector<uint8_t> out;
-  out.reserve(subBlocks.size() + 8);
-  for (size_t at = 0; at < subBlocks.size() && subBlocks[at] != 0; at += 1 + subBlocks[at])
-    out.insert(out.end(), subBlocks.begin() + static_cast<std::ptrdiff_t>(at) + 1,
-               subBlocks.begin() + static_cast<std::ptrdiff_t>(at) + 1 + subBlocks[at]);
-  size = out.size();
-  out.resize(size + 8, 0);
-  return out;
-}
-
 }  // namespace
 
 OptimizeBackup::OptimizeBackup(const AnimHeader& document) {
@@ -157,7 +144,7 @@ bool OptimizeBackup::encodeDataAsRead(const AnimHeader& result) {
 
 bool OptimizeBackup::Decode(const Packed& p, IndexedImage& image) {
   size_t size = 0;
-  const std::vector<uint8_t> data = Unblocked(p.data(), size);
+  const std::vector<uint8_t> data = UnblockedLzwData(p.data(), size);
   const bool interlaced = p.asRead ? p.asRead->interlaced : p.frame->interlaced();
   const LzwResult r = ThreadLzwDecoder().decode(data.data(), size, true, p.minCodeSize, image, p.frame->width,
                                                 p.frame->height, interlaced);
