@@ -25,6 +25,14 @@ inline int CountRepeats(const uint8_t* p, int limit, uint64_t pattern) {
   return n;
 }
 
+// Where the table keeps the code of `prefix` followed by `value`. The codes one value follows
+// lie side by side: the strings being extended are mostly those made last, and a picture's
+// common values are few, so the lookups stay among few cache lines. Keyed by prefix first,
+// each lookup of a new string took a line of its own.
+inline uint32_t ChildSlot(int prefix, int value) {
+  return static_cast<uint32_t>(value) << 12 | static_cast<uint32_t>(prefix);
+}
+
 // Runs of one index: for each index X the codes of the runs X, XX, XXX, ... the table holds,
 // by length, found while skipping runs. Every shorter run is in the table too, each being the
 // prefix of the next, so the code for any length up to the longest is one lookup. Chains from
@@ -76,7 +84,7 @@ struct Skip {
 // loop would climb the table one pixel at a time along the run codes it already has; this
 // goes straight to the code it would end on. Out of line, and answering by value, so that
 // the encoding loop keeps its variables in registers.
-[[gnu::noinline]] Skip SkipRun(RunTable& runs, const uint16_t* child, int shift, const uint8_t* row, int x, int width,
+[[gnu::noinline]] Skip SkipRun(RunTable& runs, const uint16_t* child, const uint8_t* row, int x, int width,
                                int c) {
   std::vector<uint16_t>& chain = runs.chain[c];
   if (runs.generation[c] != runs.current) {
@@ -91,7 +99,7 @@ struct Skip {
   const size_t available = static_cast<size_t>(1 + 8 + CountRepeats(row + x + 9, lookAhead, pattern));  // from x
   // Longer runs learned since the last visit.
   while (chain.size() < available) {
-    const int longer = child[static_cast<uint32_t>(chain.back() << shift | c)];
+    const int longer = child[ChildSlot(chain.back(), c)];
     if (!longer) break;
     chain.push_back(static_cast<uint16_t>(longer));
   }
@@ -103,11 +111,11 @@ struct Skip {
 // table has no string for the run so far followed by that value, the choosing encoder keeps
 // to the run, as the skip does. Those lookups do not depend on one another, unlike the climb
 // pixel by pixel.
-Skip UnchallengedPart(const std::vector<uint16_t>& chain, const uint16_t* child, int shift, const uint8_t* other,
+Skip UnchallengedPart(const std::vector<uint16_t>& chain, const uint16_t* child, const uint8_t* other,
                       int x, int c, Skip skip) {
   for (int j = 1; j <= skip.pixels; ++j) {
     const int o = other[x + j];
-    if (o != c && child[static_cast<uint32_t>(chain[static_cast<size_t>(j - 1)] << shift | o)])
+    if (o != c && child[ChildSlot(chain[static_cast<size_t>(j - 1)], o)])
       return {j - 1, chain[static_cast<size_t>(j - 1)]};
   }
   return skip;
@@ -295,8 +303,7 @@ int LzwEncoder::chooseStart(uint8_t* row, const uint8_t* other, int x, int width
 bool LzwEncoder::extends(int code, const uint8_t* row, const uint8_t* other, int x, int width) const {
   if (x >= width) return false;
   const uint16_t* child = child_.data();
-  return child[static_cast<uint32_t>(code << shift_ | row[x])] ||
-         child[static_cast<uint32_t>(code << shift_ | other[x])];
+  return child[ChildSlot(code, row[x])] || child[ChildSlot(code, other[x])];
 }
 
 int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x, int width, int& budget,
@@ -304,8 +311,8 @@ int LzwEncoder::reach(int code, const uint8_t* row, const uint8_t* other, int x,
   const uint16_t* child = child_.data();
   int length = 0;
   for (; x < width && budget > 0; ++x, --budget) {
-    const int own = child[static_cast<uint32_t>(code << shift_ | row[x])];
-    const int alternative = other[x] != row[x] ? child[static_cast<uint32_t>(code << shift_ | other[x])] : 0;
+    const int own = child[ChildSlot(code, row[x])];
+    const int alternative = other[x] != row[x] ? child[ChildSlot(code, other[x])] : 0;
     if (own && alternative) {
       // A search the budget cut short is remembered as well: the next pixels ask exactly these
       // questions again, and searching afresh from there each time spent most of the
@@ -354,9 +361,9 @@ void LzwEncoder::begin(ByteSink& sink, int minCodeSize, int clearRule, int64_t g
   clear_ = 1 << minCodeSize;
   nextFree_ = clear_ + 2;
   clearPending_ = false;
-  shift_ = minCodeSize;
-  const size_t tableSize = size_t{4096} << shift_;
-  child_.growZeroed(tableSize);
+  // Room for every byte value whatever the code size: a pixel beyond it must not reach past
+  // the table.
+  child_.growZeroed(size_t{4096} << 8);
   NextGeneration(ThreadRunTable());
 }
 
@@ -384,7 +391,6 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
   const int64_t giveUpBits = giveUpBits_;
   RunTable& runs = ThreadRunTable();
   uint16_t* const child = child_.data();
-  const int shift = shift_;
   int y = at.y, pass = at.pass, x = at.x, prefix = at.prefix;
   int64_t rowPixel = at.rowPixel;  // stream position of the current row's first pixel
   Stop stop = Stop::kEnd;
@@ -394,14 +400,14 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
     if constexpr (kChoosing) forgetReached();
     for (; x < width; ++x) {
       const int c = row[x];
-      const uint32_t slot = static_cast<uint32_t>(prefix << shift | c);
+      const uint32_t slot = ChildSlot(prefix, c);
       int code = child[slot];
       // Only pixels with two values have a choice to weigh, and only where the table holds the
       // string with the other value: most often it does not, and that is settled here.
       if constexpr (kChoosing) {
         const int o = other[x];
         if (o != c) {
-          const int longer = child[static_cast<uint32_t>(prefix << shift | o)];
+          const int longer = child[ChildSlot(prefix, o)];
           if (longer && (!code || reachesFurther(code, longer, row, other, x + 1, width))) {
             row[x] = static_cast<uint8_t>(o);
             code = longer;
@@ -417,7 +423,7 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
       if constexpr (kChoosing) {
         if (other[x] != c) {
           start = chooseStart(row, other, x, width);
-          entry = static_cast<uint32_t>(prefix << shift | start);
+          entry = ChildSlot(prefix, start);
         }
       }
       emitCode(prefix);
@@ -443,8 +449,8 @@ LzwEncoder::Stop LzwEncoder::codeRows(Image& image, const IndexedImage* alternat
         uint64_t ahead;
         std::memcpy(&ahead, row + x + 1, 8);
         if (ahead == 0x0101010101010101ull * static_cast<uint8_t>(start)) {
-          Skip skip = SkipRun(runs, child, shift, row, x, width, start);
-          if constexpr (kChoosing) skip = UnchallengedPart(runs.chain[start], child, shift, other, x, start, skip);
+          Skip skip = SkipRun(runs, child, row, x, width, start);
+          if constexpr (kChoosing) skip = UnchallengedPart(runs.chain[start], child, other, x, start, skip);
           x += skip.pixels;
           prefix = skip.code;
         }

@@ -134,7 +134,6 @@ class LzwEncoder {
   // Child table: code of (prefix, pixel), 0 when absent. Cleared slot by slot on reset.
   LargeTable<uint16_t> child_;
   uint32_t slotOfCode_[4096];
-  int shift_ = 0;
 
   ByteSink* sink_ = nullptr;
   int initialBits_ = 0, width_ = 0, largest_ = 0, nextFree_ = 0, clear_ = 0;
