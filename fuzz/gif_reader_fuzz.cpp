@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fw::MostPixelsFromData(size) > kReadBudget) return 0;
-  fw::ReadResult read = fw::ReadGifMemory(data, size);
+  fw::ReadResult read = fw::ReadGifMemory(data, size, {.keepDataAsRead = true});
   if (!read.document || PaddedPixels(*read.document) > kRoundTripBudget) return 0;
 
   fw::AnimHeader& doc = *read.document;

@@ -16,7 +16,8 @@ int RunBatchFromCommandLine(const std::vector<std::string>& args) {
   Prefs().load(&store);
 
   BatchServices services;
-  services.load = [](const std::string& path) { return LoadAnimationFile(path); };
+  const LoadOptions loading{.keepGifDataAsRead = BatchOptimizes(args)};
+  services.load = [loading](const std::string& path) { return LoadAnimationFile(path, nullptr, loading); };
   services.save = [](const std::string& path, AnimHeader& document) { return SaveDocumentAs(path, document); };
   services.optimize = [](AnimHeader& document) { return BatchOptimize(document); };
   services.fitSize = [](AnimHeader& document, int64_t target, std::string& report) {

@@ -326,6 +326,12 @@ class BatchRun {
 
 }  // namespace
 
+bool BatchOptimizes(const std::vector<std::string>& args) {
+  return std::any_of(args.begin(), args.end(), [](const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-' && std::tolower(static_cast<unsigned char>(arg[1])) == 'z';
+  });
+}
+
 int RunBatch(const std::vector<std::string>& args, BatchServices& services, DocumentState& state) {
   ErrorCountingSink counter(Messages());
   MessageSink* previous = SetMessageSink(&counter);

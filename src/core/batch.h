@@ -40,6 +40,8 @@ enum BatchExit : int { kBatchOk = 0, kBatchProblem = 1, kBatchInputError = 2 };
 
 // `args` excludes the program name; the first one begins with '-'.
 int RunBatch(const std::vector<std::string>& args, BatchServices& services, DocumentState& state);
+// Whether the run optimizes (-z) at some point: what it loads can then be read for that.
+bool BatchOptimizes(const std::vector<std::string>& args);
 
 // Merges a chain of loaded animations (linked through nextInChain) into the current document,
 // or makes it the current document. `count` is the number of files the chain came from.

@@ -26,13 +26,13 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
-LoadResult ReadGif(ByteSource& source, const std::string& path, Progress* progress) {
+LoadResult ReadGif(ByteSource& source, const std::string& path, Progress* progress, LoadOptions options) {
   uint8_t signature[6];
   if (!source.readExact(signature, 6) || !IsGifSignature(signature)) {
     ShowMessage(msg::kNotValidGif, path.c_str());
     return {};
   }
-  return ReadGifFile(source, progress);
+  return ReadGifFile(source, progress, {.keepDataAsRead = options.keepGifDataAsRead});
 }
 
 bool HasTrueColourOnlyFrames(const AnimHeader& document) {
@@ -60,7 +60,7 @@ void ApplyAutomaticTransparency(AnimHeader& document) {
   }
 }
 
-LoadResult LoadAnimationFile(const std::string& path, Progress* progress) {
+LoadResult LoadAnimationFile(const std::string& path, Progress* progress, LoadOptions options) {
   // Only regular files: a FIFO or a terminal would block the open or be read without end, a
   // device such as /dev/zero until memory runs out.
   struct stat st;
@@ -76,7 +76,7 @@ LoadResult LoadAnimationFile(const std::string& path, Progress* progress) {
   const std::string ext = LowerExtension(path);
   LoadResult result;
   if (ext == "gif") {
-    result = ReadGif(*source, path, progress);
+    result = ReadGif(*source, path, progress, options);
   } else if (ext == "bmp" || ext == "dib") {
     source.reset();
     result = ReadBmpFile(path);

@@ -141,7 +141,7 @@ void ClearEmptyFrame(ImageBlock& image) {
 }
 
 int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, FramePixelBudget& budget,
-                 bool* damaged) {
+                 bool* damaged, GifReadOptions options) {
   uint8_t d[9];
   if (!source.readExact(d, 9)) {
     ShowMessage(msg::kGifDamaged);
@@ -203,12 +203,12 @@ int ReadGifImage(ByteSource& source, ImageBlock& image, AnimHeader& document, Fr
   SetIndexedImage(image, std::move(pixels));
   ClearEmptyFrame(image);
   const bool decodesAgain = r == LzwResult::kComplete || r == LzwResult::kEndedEarly;
-  if (decodesAgain && image.width > 0 && image.height > 0)
+  if (options.keepDataAsRead && decodesAgain && image.width > 0 && image.height > 0)
     KeepReadLzwData(image, minCodeSize, data.bytes.data(), data.size);
   return 1;
 }
 
-int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress) {
+int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress, GifReadOptions options) {
   StartProgress(progress, source.size());
   GifBlock* tail = document.blockList;
   ImagePtr pending;
@@ -268,7 +268,7 @@ int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress) 
     }
     if (byte == ',') {
       ImagePtr image = pending ? std::move(pending) : CreateImageBlock(nullptr);
-      if (!image || !ReadGifImage(source, *image, document, budget, &damaged)) {
+      if (!image || !ReadGifImage(source, *image, document, budget, &damaged, options)) {
         if (document.frameCount > 0) {
           ShowMessage(msg::kPartlyRead);
           return kReadPartial;
@@ -300,7 +300,7 @@ int ReadGifBlocks(ByteSource& source, AnimHeader& document, Progress* progress) 
   return ProgressContinues() ? kReadComplete : kReadPartial;
 }
 
-ReadResult ReadGifFile(ByteSource& source, Progress* progress) {
+ReadResult ReadGifFile(ByteSource& source, Progress* progress, GifReadOptions options) {
   ReadResult result;
   if (progress) {
     progress->flags &= ~progress_flag::kNoPumping;
@@ -336,7 +336,7 @@ ReadResult ReadGifFile(ByteSource& source, Progress* progress) {
   int status;
   try {
     DistinctMessages once;
-    status = ReadGifBlocks(source, *doc, progress);
+    status = ReadGifBlocks(source, *doc, progress, options);
   } catch (const std::bad_alloc&) {
     ShowMessage(msg::kNoMemoryFrameImage);
     status = doc->frameCount > 0 ? kReadPartial : kReadFailed;
@@ -371,12 +371,12 @@ ReadResult ReadGifPath(const std::string& path, Progress* progress) {
   return ReadGifFile(*source, progress);
 }
 
-ReadResult ReadGifMemory(const uint8_t* data, size_t size) {
+ReadResult ReadGifMemory(const uint8_t* data, size_t size, GifReadOptions options) {
   if (size < 6 || !IsGifSignature(data)) return {};
   MemoryByteSource source(data, size);
   uint8_t signature[6];
   source.readExact(signature, 6);
-  return ReadGifFile(source, nullptr);
+  return ReadGifFile(source, nullptr, options);
 }
 
 }  // namespace fw

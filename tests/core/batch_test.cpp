@@ -139,6 +139,13 @@ TEST(Batch, OptimizeWithoutOptimizerSaysSo) {
   EXPECT_EQ(files.saved.size(), 1u);  // the run goes on
 }
 
+// Files are read keeping their own data only for a run that optimizes them.
+TEST(Batch, ARunOptimizesWhereverAnOptimizeFlagStands) {
+  EXPECT_TRUE(BatchOptimizes({"-i", "a.gif", "-Z", "-o", "b.gif"}));
+  EXPECT_TRUE(BatchOptimizes({"-z", "-i", "a.gif"}));
+  EXPECT_FALSE(BatchOptimizes({"-i", "z.gif", "-iz.gif", "-o", "z"}));
+}
+
 TEST(Batch, ListFilesStopAtTheFirstFailure) {
   test::TempDir dir;
   FakeFiles files;

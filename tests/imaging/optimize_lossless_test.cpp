@@ -207,7 +207,7 @@ const std::vector<std::pair<std::string, std::vector<uint8_t>>>& PeerFiles() {
 std::vector<Case> PeerAnimations() {
   std::vector<Case> cases;
   for (const auto& [name, bytes] : PeerFiles()) {
-    ReadResult read = ReadGifMemory(bytes.data(), bytes.size());
+    ReadResult read = ReadGifMemory(bytes.data(), bytes.size(), {.keepDataAsRead = true});
     if (read.status != kReadComplete || !read.document) {
       ADD_FAILURE() << "could not read " << name;
       continue;

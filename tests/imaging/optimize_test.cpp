@@ -556,7 +556,7 @@ TEST_F(OptimizeTest, TheInputIsWeighedAsSaveWritesItWhenTheResultIsNoSmallerThan
   const int64_t fileSize = EncodedSize(doc.get(), true, nullptr);
   MemorySink file;
   ASSERT_EQ(WriteGifStream(file, *doc, nullptr), 1);
-  ReadResult read = ReadGifMemory(file.bytes.data(), file.bytes.size());
+  ReadResult read = ReadGifMemory(file.bytes.data(), file.bytes.size(), {.keepDataAsRead = true});
   ASSERT_EQ(read.status, kReadComplete);
   AnimHeader& input = *read.document;
   AnimPtr original = CopyAnimation(input, nullptr);
