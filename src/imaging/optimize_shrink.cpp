@@ -46,42 +46,99 @@ struct ImageColours {
 
 // The code size each image starts from, weighed by the codes that size affects (a wider
 // start costs a bit a code until the table outgrows it), for entries numbered by `rank`.
+int StartingBits(const ImageColours& image, const std::array<int, 256>& rank) {
+  int highest = 0;
+  for (int i = 0; i < 256; ++i)
+    if (image.used[size_t(i)]) highest = std::max(highest, rank[size_t(i)]);
+  int bits = 2;
+  while (bits < 8 && highest >= (1 << bits)) ++bits;
+  return bits;
+}
+
 int64_t StartingCodeBits(const std::vector<ImageColours>& images, const std::array<int, 256>& rank) {
   int64_t total = 0;
-  for (const ImageColours& image : images) {
-    int highest = 0;
-    for (int i = 0; i < 256; ++i)
-      if (image.used[size_t(i)]) highest = std::max(highest, rank[size_t(i)]);
-    int bits = 2;
-    while (bits < 8 && highest >= (1 << bits)) ++bits;
-    total += bits * std::min<int64_t>(image.pixels, 512);
-  }
+  for (const ImageColours& image : images) total += StartingBits(image, rank) * std::min<int64_t>(image.pixels, 512);
   return total;
 }
 
+// Whether the two orders start every image that could fill its LZW table from the same code
+// size. Once a table fills, when to clear it is judged against how the fill went, which the
+// starting size changes: a narrower start can make such an image larger.
+bool SameStartForImagesThatMayFill(const std::vector<ImageColours>& images, const std::array<int, 256>& a,
+                                   const std::array<int, 256>& b) {
+  // Every code covers a pixel at least, and fewer codes than this never fill a table.
+  constexpr int64_t kFewestPixelsToFill = 4096 - 256 - 2;
+  return std::all_of(images.begin(), images.end(), [&](const ImageColours& image) {
+    return image.pixels < kFewestPixelsToFill || StartingBits(image, a) == StartingBits(image, b);
+  });
+}
+
+// The used entries in the order of how many images use them (ties keep their order): images
+// drawn from the common colours code narrow.
+std::vector<int> ByImagesUsing(std::vector<int> used, const std::vector<ImageColours>& images) {
+  std::array<int, 256> imagesUsing{};
+  for (const ImageColours& image : images)
+    for (int i = 0; i < 256; ++i) imagesUsing[size_t(i)] += image.used[size_t(i)];
+  std::stable_sort(used.begin(), used.end(), [&](int a, int b) { return imagesUsing[size_t(a)] > imagesUsing[size_t(b)]; });
+  return used;
+}
+
+// The used entries image by image, those of the images with fewest colours first: each such
+// image then codes as narrow as its own colours allow, where counting images would put a few
+// colours of a small image, used by little else, behind every common one.
+std::vector<int> ByImagesOfFewestColours(const std::vector<int>& inCommonOrder, const std::vector<ImageColours>& images) {
+  std::vector<size_t> order(images.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const size_t ca = images[a].used.count(), cb = images[b].used.count();
+    return ca != cb ? ca < cb : images[a].pixels > images[b].pixels;
+  });
+  std::vector<int> placed;
+  std::bitset<256> done;
+  for (const size_t k : order)
+    for (const int i : inCommonOrder)
+      if (images[k].used[size_t(i)] && !done[size_t(i)]) {
+        done.set(size_t(i));
+        placed.push_back(i);
+      }
+  // Every used entry is some image's; should one not be, it still gets a place.
+  for (const int i : inCommonOrder)
+    if (!done[size_t(i)]) placed.push_back(i);
+  return placed;
+}
+
+std::array<int, 256> RanksOf(const std::vector<int>& order) {
+  std::array<int, 256> rank{};
+  for (size_t k = 0; k < order.size(); ++k) rank[size_t(order[k])] = static_cast<int>(k);
+  return rank;
+}
+
 // With narrow code sizes a frame's codes start as wide as its highest index needs: the used
-// entries go first in the order of how many images use them (ties keep their order), so that
-// images drawn from the common colours code narrow; kept only where that narrows the codes
-// more than the entries' own order does. False when that changes nothing.
+// entries go first, in whichever of the orders above narrows the images' codes most, and only
+// where that is narrower than the entries' own order. False when that changes nothing.
 bool FrameUseOrderTable(const Palette& palette, const int32_t* usage, const std::vector<ImageColours>& images,
                         RemapTable& table, std::vector<Rgb>& entries) {
   const int n = palette.count();
   for (int i = n; i < 256; ++i)
     if (usage[i] > 0) return false;
-  std::array<int, 256> imagesUsing{};
-  for (const ImageColours& image : images)
-    for (int i = 0; i < 256; ++i) imagesUsing[size_t(i)] += image.used[size_t(i)];
   std::vector<int> used;
   for (int i = 0; i < n; ++i)
     if (usage[i] > 0) used.push_back(i);
-  std::array<int, 256> inOrder{}, byUse{};
-  for (size_t k = 0; k < used.size(); ++k) inOrder[size_t(used[k])] = static_cast<int>(k);
-  std::stable_sort(used.begin(), used.end(), [&](int a, int b) { return imagesUsing[size_t(a)] > imagesUsing[size_t(b)]; });
-  for (size_t k = 0; k < used.size(); ++k) byUse[size_t(used[k])] = static_cast<int>(k);
-  if (StartingCodeBits(images, byUse) >= StartingCodeBits(images, inOrder)) return false;
+  int64_t best = StartingCodeBits(images, RanksOf(used));
+  std::vector<int> chosen;
+  const std::vector<int> common = ByImagesUsing(used, images);
+  if (const int64_t bits = StartingCodeBits(images, RanksOf(common)); bits < best) {
+    best = bits;
+    chosen = common;
+  }
+  std::vector<int> fewestFirst = ByImagesOfFewestColours(common, images);
+  if (SameStartForImagesThatMayFill(images, RanksOf(common), RanksOf(fewestFirst)) &&
+      StartingCodeBits(images, RanksOf(fewestFirst)) < best)
+    chosen = std::move(fewestFirst);
+  if (chosen.empty()) return false;
   table.fill(-1);
   entries.clear();
-  for (const int i : used) {
+  for (const int i : chosen) {
     table[size_t(i)] = static_cast<int16_t>(entries.size());
     entries.push_back(palette[i]);
   }

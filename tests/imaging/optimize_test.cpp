@@ -381,6 +381,23 @@ TEST_F(OptimizeTest, NarrowCodesOrderTheGlobalPaletteByTheImagesUsingEachEntry) 
   for (int i = 0; i < 256; ++i) EXPECT_EQ((*same->globalPalette)[i], (*ordered->globalPalette)[i]) << i;
 }
 
+// Counting images would rank the small image's four colours behind the sixty the others share,
+// so that it starts from 6 bits; placing the colours of the images with fewest first gives it 2
+// and the others still 6.
+TEST_F(OptimizeTest, NarrowCodesPutTheColoursOfImagesWithFewestFirstWhereThatCodesNarrower) {
+  AnimPtr doc = test::NewDocument(64, 64, 256);
+  test::AddFrame(*doc, 0, 0, 64, 64, [](int x, int y) { return (x * 64 + y) % 256; });
+  for (int i = 0; i < 20; ++i)
+    test::AddFrame(*doc, i, i, 16, 16, [i](int x, int y) { return (x + 16 * y + i) % 60; });
+  test::AddFrame(*doc, 0, 0, 32, 32, [](int x, int y) { return 100 + (x + y) % 4; });
+  const std::unique_ptr<Palette> old = doc->globalPalette->copy();
+  AnimPtr out = OptimizedCopy(*doc, kShrinkPalettes | kKeepFullLzwTables);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ((*out->globalPalette)[i], (*old)[100 + i]) << i;
+  EXPECT_EQ(FrameMinCodeSize(*ImageAt(out.get(), 21)), 2);
+  for (int i = 1; i <= 20; ++i) EXPECT_EQ(FrameMinCodeSize(*ImageAt(out.get(), i)), 6) << i;
+  EXPECT_LT(EncodedSize(out.get(), true, nullptr), EncodedSize(doc.get(), true, nullptr));
+}
+
 TEST_F(OptimizeTest, LocalPalettesFoldExactlyOrStayUnlessTheOptionsAllowApproximating) {
   // A global palette with one entry to spare: the first local palette's colours are all
   // there; the second repeats its transparent colour and needs every global entry, so none
